@@ -1,0 +1,40 @@
+# Thin wrapper around CMake. `make demo` and `make test` are all a new machine needs.
+BUILD     ?= build
+ASAN      ?= build-asan
+BENCHDIR  ?= build-bench
+JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE     ?= cmake
+
+.PHONY: all build asan test test-release test-asan demo bench fuzz clean
+
+all: build
+
+build:
+	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	$(CMAKE) --build $(BUILD) -j $(JOBS)
+
+asan:
+	$(CMAKE) -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DRINGAVE_SANITIZE=ON
+	$(CMAKE) --build $(ASAN) -j $(JOBS)
+
+# Every test, in the release build and again under AddressSanitizer and
+# UndefinedBehaviorSanitizer; any sanitizer report fails the run.
+test: test-release test-asan
+
+test-release: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: asan
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@sh examples/demo.sh $(BUILD)
+
+bench:
+	$(CMAKE) -S . -B $(BENCHDIR) -DCMAKE_BUILD_TYPE=Release -DRINGAVE_BENCH=ON -DRINGAVE_TESTS=OFF
+	$(CMAKE) --build $(BENCHDIR) -j $(JOBS)
+	@sh bench/run.sh $(BENCHDIR)
+
+clean:
+	rm -rf $(BUILD) $(ASAN) $(BENCHDIR)

@@ -1,0 +1,65 @@
+// The console: standard input as a record source (one answer line per
+// record) and standard output as a record sink, with the dialogue
+// conventions built on them.
+//
+// A prompt is a write whose layout ends in "$": its text stays on the open
+// line and standard output is flushed before any answer is read. Answers:
+//  - a number or yes/no is read list-directed: blank lines are skipped
+//    without repeating the prompt, only the first value of the line is used,
+//    a null value or "/" keeps the variable's old value; a number with any
+//    character but sign and digits is the fatal "Illegal character in numeric
+//    input"; yes/no is true when its first character after an optional "."
+//    is T or t, false otherwise, never an error;
+//  - a line is read with "(a)" into a 50-character field: leading blanks
+//    kept, padded or cut to 50;
+//  - end of standard input at any answer is the fatal "Attempt to read past
+//    end of file" (unit "*").
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "records/field.h"
+#include "records/record_io.h"
+
+namespace ringave {
+
+class Console final : public RecordSource, public RecordSink {
+ public:
+  // Reads answers from file descriptor in_fd and writes to out_fd (0 and 1
+  // for the real console; tests pass pipes or files).
+  Console(int in_fd, int out_fd);
+  ~Console() override;
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+
+  bool next(std::string_view& record) override;
+  void put(std::string_view record, bool line_end) override;
+  std::string unit_label() const override { return "*"; }
+
+  // Write out everything buffered (done before every read and at the end).
+  void flush();
+
+ private:
+  struct Impl;
+  Impl* impl_;
+};
+
+// The process's console (standard input and output).
+Console& console();
+
+// Answers, read from the given console.
+void read_answer(Console& con, std::int32_t& number);  // list-directed integer
+void read_answer(Console& con, bool& yes);             // list-directed logical
+void read_answer(Console& con, Field<50>& line);       // "(a)" line
+
+// Pause: write the message list-directed (a blank, the text, a line end),
+// then read one line and discard it. End of input at a pause just ends the
+// pause: the run stops right after it anyway.
+void pause(Console& con, std::string_view message);
+
+// Stop the run: throws Stop{status, message}. A blank message prints nothing.
+[[noreturn]] void stop(int status, std::string_view message = " ");
+
+}  // namespace ringave

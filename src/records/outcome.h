@@ -1,0 +1,46 @@
+// Outcomes of a read and the two ways a run ends early.
+//
+// Every read states which of its end-of-file and error outcomes it handles
+// (`Handles`). It returns the outcome it handles and throws FatalError for the
+// rest. A Stop ends the run with an exit status and an optional message. Only
+// main turns either into output and an exit status; files close by RAII.
+#pragma once
+
+#include <string>
+
+namespace ringave {
+
+enum class Outcome { done, end_of_file, error };
+
+// Which outcome branches a read statement carries.
+enum class Handles { none = 0, end_of_file = 1, error = 2, both = 3 };
+
+inline bool handles_eof(Handles h) { return (static_cast<int>(h) & 1) != 0; }
+inline bool handles_error(Handles h) { return (static_cast<int>(h) & 2) != 0; }
+
+// Exit statuses of a run.
+inline constexpr int kExitClean = 0;    // orderly end, every entry processed
+inline constexpr int kExitFailure = 1;  // a stop after a failure, or a skipped entry
+inline constexpr int kExitFatal = 255;  // the record layer's fatal report
+
+// A stop: ends the run. A message that is empty or all blanks prints nothing;
+// any other message goes to the error output followed by a newline.
+struct Stop {
+  int status = kExitClean;
+  std::string message;
+};
+
+// The record layer's fatal report: a read or write outcome that its statement
+// does not handle. main writes three "? " lines to the error output and exits
+// with kExitFatal.
+struct FatalError {
+  std::string message;    // e.g. "Illegal character in numeric input"
+  std::string statement;  // "READ", "WRITE", "OPEN", "CLOSE", "BACKSPACE", "INQUIRE"
+  std::string unit;       // "12", "13", "*" (console) or "INTERNAL"
+};
+
+// Messages of the record layer, exactly as the fatal report shows them.
+inline constexpr const char* kIllegalCharacter = "Illegal character in numeric input";
+inline constexpr const char* kReadPastEnd = "Attempt to read past end of file";
+
+}  // namespace ringave

@@ -1,0 +1,91 @@
+// Record sources and sinks: where records come from and go to. A record is a
+// run of characters without terminator, columns numbered from 1.
+//
+// Sources: an input file (FileUnit), the console (Console), and an internal
+// record (a fixed-length field read as exactly one record). Sinks: an output
+// file, the console, and an internal record written from column 1 and filled
+// with blanks.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace ringave {
+
+class RecordSource {
+ public:
+  virtual ~RecordSource() = default;
+  // Take the next record. Returns false at end of file; the view stays valid
+  // until the next call on this source.
+  virtual bool next(std::string_view& record) = 0;
+  // The unit as the fatal report names it: "12", "*" or "INTERNAL".
+  virtual std::string unit_label() const = 0;
+};
+
+class RecordSink {
+ public:
+  virtual ~RecordSink() = default;
+  // Write one record, followed by a line end unless line_end is false.
+  virtual void put(std::string_view record, bool line_end) = 0;
+  virtual std::string unit_label() const = 0;
+};
+
+// A unit: a file connected for sequential reading or writing. Readers and the
+// writer take a Unit, so tests can hand them in-memory files (MemoryUnit)
+// and the driver real ones (FileUnit).
+class Unit : public RecordSource, public RecordSink {
+ public:
+  // Make the next read deliver the last record taken again. After a read
+  // that met end of file it only clears the end-of-file state (the file stays
+  // at its end); at the start of the file it does nothing.
+  virtual void step_back() = 0;
+};
+
+// Turn one raw line of a text file (without its line feed) into a record:
+// carriage returns are dropped wherever they stand and a tab is replaced by
+// blanks up to the next tab stop (every 8 columns; the character after a tab
+// in column 1 or 5 stands in column 9). Columns are counted after this.
+// Returns a view of `raw` itself when it holds neither, else of `scratch`.
+std::string_view clean_record(std::string_view raw, std::string& scratch);
+
+// A fixed-length character field read as one record; a second record is end
+// of file.
+class InternalSource final : public RecordSource {
+ public:
+  explicit InternalSource(std::string_view field) : field_(field) {}
+  bool next(std::string_view& record) override {
+    if (taken_) return false;
+    taken_ = true;
+    record = field_;
+    return true;
+  }
+  std::string unit_label() const override { return "INTERNAL"; }
+
+ private:
+  std::string_view field_;
+  bool taken_ = false;
+};
+
+// A fixed-length character field written as one record: the text starts in
+// column 1 and the rest of the field is blanks. Text past the field's length,
+// and any record after the first, is dropped.
+class InternalSink final : public RecordSink {
+ public:
+  InternalSink(char* field, std::size_t length) : field_(field), length_(length) {}
+  void put(std::string_view record, bool /*line_end*/) override {
+    if (written_) return;
+    written_ = true;
+    std::size_t i = 0;
+    for (; i < length_ && i < record.size(); ++i) field_[i] = record[i];
+    for (; i < length_; ++i) field_[i] = ' ';
+  }
+  std::string unit_label() const override { return "INTERNAL"; }
+
+ private:
+  char* field_;
+  std::size_t length_;
+  bool written_ = false;
+};
+
+}  // namespace ringave
