@@ -29,7 +29,7 @@ class Console final : public RecordSource, public RecordSink {
  public:
   // Reads answers from file descriptor in_fd and writes to out_fd (0 and 1
   // for the real console; tests pass pipes or files).
-  Console(int in_fd, int out_fd);
+  Console(int in_fd, int out_fd, int err_fd = 2);
   ~Console() override;
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
@@ -40,6 +40,10 @@ class Console final : public RecordSource, public RecordSink {
 
   // Write out everything buffered (done before every read and at the end).
   void flush();
+
+  // A one-line message on the error output (standard error for the real
+  // console): standard output is flushed first so the two stay in order.
+  void warn(std::string_view text);
 
  private:
   struct Impl;

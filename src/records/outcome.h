@@ -42,5 +42,8 @@ struct FatalError {
 // Messages of the record layer, exactly as the fatal report shows them.
 inline constexpr const char* kIllegalCharacter = "Illegal character in numeric input";
 inline constexpr const char* kReadPastEnd = "Attempt to read past end of file";
+// A number that does not fit its type (an integer beyond 32 bits, a real
+// beyond the single-precision range): an error, never a wrapped value.
+inline constexpr const char* kNumericOverflow = "Numeric overflow in numeric input";
 
 }  // namespace ringave
