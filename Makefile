@@ -36,5 +36,11 @@ bench:
 	$(CMAKE) --build $(BENCHDIR) -j $(JOBS)
 	@sh bench/run.sh $(BENCHDIR)
 
+# libFuzzer harnesses, built with clang and the sanitizers.
+fuzz:
+	$(CMAKE) -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DRINGAVE_FUZZ=ON -DRINGAVE_TESTS=OFF
+	$(CMAKE) --build build-fuzz -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN) $(BENCHDIR)
+	rm -rf $(BUILD) $(ASAN) $(BENCHDIR) build-fuzz
