@@ -1,0 +1,247 @@
+// trrw mode "mr": the Tucson reader, one series per call, and datar, the
+// reader of a self-formatted block. The mode "mw" writer lives in
+// tucson_write.cpp.
+#include "formats/trrw.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+#include "formats/tucson_line.h"
+#include "records/layout.h"
+#include "records/outcome.h"
+
+namespace ringave {
+
+namespace {
+
+// The line buffer: a record is read into columns 1-88, column 89 stays blank.
+constexpr std::size_t kLineLength = 89;
+// Columns of a text line kept as title or header line.
+constexpr std::size_t kKeptColumns = 80;
+// Text lines one call accepts before it stops the run.
+constexpr int kMaxTextLines = 25;
+
+constexpr std::int32_t kEndMarker = -999;
+constexpr std::int32_t kStopHundredths = 999;
+constexpr std::int32_t kStopThousandths = -9999;
+
+// Values the arrays can take: the maximum count, but never more than the
+// array the caller handed in.
+std::size_t capacity_of(std::int32_t max_count, std::size_t array_size) {
+  if (max_count <= 0) return 0;
+  return std::min(static_cast<std::size_t>(max_count), array_size);
+}
+
+template <std::size_t N>
+void copy_kept_columns(const char* line, Field<N>& to) {
+  std::memcpy(to.data(), line, std::min(kKeptColumns, N));
+}
+
+bool is_blank(const char* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i)
+    if (p[i] != ' ') return false;
+  return true;
+}
+
+[[noreturn]] void stop_over_capacity(std::string_view routine, std::string_view what, std::string_view id,
+                                     std::size_t capacity) {
+  std::string msg = "sbr ";
+  msg += routine;
+  msg += ":  ";
+  msg += what;
+  msg += ' ';
+  msg += id;
+  msg += " has more than ";
+  msg += std::to_string(capacity);
+  msg += " values";
+  stop(kExitFailure, msg);
+}
+
+// Trailing blanks of an ID are dropped in messages; an all-blank ID shows as
+// two quotes so the message still names something.
+std::string id_for_message(std::string_view id) {
+  while (!id.empty() && id.back() == ' ') id.remove_suffix(1);
+  if (id.empty()) return "''";
+  return std::string(id);
+}
+
+void read_tucson(Field<8>& id, std::int32_t& first_year, std::int32_t& count, std::span<float> values,
+                 std::int32_t& counter, Unit& unit, RecordSink* listing, Field<85>& title, Field<6>& tag,
+                 std::int32_t max_count, std::array<Field<88>, 3>& headers, Console& con) {
+  static const Layout& kRecord = layout("(a88)");
+  static const Layout& k84 = layout("(a8,i4,10i6)");
+  static const Layout& k75 = layout("(a7,i5,10i6)");
+  static const Layout& k66 = layout("(a6,i6,10i6)");
+  static const Layout& k84Tag = layout("(a8,i4,10i6,t83,a)");
+  static const Layout& k75Tag = layout("(a7,i5,10i6,t83,a)");
+  static const Layout& k66Tag = layout("(a6,i6,10i6,t83,a)");
+  static const Layout& kTitleEcho = layout("(/t13,'Title of data:'/1x,a)");
+  static const Layout& kTextEcho = layout("(1x,a)");
+  static const Layout& kBlockEcho = layout("(/t10,'title of data:  ',a/)");
+
+  blank(title);
+  count = 0;
+  int data_lines = 0;
+  int text_lines = 0;
+  if (counter < 0) counter = 0;
+  if (counter < INT32_MAX) ++counter;
+  if (counter == 1)
+    for (Field<88>& h : headers) blank(h);
+
+  const std::size_t capacity = capacity_of(max_count, values.size());
+  char line[kLineLength];
+  Field<8> parsed_id;
+  std::int32_t parsed_year = 0;
+  std::int32_t f[10] = {};
+
+  for (;;) {
+    std::memset(line, ' ', kLineLength);
+    if (read(unit, kRecord, {Item::chars(line, kLineLength)}, Handles::both) != Outcome::done) {
+      if (data_lines > 0) {
+        // Values were stored but no stop marker came: the unit of the series
+        // is unknown, so it is not delivered. Say so rather than drop it.
+        con.warn("sbr trrw:  series " + id_for_message(id.view()) +
+                 " ends without a stop marker at the end of the file; not read");
+      }
+      count = kEndMarker;
+      counter = kEndMarker;
+      return;
+    }
+
+    // A "#" in column 80 before any value announces a self-formatted block.
+    if (count == 0 && line[79] == '#') {
+      unit.step_back();
+      datar(std::span<char>(line, kLineLength), count, values, first_year, unit, max_count, con);
+      if (count == kEndMarker) {
+        // No block header before the end of the file: the end of the file
+        // for the caller too, so no phantom series is stored.
+        counter = kEndMarker;
+        return;
+      }
+      id.assign(std::string_view(line, 8));
+      if (listing != nullptr) write(*listing, kBlockEcho, {Item::chars(line, kLineLength)});
+      return;
+    }
+
+    // Blank year columns 9-12: neither a data line nor a text line.
+    if (is_blank(line + 8, 4)) continue;
+
+    // The split of columns 1-12 between ID and year is told by a minus sign
+    // in column 8 (7-5), else in column 7 (6-6); the tag is read only when
+    // column 84 holds something.
+    const bool tagged = line[83] != ' ';
+    const Layout* lay;
+    if (line[7] == '-')
+      lay = tagged ? &k75Tag : &k75;
+    else if (line[6] == '-')
+      lay = tagged ? &k66Tag : &k66;
+    else
+      lay = tagged ? &k84Tag : &k84;
+
+    InternalSource src(std::string_view(line, kLineLength));
+    const Outcome parsed =
+        tagged ? read(src, *lay,
+                      {parsed_id, parsed_year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], tag},
+                      Handles::error)
+               : read(src, *lay, {parsed_id, parsed_year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9]},
+                      Handles::error);
+
+    if (parsed != Outcome::done) {
+      // A text line: header lines at the top of a file, or anything else
+      // that does not parse as a data line.
+      ++text_lines;
+      if (text_lines > kMaxTextLines) stop(kExitFailure, "sbr trrw:  over 25 text lines");
+      if (listing != nullptr)
+        write(*listing, text_lines == 1 ? kTitleEcho : kTextEcho, {Item::chars(line, kLineLength)});
+      if (text_lines == 1) {
+        copy_kept_columns(line, title);
+        copy_kept_columns(line, headers[0]);
+      } else if (text_lines <= 3) {
+        copy_kept_columns(line, headers[static_cast<std::size_t>(text_lines - 1)]);
+      }
+      continue;
+    }
+
+    // A data line. The first one of the call names the series and its first
+    // year, and holds only the fields up to the end of its decade.
+    ++data_lines;
+    int take = 10;
+    if (data_lines == 1) {
+      id = parsed_id;
+      first_year = parsed_year;
+      take = decade_fields(parsed_year);
+    }
+    for (int k = 0; k < take; ++k) {
+      if (f[k] == kStopThousandths) {
+        // Thousandths: the hundredths already stored are scaled once more,
+        // a second single-precision rounding step.
+        for (std::int32_t i = 0; i < count; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
+        return;
+      }
+      if (f[k] == kStopHundredths) return;
+      if (static_cast<std::size_t>(count) >= capacity)
+        stop_over_capacity("trrw", "series", id_for_message(id.view()), capacity);
+      values[static_cast<std::size_t>(count)] = static_cast<float>(f[k]) * 0.01f;
+      ++count;
+    }
+  }
+}
+
+}  // namespace
+
+void datar(std::span<char> line, std::int32_t& count, std::span<float> values, std::int32_t& first_year,
+           Unit& unit, std::int32_t max_count, Console& con) {
+  static const Layout& kText = layout("(a)");
+  static const Layout& kHeader = layout("(2(2x,i8),t23,a)");
+  static const Layout& kErrorMsg = layout("('>> sbr datar:  error reading data')");
+  static const Layout& kEndMsg = layout("('>> sbr datar:  unexpected end reading data')");
+
+  constexpr std::size_t kRecordLength = 88;
+  char record[kRecordLength];
+  Field<8> data_layout;
+  const std::size_t kept = std::min(kKeptColumns, line.size());
+
+  // Look for the block header; the last record whose first three characters
+  // are not "n  " gives the block's text, whose columns 1-8 are the ID.
+  for (;;) {
+    std::memset(record, ' ', kRecordLength);
+    if (read(unit, kText, {Item::chars(record, kRecordLength)}, Handles::both) != Outcome::done) {
+      count = kEndMarker;
+      return;
+    }
+    if (!(record[0] == 'n' && record[1] == ' ' && record[2] == ' ')) std::memcpy(line.data(), record, kept);
+    InternalSource src(std::string_view(record, kRecordLength));
+    if (read(src, kHeader, {count, first_year, data_layout}, Handles::error) != Outcome::done) continue;
+    const std::string_view text = data_layout.view();
+    if (text.find('(') == std::string_view::npos || text.find(')') == std::string_view::npos) continue;
+    break;
+  }
+
+  const std::string id = id_for_message(std::string_view(line.data(), std::min<std::size_t>(8, line.size())));
+  if (count < 0) stop(kExitFailure, "sbr datar:  block " + id + " has a negative value count");
+  const std::size_t capacity = capacity_of(max_count, values.size());
+  if (static_cast<std::size_t>(count) > capacity) stop_over_capacity("datar", "block", id, capacity);
+
+  // The block's values, as they stand, with the layout its header names.
+  const Outcome got =
+      read(unit, layout(data_layout.view()), {values.first(static_cast<std::size_t>(count))}, Handles::both);
+  if (got == Outcome::error)
+    write(con, kErrorMsg);
+  else if (got == Outcome::end_of_file)
+    write(con, kEndMsg);
+}
+
+void trrw(Field<8>& id, std::int32_t& first_year, std::int32_t& count, std::span<float> values,
+          std::int32_t& /*depths*/, std::int32_t& counter, Unit& unit, RecordSink* listing, std::string_view mode,
+          Field<85>& title, Field<6>& tag, std::int32_t max_count, std::array<Field<88>, 3>& headers, Console& con) {
+  if (mode == "mr") {
+    read_tucson(id, first_year, count, values, counter, unit, listing, title, tag, max_count, headers, con);
+    return;
+  }
+  blank(title);
+  if (mode == "mw") write_tucson_series(id, first_year, count, values, unit, tag);
+}
+
+}  // namespace ringave

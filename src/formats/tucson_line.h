@@ -1,0 +1,39 @@
+// Rules of the Tucson data line shared by the reader and the writer of trrw:
+// how many value fields the first line of a series holds (its decade), and
+// the writer of one series. Internal to src/formats/.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "records/field.h"
+#include "records/record_io.h"
+
+namespace ringave {
+
+// Number of value fields on the first data line of a series that starts in
+// `year`: the years up to the end of its decade. 10 - (year mod 10) for a
+// year of 0 or more (1901 gives 9, 1900 gives 10); for a negative year the
+// absolute remainder of year / 10 truncated toward zero, or 10 when it is 0
+// (-5 gives 5, -1234 gives 4, -20 gives 10).
+inline int decade_fields(std::int64_t year) {
+  const int rem = static_cast<int>(year % 10);  // truncates toward zero
+  if (year >= 0) return 10 - rem;
+  return rem == 0 ? 10 : -rem;
+}
+
+// Thousandths of a millimetre as written in a value field, for a value in
+// millimetres: value x 1000 in single precision, halves rounded away from
+// zero, a product of 8388608 or more in magnitude truncated as it stands,
+// 999 turned into 1000 so no field reads as the hundredths stop marker. A
+// value whose product is not a number or does not fit 32 bits gives
+// kFieldOverflow, which an I6 field writes as asterisks.
+inline constexpr std::int32_t kFieldOverflow = INT32_MAX;
+std::int32_t thousandths(float value);
+
+// Write one series as Tucson data lines, closed by the stop marker -9999.
+// Nothing is written for a count below 1.
+void write_tucson_series(const Field<8>& id, std::int32_t first_year, std::int32_t count,
+                         std::span<const float> values, RecordSink& sink, const Field<6>& tag);
+
+}  // namespace ringave
