@@ -1,0 +1,130 @@
+#include "records/console.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
+
+#include "records/line_reader.h"
+#include "records/outcome.h"
+#include "records/transfer.h"
+
+namespace ringave {
+
+namespace {
+
+// Answers are short; a pipe of answers is taken in pieces of this size.
+constexpr std::size_t kInputBuffer = 64 << 10;
+// Output is handed to the system once this much has gathered (and before
+// every read, so that a prompt is on the screen before the program waits).
+constexpr std::size_t kOutputBuffer = 64 << 10;
+
+// Write all of [p, p + n) to fd. Returns 0 or the errno of the failure.
+int write_all(int fd, const char* p, std::size_t n) {
+  while (n > 0) {
+    const ssize_t got = ::write(fd, p, n);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    p += got;
+    n -= static_cast<std::size_t>(got);
+  }
+  return 0;
+}
+
+}  // namespace
+
+struct Console::Impl {
+  Impl(int in, int out, int err) : in_fd(in), out_fd(out), err_fd(err), reader(in, kInputBuffer) {
+    pending.reserve(kOutputBuffer + 256);
+  }
+
+  int in_fd;
+  int out_fd;
+  int err_fd;
+  LineReader reader;
+  std::string pending;  // output not yet written
+
+  // Returns 0 or the errno of a failed write; the bytes are dropped either way.
+  int drain() {
+    const int err = write_all(out_fd, pending.data(), pending.size());
+    pending.clear();
+    return err;
+  }
+};
+
+Console::Console(int in_fd, int out_fd, int err_fd) : impl_(new Impl(in_fd, out_fd, err_fd)) {}
+
+Console::~Console() {
+  impl_->drain();  // a failure at this point has no one left to tell
+  delete impl_;
+}
+
+void Console::flush() {
+  if (impl_->pending.empty()) return;
+  if (const int err = impl_->drain()) {
+    throw FatalError{std::string("Cannot write to standard output: ") + std::strerror(err), "WRITE", "*"};
+  }
+}
+
+bool Console::next(std::string_view& record) {
+  flush();
+  switch (impl_->reader.next(record)) {
+    case LineReader::Status::record:
+      return true;
+    case LineReader::Status::end:
+      return false;
+    case LineReader::Status::failed:
+      break;
+  }
+  throw FatalError{std::string("Cannot read standard input: ") + std::strerror(impl_->reader.error()), "READ",
+                   "*"};
+}
+
+void Console::put(std::string_view record, bool line_end) {
+  std::string& out = impl_->pending;
+  // Carriage returns inside a record are not written.
+  const char* p = record.data();
+  std::size_t n = record.size();
+  while (n > 0) {
+    const void* cr = std::memchr(p, '\r', n);
+    const std::size_t run = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - p) : n;
+    out.append(p, run);
+    if (!cr) break;
+    p += run + 1;
+    n -= run + 1;
+  }
+  if (line_end) out.push_back('\n');
+  if (out.size() >= kOutputBuffer) flush();
+}
+
+void Console::warn(std::string_view text) {
+  flush();
+  std::string line(text);
+  line.push_back('\n');
+  // Nothing sensible is left to do when even the error output fails.
+  (void)write_all(impl_->err_fd, line.data(), line.size());
+}
+
+Console& console() {
+  static Console con(0, 1, 2);
+  return con;
+}
+
+void read_answer(Console& con, std::int32_t& number) { read_list(con, {number}); }
+
+void read_answer(Console& con, bool& yes) { read_list(con, {yes}); }
+
+void read_answer(Console& con, Field<50>& line) { read(con, "(a)", {line}); }
+
+void pause(Console& con, std::string_view message) {
+  write_list(con, message);
+  std::string_view discarded;
+  // End of input just ends the pause: the run stops right after it.
+  (void)con.next(discarded);
+}
+
+void stop(int status, std::string_view message) { throw Stop{status, std::string(message)}; }
+
+}  // namespace ringave

@@ -1,0 +1,340 @@
+#include "records/file_unit.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "records/line_reader.h"
+#include "records/outcome.h"
+
+namespace ringave {
+
+namespace {
+
+// Input is streamed through this much memory, however large the file.
+constexpr std::size_t kReadBuffer = 1 << 20;
+// Output is handed to the system in pieces of about this size.
+constexpr std::size_t kWriteBuffer = 64 << 10;
+
+// A name as the system takes it; a name holding a NUL byte names no file.
+bool to_path(std::string_view name, std::string& path) {
+  if (name.find('\0') != std::string_view::npos) return false;
+  path.assign(name);
+  return true;
+}
+
+int close_keeping_errno(int fd) {
+  const int saved = errno;
+  const int rc = ::close(fd);
+  errno = saved;
+  return rc;
+}
+
+}  // namespace
+
+struct FileUnit::Impl {
+  enum class Mode { closed, reading, writing };
+
+  Mode mode = Mode::closed;
+  std::string name;  // as the caller gave it, for messages
+  int fd = -1;
+
+  // Reading.
+  std::unique_ptr<LineReader> reader;  // made on first use, kept for reopening
+  std::string_view last;               // the record taken last
+  bool have_last = false;
+  bool replay = false;  // the next read delivers `last` again
+  bool at_eof = false;
+
+  // Writing.
+  std::string target;  // the file that close() replaces
+  std::string temp;    // the temporary file, empty when writing straight to the target
+  std::string out;     // bytes not yet handed to the system
+  mode_t perms = 0;
+  std::int64_t written = 0;
+  bool failed = false;  // a write failed: the output is never committed
+
+  std::string label;
+
+  FatalError fatal(std::string what, int err, const char* statement) const {
+    std::string message = std::move(what);
+    message += " '";
+    message += name;
+    message += "': ";
+    message += std::strerror(err);
+    return FatalError{std::move(message), statement, label};
+  }
+
+  // Hand the buffered bytes to the system.
+  void drain() {
+    std::size_t done = 0;
+    while (done < out.size()) {
+      const ssize_t n = ::write(fd, out.data() + done, out.size() - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        failed = true;
+        const int err = errno;
+        out.clear();
+        throw fatal("Cannot write file", err, "WRITE");
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    out.clear();
+  }
+
+  // Forget an output without committing it: the target stays as it was.
+  void discard_output() {
+    if (fd >= 0) close_keeping_errno(fd);
+    fd = -1;
+    if (!temp.empty()) ::unlink(temp.c_str());
+    temp.clear();
+    out.clear();
+    mode = Mode::closed;
+  }
+
+  void close_input() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+    mode = Mode::closed;
+    last = {};
+    have_last = replay = at_eof = false;
+  }
+};
+
+FileUnit::FileUnit(int number) : number_(number), impl_(std::make_unique<Impl>()) {
+  impl_->label = std::to_string(number);
+}
+
+FileUnit::~FileUnit() {
+  if (impl_->mode == Impl::Mode::writing) {
+    impl_->discard_output();
+  } else if (impl_->mode == Impl::Mode::reading) {
+    impl_->close_input();
+  }
+}
+
+bool FileUnit::is_open() const { return impl_->mode != Impl::Mode::closed; }
+
+std::int64_t FileUnit::records_written() const { return impl_->written; }
+
+void FileUnit::open_read(std::string_view name) {
+  close();
+  Impl& u = *impl_;
+  u.name.assign(name);
+  std::string path;
+  if (!to_path(name, path)) throw u.fatal("Cannot open file", EINVAL, "OPEN");
+
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) throw u.fatal("Cannot open file", errno, "OPEN");
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
+    ::close(fd);
+    throw u.fatal("Cannot open file", err, "OPEN");
+  }
+  if (S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw u.fatal("Cannot open file", EISDIR, "OPEN");
+  }
+
+  if (!u.reader) {
+    u.reader = std::make_unique<LineReader>(fd, kReadBuffer);
+  } else {
+    u.reader->reset(fd);
+  }
+  u.fd = fd;
+  u.mode = Impl::Mode::reading;
+  u.last = {};
+  u.have_last = u.replay = u.at_eof = false;
+}
+
+void FileUnit::open_write(std::string_view name) {
+  close();
+  Impl& u = *impl_;
+  u.name.assign(name);
+  u.written = 0;
+  u.failed = false;
+  if (!to_path(name, u.target)) throw u.fatal("Cannot open file", EINVAL, "OPEN");
+
+  // Write through a symbolic link, not over it: the file it names is the
+  // one to replace.
+  struct stat st;
+  if (::lstat(u.target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = ::realpath(u.target.c_str(), nullptr)) {
+      u.target = real;
+      std::free(real);
+    }
+  }
+
+  // Create the target empty when it is absent (the output exists from now
+  // on), and learn whether it can be written at all. A folder here fails
+  // with "Is a directory".
+  int probe;
+  do {
+    probe = ::open(u.target.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  } while (probe < 0 && errno == EINTR);
+  if (probe < 0) throw u.fatal("Cannot open file", errno, "OPEN");
+  if (::fstat(probe, &st) != 0) {
+    const int err = errno;
+    ::close(probe);
+    throw u.fatal("Cannot open file", err, "OPEN");
+  }
+
+  if (!S_ISREG(st.st_mode)) {
+    // A device or a pipe cannot be replaced by renaming: write to it
+    // directly.
+    u.fd = probe;
+    u.temp.clear();
+  } else {
+    ::close(probe);
+    // The temporary file lives beside the target so that the rename stays
+    // within one file system.
+    u.perms = st.st_mode & 07777;
+    std::string templ = u.target + ".XXXXXX";
+    const int fd = ::mkostemp(templ.data(), O_CLOEXEC);
+    if (fd < 0) throw u.fatal("Cannot open file", errno, "OPEN");
+    u.fd = fd;
+    u.temp = std::move(templ);
+  }
+  u.out.clear();
+  u.out.reserve(kWriteBuffer + 256);
+  u.mode = Impl::Mode::writing;
+}
+
+void FileUnit::close() {
+  Impl& u = *impl_;
+  if (u.mode == Impl::Mode::reading) {
+    u.close_input();
+    return;
+  }
+  if (u.mode != Impl::Mode::writing) return;
+
+  if (u.failed) {
+    u.discard_output();
+    return;
+  }
+  if (u.temp.empty()) {
+    // Writing straight to a device or a pipe.
+    try {
+      u.drain();
+    } catch (...) {
+      u.discard_output();
+      throw;
+    }
+    const int rc = ::close(u.fd);
+    u.fd = -1;
+    u.mode = Impl::Mode::closed;
+    if (rc != 0 && errno != EINTR) throw u.fatal("Cannot close file", errno, "CLOSE");
+    return;
+  }
+  if (u.written == 0) {
+    // Nothing written: the target keeps what it had.
+    u.discard_output();
+    return;
+  }
+  try {
+    u.drain();
+  } catch (...) {
+    u.discard_output();
+    throw;
+  }
+  // The committed file gets the target's permissions (a new target has
+  // those of any new file), not the private ones of a temporary file.
+  if (::fchmod(u.fd, u.perms) != 0) {
+    const int err = errno;
+    u.discard_output();
+    throw u.fatal("Cannot close file", err, "CLOSE");
+  }
+  const int rc = ::close(u.fd);
+  u.fd = -1;
+  if (rc != 0 && errno != EINTR) {
+    const int err = errno;
+    u.discard_output();
+    throw u.fatal("Cannot close file", err, "CLOSE");
+  }
+  if (::rename(u.temp.c_str(), u.target.c_str()) != 0) {
+    const int err = errno;
+    u.discard_output();
+    throw u.fatal("Cannot close file", err, "CLOSE");
+  }
+  u.temp.clear();
+  u.mode = Impl::Mode::closed;
+}
+
+bool FileUnit::next(std::string_view& record) {
+  Impl& u = *impl_;
+  if (u.mode != Impl::Mode::reading) {
+    throw FatalError{"File is not open for reading", "READ", u.label};
+  }
+  if (u.at_eof) return false;
+  if (u.replay) {
+    u.replay = false;
+    record = u.last;
+    return true;
+  }
+  switch (u.reader->next(record)) {
+    case LineReader::Status::record:
+      u.last = record;
+      u.have_last = true;
+      return true;
+    case LineReader::Status::end:
+      // The record taken last stays intact: a second step back after the
+      // one that clears end of file delivers it again.
+      u.at_eof = true;
+      return false;
+    case LineReader::Status::failed:
+      break;
+  }
+  u.at_eof = true;
+  u.have_last = false;
+  throw u.fatal("Cannot read file", u.reader->error(), "READ");
+}
+
+void FileUnit::step_back() {
+  Impl& u = *impl_;
+  if (u.mode != Impl::Mode::reading) return;
+  if (u.at_eof) {
+    u.at_eof = false;  // the file stays at its end
+    return;
+  }
+  if (u.have_last) u.replay = true;
+}
+
+void FileUnit::put(std::string_view record, bool line_end) {
+  Impl& u = *impl_;
+  if (u.mode != Impl::Mode::writing) {
+    throw FatalError{"File is not open for writing", "WRITE", u.label};
+  }
+  if (u.failed) throw u.fatal("Cannot write file", EIO, "WRITE");
+  // Carriage returns inside a record are not written.
+  const char* p = record.data();
+  std::size_t n = record.size();
+  while (n > 0) {
+    const void* cr = std::memchr(p, '\r', n);
+    const std::size_t run = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - p) : n;
+    u.out.append(p, run);
+    if (!cr) break;
+    p += run + 1;
+    n -= run + 1;
+  }
+  if (line_end) u.out.push_back('\n');
+  ++u.written;
+  if (u.out.size() >= kWriteBuffer) u.drain();
+}
+
+bool file_exists(std::string_view name) {
+  std::string path;
+  if (name.empty() || !to_path(name, path)) return false;
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace ringave

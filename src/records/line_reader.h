@@ -1,0 +1,47 @@
+// LineReader: splits the bytes of a file descriptor into records, streaming
+// them through a fixed buffer so that memory stays small whatever the size of
+// the file. Input files and the console share it, so both split records the
+// same way: a line feed ends a record, a last line without one is a record
+// too, and every raw line goes through clean_record().
+//
+// The record delivered last stays intact until the next call of next(), so a
+// unit can hand it out a second time after a step back.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace ringave {
+
+class LineReader {
+ public:
+  // Reads from fd (not owned) with a buffer of buffer_size bytes.
+  LineReader(int fd, std::size_t buffer_size);
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // Start over on another descriptor, keeping the buffer.
+  void reset(int fd);
+
+  enum class Status { record, end, failed };
+
+  // Take the next record. `end`: no byte remains. `failed`: the system
+  // refused a read; error() holds its errno. A record that was being
+  // gathered when a read failed is lost.
+  Status next(std::string_view& record);
+  int error() const { return error_; }
+
+ private:
+  int fd_;
+  std::unique_ptr<char[]> buf_;
+  std::size_t cap_;
+  std::size_t begin_ = 0;  // first unused byte of buf_
+  std::size_t end_ = 0;    // one past the last byte read into buf_
+  std::string line_;       // a raw line that spans refills of buf_
+  std::string scratch_;    // the cleaned record when it differs from the raw line
+  int error_ = 0;
+};
+
+}  // namespace ringave
