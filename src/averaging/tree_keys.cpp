@@ -52,7 +52,7 @@ KeyField key_field(std::int32_t start, std::int32_t stop) {
 void site_code(const Field<8>& id, std::int32_t start, std::int32_t stop, Field<8>& site) {
   blank(site);
   const KeyField f = key_field(start, stop);
-  for (std::int32_t col = 1; col < f.first; ++col) site.col(static_cast<std::size_t>(col)) = id.col(static_cast<std::size_t>(col));
+  for (std::size_t col = 1; col < static_cast<std::size_t>(f.first); ++col) site.col(col) = id.col(col);
 }
 
 std::int32_t read_tree_key(const Field<8>& id, std::int32_t start, std::int32_t stop) {

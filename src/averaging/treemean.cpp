@@ -84,7 +84,9 @@ void treemean(std::int32_t length_limit, std::int32_t series_limit, std::span<fl
   Work& w = work();
   Field<8> site;
   site_code(ids[0], start, stop, site);
-  for (std::int32_t m = 0; m < n; ++m) w.keys[static_cast<std::size_t>(m)] = read_tree_key(ids[static_cast<std::size_t>(m)], start, stop);
+  for (std::int32_t m = 0; m < n; ++m) {
+    w.keys[static_cast<std::size_t>(m)] = read_tree_key(ids[static_cast<std::size_t>(m)], start, stop);
+  }
   Field<15> id_text;
   tree_id_layout(start, stop, id_text);
   const Layout& id_layout = layout(id_text.trimmed());

@@ -60,6 +60,7 @@ TEST(TreeKeysTest, UnreadableKeysAreFatal) {
       {"ABC07A", 5, 4, kReadPastEnd},         // stop before start: no characters
       {"ABC,7A", 4, 5, kReadPastEnd},         // a comma first: a null value
       {"ABC /A", 4, 5, kReadPastEnd},         // a slash first
+      {"AB2*A", 3, 4, kReadPastEnd},          // "r*": null values only
       {"ABC0XA", 4, 5, kIllegalCharacter},    // a letter
       {"ABC7.A", 4, 5, kIllegalCharacter},    // a point
       {"AB-5A", 3, 4, kIllegalCharacter},     // negative tree number
