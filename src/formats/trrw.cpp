@@ -11,6 +11,7 @@
 #include "formats/tucson_line.h"
 #include "records/layout.h"
 #include "records/outcome.h"
+#include "records/transfer.h"
 
 namespace ringave {
 

@@ -8,6 +8,7 @@
 
 #include "formats/tucson_line.h"
 #include "records/layout.h"
+#include "records/transfer.h"
 
 namespace ringave {
 
