@@ -48,8 +48,9 @@ results=$data/results.txt
 
 echo
 echo "ringave end to end: best of $runs runs; wc -l on the same file as the I/O floor"
-printf '%-14s %-17s %7s %6s %8s %7s %8s %8s %6s  %s\n' \
-  input format MB series "best s" "MB/s" "RSS MB" "wc -l s" "x wc" output
+[ -r /proc/loadavg ] && echo "load average before the runs: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc 2>/dev/null || echo '?') cores"
+printf '%-14s %-17s %6s %6s %7s %7s %6s %6s %7s %7s %5s %5s  %s\n' \
+  input format MB series "wall s" "cpu s" "MB/s" "RSS MB" "wc wall" "wc cpu" "x wc" "x cpu" output
 for d in 1 10 100; do
   for k in t3 t2 c2; do
     base=cap${d}_$k
@@ -63,9 +64,9 @@ for d in 1 10 100; do
     rm -f "${base}_AVE.raw"
 
     set -- $("$peak" -n "$runs" -i "$base.ans" -o "$base.log" -- "$bin")
-    t=${1:-0} rss=${2:-0} status=${3:-1}
+    t=${1:-0} rss=${2:-0} status=${3:-1} c=${4:-0}
     set -- $("$peak" -n "$runs" -- wc -l "$file")
-    w=${1:-0}
+    w=${1:-0} wc=${4:-0}
 
     if [ "$status" != 0 ] || ! grep -q 'Normal Termination of program' "$base.log"; then
       check="RUN FAILED (exit $status, see $data/$base.log)"
@@ -76,32 +77,36 @@ for d in 1 10 100; do
       check="DIFFERS from ${base}_AVE.expected"
       failed=1
     fi
-    echo "$base $k $d $bytes $t $rss $w" >>"$results"
-    awk -v f="$file" -v fmt="$fmt" -v b="$bytes" -v s="$series" -v t="$t" -v r="$rss" -v w="$w" -v c="$check" \
-      'BEGIN { printf "%-14s %-17s %7.2f %6d %8.4f %7.1f %8.1f %8.4f %6.1f  %s\n",
-               f, fmt, b / 1e6, s, t, (t > 0 ? b / 1e6 / t : 0), r / 1024, w, (w > 0 ? t / w : 0), c }'
+    echo "$base $k $d $bytes $t $rss $w $c $wc" >>"$results"
+    awk -v f="$file" -v fmt="$fmt" -v b="$bytes" -v s="$series" -v t="$t" -v c="$c" -v r="$rss" \
+      -v w="$w" -v wc="$wc" -v ok="$check" \
+      'BEGIN { printf "%-14s %-17s %6.2f %6d %7.3f %7.3f %6.1f %6.1f %7.4f %7.4f %5.1f %5.1f  %s\n",
+               f, fmt, b / 1e6, s, t, c, (t > 0 ? b / 1e6 / t : 0), r / 1024, w, wc,
+               (w > 0 ? t / w : 0), (wc > 0 ? c / wc : 0), ok }'
   done
 done
 
 echo
 echo "targets (reported, not asserted):"
 awk '
-  $3 == 1 { t[$2] = $5; rss = (rss > $6 ? rss : $6); w[$2] = $7 }
+  $3 == 1 { t[$2] = $5; rss = (rss > $6 ? rss : $6); w[$2] = $7; c[$2] = $8 }
   END {
     split("t3 t2", ks, " ")
     for (i = 1; i <= 2; i++) {
       k = ks[i]
-      printf "  full Tucson %s: %.3f s (target <= 0.3 s) %s; %.1fx wc -l (target <= 8x) %s\n",
-        (k == "t3" ? "0.001 mm" : "0.01 mm "), t[k], (t[k] <= 0.3 ? "met" : "MISSED"),
+      printf "  full Tucson %s: %.3f s wall, %.3f s cpu (target <= 0.3 s) %s; %.1fx wc -l (target <= 8x) %s\n",
+        (k == "t3" ? "0.001 mm" : "0.01 mm "), t[k], c[k], (t[k] <= 0.3 ? "met" : "MISSED"),
         (w[k] > 0 ? t[k] / w[k] : 0), (w[k] > 0 && t[k] / w[k] <= 8 ? "met" : "MISSED")
     }
-    printf "  full Compact: %.3f s (target <= 0.5 s) %s\n", t["c2"], (t["c2"] <= 0.5 ? "met" : "MISSED")
+    printf "  full Compact: %.3f s wall, %.3f s cpu (target <= 0.5 s) %s\n", t["c2"], c["c2"],
+      (t["c2"] <= 0.5 ? "met" : "MISSED")
     printf "  peak resident set at full capacity: %.1f MB (target <= 64 MB) %s\n",
       rss / 1024, (rss / 1024 <= 64 ? "met" : "MISSED")
   }' "$results"
-echo "  growth: the time of 1/1 against 1/10 and 1/100 of capacity (10x and 100x for linear cost):"
+echo "  growth: the cpu time of 1/1 against 1/10 and 1/100 of capacity (10x and 100x for linear cost,"
+echo "  less while the fixed start-up cost still counts):"
 awk '
-  { t[$2 "," $3] = $5 }
+  { t[$2 "," $3] = $8 }
   END {
     n = split("t3 t2 c2", ks, " ")
     for (i = 1; i <= n; i++) {
