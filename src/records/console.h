@@ -38,7 +38,14 @@ class Console final : public RecordSource, public RecordSink {
   void put(std::string_view record, bool line_end) override;
   std::string unit_label() const override { return "*"; }
 
-  // Write out everything buffered (done before every read and at the end).
+  // Input is split into records exactly as files are (clean_record). Output
+  // is buffered and written out before every read, on flush(), on warn(),
+  // when it grows large, and when the console goes. A failed read of
+  // standard input throws FatalError ("READ", "*"); end of input is not a
+  // failure but end of file.
+  //
+  // Write out everything buffered. A failed write throws FatalError
+  // ("WRITE", "*").
   void flush();
 
   // A one-line message on the error output (standard error for the real

@@ -4,10 +4,13 @@
 // Reading streams the file through a fixed buffer and splits it into records
 // at line feeds: carriage returns are dropped wherever they stand, a tab is
 // replaced by blanks up to the next tab stop (every 8 columns), and a last
-// line without a line feed is a record like any other. step_back() makes the
-// next read deliver the last record again; after end of file it only clears
-// the end-of-file state (the file stays at its end); at the start of the file
-// it does nothing.
+// line without a line feed is a record like any other; a NUL byte is an
+// ordinary character and a record may be of any length. step_back() makes
+// the next read deliver the last record again; after end of file it only
+// clears the end-of-file state (the file stays at its end, and a further step
+// back delivers the last record again); at the start of the file it does
+// nothing. Only the last record is kept: two step backs in a row after a
+// read deliver that record once more, not the one before it.
 //
 // Writing goes through a buffered sink into a temporary file in the target's
 // folder, renamed over the target by close() when at least one record was
@@ -15,10 +18,16 @@
 // new output exists from the moment it is opened, and an existing one keeps
 // its old contents when nothing is written to it. A unit destroyed without
 // close() (a stop or a fatal report part-way) removes its temporary file and
-// leaves the target as it was.
+// leaves the target as it was, and so does close() after a failed write. The
+// committed file has the target's permissions (those of any new file when the
+// target was created by the open). A symbolic link is written through; a
+// target that is not a regular file (a device, a pipe) is written directly.
 //
-// Failures to open, read, write, rename or close throw FatalError with the
-// statement ("OPEN", "READ", "WRITE", "CLOSE") and the unit number.
+// Failures throw FatalError with a message naming the file and the system's
+// reason, the unit number, and the statement: "OPEN" (missing input, a
+// folder, no permission), "READ", "WRITE" (handing bytes to the system, also
+// when close() writes the last of them), "CLOSE" (setting permissions,
+// closing, renaming).
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,8 @@
 // rules as a file (line feeds end records, carriage returns dropped, tabs
 // expanded, a last line without line feed is a record) and written into a
 // string with a line feed after each record (none after a "$" record).
+// Carriage returns inside a written record are dropped, as on a file. Step
+// back follows the file rules, and may go back any number of records.
 // Used by tests and fuzzers to drive readers and writers without files.
 #pragma once
 
