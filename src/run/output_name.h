@@ -18,7 +18,9 @@ std::int32_t prefix_length(const Field<50>& input);
 Field<50> output_name(const Field<50>& input);
 
 // True when writing `output` would write over `input`: the same 50-character
-// name (a full-length input without "." or blank), or two names of one file.
+// name, which a full-length input name without "." or blank gives. (Another
+// name for the same file cannot harm it: the output replaces its directory
+// entry when the unit is closed, and never writes into the file.)
 bool output_replaces_input(const Field<50>& input, const Field<50>& output);
 
 }  // namespace ringave

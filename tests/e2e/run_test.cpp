@@ -39,7 +39,7 @@ TEST(RunE2E, BannerHelpAndQuestionThenEndOfInput) {
   const RunResult r = dir.run("");
   EXPECT_EQ(r.out, kStart);
   EXPECT_EQ(r.err,
-            "? ringave: run-time error\n"
+            "? ringave: run-time error in the record layer\n"
             "? Attempt to read past end of file\n"
             "? READ(UNIT=*,...\n");
   EXPECT_EQ(r.status, 255);
@@ -175,7 +175,7 @@ TEST(RunE2E, TreeNumberPositions) {
     const RunResult r = dir.run(answers);
     if (c.valid) {
       EXPECT_EQ(r.out, kStart + single_dialogue("p.rwl") + reading("p.rwl") +
-                           "   1 12345678   1990   1990      1\n" + kNormalEnd);
+                           "   1 12345678 1990   1990      1\n" + kNormalEnd);
       EXPECT_EQ(r.status, 0);
       EXPECT_EQ(dir.read("p_AVE.raw"), c.start == 1 ? "12      1990  1000 -9999\n"
                                                      : "123456781990  1000 -9999\n");
