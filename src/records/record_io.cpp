@@ -1,17 +1,23 @@
 #include "records/record_io.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ringave {
 
 std::string_view clean_record(std::string_view raw, std::string& scratch) {
-  // Most lines hold neither a carriage return nor a tab: hand them back as
-  // they are, without a copy.
+  // Most lines hold neither a carriage return nor a tab, apart from the
+  // carriage return of a CR LF line end: hand them back as they are, without
+  // a copy.
+  while (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
   const char* p = raw.data();
   const std::size_t n = raw.size();
-  std::size_t i = 0;
-  while (i < n && p[i] != '\r' && p[i] != '\t') ++i;
-  if (i == n) return raw;
+  const void* cr = std::memchr(p, '\r', n);
+  const void* tab = std::memchr(p, '\t', n);
+  if (cr == nullptr && tab == nullptr) return raw;
+  std::size_t i = n;
+  if (cr != nullptr) i = static_cast<std::size_t>(static_cast<const char*>(cr) - p);
+  if (tab != nullptr) i = std::min(i, static_cast<std::size_t>(static_cast<const char*>(tab) - p));
 
   scratch.assign(p, i);
   for (; i < n; ++i) {

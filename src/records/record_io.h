@@ -46,7 +46,8 @@ class Unit : public RecordSource, public RecordSink {
 // carriage returns are dropped wherever they stand and a tab is replaced by
 // blanks up to the next tab stop (every 8 columns; the character after a tab
 // in column 1 or 5 stands in column 9). Columns are counted after this.
-// Returns a view of `raw` itself when it holds neither, else of `scratch`.
+// Returns a view into `raw` itself when nothing but carriage returns at its
+// end had to go, else a view of `scratch`.
 std::string_view clean_record(std::string_view raw, std::string& scratch);
 
 // A fixed-length character field read as one record; a second record is end

@@ -87,6 +87,7 @@ const std::vector<SplitCase>& split_cases() {
       {"empty lines", "\n\r\n\n", {"", "", ""}},
       {"carriage return inside a line", "a\rb\r\n", {"ab"}},
       {"lone carriage return", "\r", {""}},
+      {"carriage returns in a row", "ab\r\r\nc\r\rd\n", {"ab", "cd"}},
       {"tab in column 1", "\tX\n", {kBlanks8 + "X"}},
       {"tab in column 5", "1234\tX\n", {"1234    X"}},
       {"tab in column 8 and 9", "1234567\tX\tY", {"1234567 X       Y"}},
