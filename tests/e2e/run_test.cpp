@@ -199,25 +199,42 @@ TEST(RunE2E, OutputWouldReplaceInput) {
   EXPECT_EQ(dir.read(name), kTucson);
 }
 
-TEST(RunE2E, MoreSeriesThanTheTableHolds) {
+// A run that stops part-way through an entry leaves that entry's output as
+// it was: a new one empty, an existing one with its old contents.
+std::string big_file() {
   std::string big;
   for (int i = 1; i <= 2002; ++i) {
     char line[40];
     std::snprintf(line, sizeof line, "X%04dA  1990   100   999\n", i);
     big += line;
   }
-  for (bool existing : {false, true}) {
-    SCOPED_TRACE(existing);
-    TempDir dir;
-    dir.write("big.rwl", big);
-    if (existing) dir.write("big_AVE.raw", "old\n");
-    const RunResult r = dir.run("F\nbig.rwl\n1\n2\n5\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "File big.rwl holds more than 2001 series (Max: records in a single file)\n");
-    const std::string last = "2001 X2001A   1990   1990      1\n";
-    ASSERT_GE(r.out.size(), last.size());
-    EXPECT_EQ(r.out.substr(r.out.size() - last.size()), last);
-    EXPECT_EQ(dir.read("big_AVE.raw"), existing ? "old\n" : "");
+  return big;
+}
+
+TEST(RunE2E, StopPartWayLeavesTheOutputAsItWas) {
+  std::string headers;
+  for (int i = 1; i <= 26; ++i) headers += "header line " + std::to_string(i) + "\n";
+  struct Case {
+    std::string text, err, out_tail;
+  } cases[] = {
+      {big_file(), "File big.rwl holds more than 2001 series (Max: records in a single file)\n",
+       "2001 X2001A   1990   1990      1\n"},
+      {headers + kTucson, "sbr trrw:  over 25 text lines\n", "  #      ID    IYR    LYR    AGE\n"},
+  };
+  for (const Case& c : cases) {
+    for (bool existing : {false, true}) {
+      SCOPED_TRACE(c.err);
+      SCOPED_TRACE(existing);
+      TempDir dir;
+      dir.write("big.rwl", c.text);
+      if (existing) dir.write("big_AVE.raw", "old\n");
+      const RunResult r = dir.run("F\nbig.rwl\n1\n2\n5\n");
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err, c.err);
+      ASSERT_GE(r.out.size(), c.out_tail.size());
+      EXPECT_EQ(r.out.substr(r.out.size() - c.out_tail.size()), c.out_tail);
+      EXPECT_EQ(dir.read("big_AVE.raw"), existing ? "old\n" : "");
+    }
   }
 }
 
