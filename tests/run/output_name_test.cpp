@@ -34,14 +34,6 @@ TEST(OutputName, PrefixUpToFirstPointOrBlank) {
   }
 }
 
-TEST(OutputName, PrefixLength) {
-  EXPECT_EQ(prefix_length(Field<50>("tst.rwl")), 3);
-  EXPECT_EQ(prefix_length(Field<50>(".rwl")), 0);
-  EXPECT_EQ(prefix_length(Field<50>("site")), 4);  // the padding blank ends it
-  EXPECT_EQ(prefix_length(Field<50>(std::string(50, 'z'))), 50);
-  EXPECT_EQ(prefix_length(Field<50>(std::string(49, 'z') + ".")), 49);
-}
-
 TEST(OutputName, FullLengthNameWithoutPointWouldReplaceInput) {
   const Field<50> full(std::string(50, 'n'));
   EXPECT_EQ(output_name(full), full);
