@@ -13,14 +13,32 @@ namespace {
 
 using testing::CapturedConsole;
 using testing::data_line;
-using testing::hundredths;
 using testing::put_at;
-using testing::thousandths_read;
 using testing::TrrwVars;
+
+// Values a hundredths series holds: each integer x 0.01 in single precision.
+std::vector<float> hundredths(std::initializer_list<int> ints) {
+  std::vector<float> v;
+  for (int n : ints) v.push_back(static_cast<float>(n) * 0.01f);
+  return v;
+}
+
+// A thousandths series: x 0.01, then x 0.1 as a second rounding step.
+std::vector<float> thousandths_read(std::initializer_list<int> ints) {
+  std::vector<float> v = hundredths(ints);
+  for (float& x : v) x *= 0.1f;
+  return v;
+}
 
 std::string lines(std::initializer_list<std::string> ls) {
   std::string s;
   for (const std::string& l : ls) s += l + "\n";
+  return s;
+}
+
+std::string text_lines(int n) {
+  std::string s;
+  for (int i = 1; i <= n; ++i) s += "header line " + std::to_string(i) + "\n";
   return s;
 }
 
@@ -30,6 +48,7 @@ struct FirstSeriesCase {
   const char* id;
   std::int32_t first_year;
   std::vector<float> values;
+  std::int32_t max_count = 3001;
 };
 
 TEST(TucsonRead, FirstSeriesOfEachLayoutAndDecade) {
@@ -59,8 +78,9 @@ TEST(TucsonRead, FirstSeriesOfEachLayoutAndDecade) {
       {"6-6: '-' in column 7 only",
        lines({data_line("ABCDEF-11950", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), data_line("ABCDEF-11940", {999})}),
        "ABCDEF  ", -11950, hundredths({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})},
-      {"blank value field is a value of 0", data_line("ABC010111901", {123}) + "      " + data_line("", {45, 999}),
-       "ABC01011", 1901, hundredths({123, 0, 45})},
+      {"blank field, zero and negative values are values",
+       data_line("ABC010111901", {123}) + "      " + data_line("", {-5, 0, 999}), "ABC01011", 1901,
+       hundredths({123, 0, -5, 0})},
       {"records with blank columns 9-12 are passed over",
        lines({data_line("ABC010111900", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), "", "            ", "ABC01011",
               "ABC01011    " + std::string(60, '9'), data_line("ABC010111910", {999})}),
@@ -71,8 +91,9 @@ TEST(TucsonRead, FirstSeriesOfEachLayoutAndDecade) {
       {"ID and year of later lines are not used",
        lines({data_line("ABC010111901", {1, 2, 3, 4, 5, 6, 7, 8, 9}), data_line("ZZZ999995555", {10, 999})}),
        "ABC01011", 1901, hundredths({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})},
-      {"negative values and zero are values", data_line("ABC010111901", {-5, 0, 999}), "ABC01011", 1901,
-       hundredths({-5, 0})},
+      {"a letter in a value field makes a text line",
+       lines({"ABC010111901   12a    45   999", data_line("ABC020111901", {3, 999})}), "ABC02011", 1901,
+       hundredths({3})},
       {"columns past 88 are ignored", put_at(data_line("ABC010111901", {7, 999}), 89, "123456ZZZZ"), "ABC01011",
        1901, hundredths({7})},
       {"'#' in column 80 after values is a data line",
@@ -81,12 +102,18 @@ TEST(TucsonRead, FirstSeriesOfEachLayoutAndDecade) {
        "ABC01011", 1900, hundredths({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})},
       {"CR LF line ends", data_line("ABC010111909", {5}) + "\r\n" + data_line("ABC010111910", {6, -9999}) + "\r\n",
        "ABC01011", 1909, thousandths_read({5, 6})},
+      {"25 text lines are accepted", text_lines(25) + data_line("ABC010111901", {1, 999}), "ABC01011", 1901,
+       hundredths({1})},
+      {"exactly as many values as the capacity", data_line("ABC010111900", {1, 2, 3, 4, 5, -9999}), "ABC01011", 1900,
+       thousandths_read({1, 2, 3, 4, 5}), 5},
   };
   for (const FirstSeriesCase& c : cases) {
     SCOPED_TRACE(c.name);
     MemoryUnit unit(c.file);
     CapturedConsole cc;
     TrrwVars v;
+    v.max_count = c.max_count;
+    v.values.assign(static_cast<std::size_t>(c.max_count), 0.0f);  // ASan sees any store past it
     v.read(unit, cc.con());
     EXPECT_EQ(v.id.str(), c.id);
     EXPECT_EQ(v.first_year, c.first_year);
@@ -94,18 +121,6 @@ TEST(TucsonRead, FirstSeriesOfEachLayoutAndDecade) {
     EXPECT_EQ(v.got(), c.values);  // exact single-precision values
     EXPECT_EQ(cc.err(), "");
   }
-}
-
-TEST(TucsonRead, EmptyFileGivesEndMarkers) {
-  MemoryUnit unit("");
-  CapturedConsole cc;
-  TrrwVars v;
-  v.title = Field<85>("old");
-  v.read(unit, cc.con());
-  EXPECT_EQ(v.count, -999);
-  EXPECT_EQ(v.counter, -999);
-  EXPECT_TRUE(v.title.is_blank());
-  for (const auto& h : v.headers) EXPECT_TRUE(h.is_blank());
 }
 
 TEST(TucsonRead, HeaderLinesTitleAndCounterAcrossCallsAndFiles) {
@@ -127,7 +142,6 @@ TEST(TucsonRead, HeaderLinesTitleAndCounterAcrossCallsAndFiles) {
   v.read(unit, cc.con());
   EXPECT_EQ(v.counter, 2);
   EXPECT_EQ(v.id.str(), "644021  ");
-  EXPECT_EQ(v.got(), hundredths({1, 2}));
   EXPECT_TRUE(v.title.is_blank());
   EXPECT_EQ(v.headers[0].str(), Field<88>(h1).str());  // kept from call 1
 
@@ -135,51 +149,18 @@ TEST(TucsonRead, HeaderLinesTitleAndCounterAcrossCallsAndFiles) {
   EXPECT_EQ(v.count, -999);
   EXPECT_EQ(v.counter, -999);
 
-  // The next file starts from -999: header lines blanked, counter 1.
+  // The next file starts from -999: header lines blanked, counter 1; an
+  // empty file gives the end markers at once.
   MemoryUnit next(data_line("XYZ000011950", {5, 999}));
   v.read(next, cc.con());
   EXPECT_EQ(v.counter, 1);
   for (const auto& h : v.headers) EXPECT_TRUE(h.is_blank());
-  EXPECT_EQ(v.got(), hundredths({5}));
-}
-
-TEST(TucsonRead, BadValueFieldMakesATextLine) {
-  MemoryUnit unit(lines({"ABC010111901   12a    45   999", data_line("ABC020111901", {3, 999})}));
-  CapturedConsole cc;
-  TrrwVars v;
-  v.read(unit, cc.con());
-  EXPECT_EQ(v.id.str(), "ABC02011");
-  EXPECT_EQ(v.got(), hundredths({3}));
-  EXPECT_EQ(v.title.trimmed(), "ABC010111901   12a    45   999");
-}
-
-std::string text_lines(int n) {
-  std::string s;
-  for (int i = 1; i <= n; ++i) s += "header line " + std::to_string(i) + "\n";
-  return s;
-}
-
-TEST(TucsonRead, TwentyFiveTextLinesAcceptedTwentySixthStops) {
-  {
-    MemoryUnit unit(text_lines(25) + data_line("ABC010111901", {1, 999}));
-    CapturedConsole cc;
-    TrrwVars v;
-    v.read(unit, cc.con());
-    EXPECT_EQ(v.got(), hundredths({1}));
-    EXPECT_EQ(v.headers[2].trimmed(), "header line 3");
-  }
-  {
-    MemoryUnit unit(text_lines(26) + data_line("ABC010111901", {1, 999}));
-    CapturedConsole cc;
-    TrrwVars v;
-    try {
-      v.read(unit, cc.con());
-      FAIL() << "no stop";
-    } catch (const Stop& s) {
-      EXPECT_EQ(s.status, 1);
-      EXPECT_EQ(s.message, "sbr trrw:  over 25 text lines");
-    }
-  }
+  MemoryUnit empty("");
+  v.title = Field<85>("old");
+  v.read(empty, cc.con());
+  EXPECT_EQ(v.count, -999);
+  EXPECT_EQ(v.counter, -999);
+  EXPECT_TRUE(v.title.is_blank());
 }
 
 TEST(TucsonRead, SeriesTagFromColumns83To88) {
@@ -238,34 +219,6 @@ TEST(TucsonRead, SeriesCutShortByEndOfFileWarnsAndIsNotDelivered) {
   v.read(text, cc2.con());
   EXPECT_EQ(v.count, -999);
   EXPECT_EQ(cc2.err(), "");
-}
-
-TEST(TucsonRead, CapacityStopsBeforeStoringPastTheArray) {
-  const std::string six = data_line("ABC010111900", {1, 2, 3, 4, 5, 6, 999});
-  const std::string five = data_line("ABC010111900", {1, 2, 3, 4, 5, -9999});
-  {
-    MemoryUnit unit(five);
-    CapturedConsole cc;
-    TrrwVars v;
-    v.values.assign(5, 0.0f);  // exactly the capacity: ASan sees any store past it
-    v.max_count = 5;
-    v.read(unit, cc.con());
-    EXPECT_EQ(v.got(), thousandths_read({1, 2, 3, 4, 5}));
-  }
-  {
-    MemoryUnit unit(six);
-    CapturedConsole cc;
-    TrrwVars v;
-    v.values.assign(5, 0.0f);
-    v.max_count = 5;
-    try {
-      v.read(unit, cc.con());
-      FAIL() << "no stop";
-    } catch (const Stop& s) {
-      EXPECT_EQ(s.status, 1);
-      EXPECT_EQ(s.message, "sbr trrw:  series ABC01011 has more than 5 values");
-    }
-  }
 }
 
 // The self-formatted block: a "#" title record, a block header and data
@@ -340,64 +293,66 @@ TEST(TucsonRead, BlockTextIsTheLastRecordNotStartingWithN) {
   }
 }
 
-TEST(TucsonRead, BlockDataFailuresWriteTheirMessages) {
+TEST(TucsonRead, BlockFailures) {
   struct Case {
     const char* name;
-    std::string data;
-    const char* message;
+    std::string after_title;
+    const char* message;  // on the console
+    std::int32_t count;
+    std::int32_t counter;
+    float value1;  // what the first value slot holds afterwards
   };
+  const std::string header = block_header(20, 1700, "(10f8.3)") + "\n";
   const Case cases[] = {
-      {"bad character", "   1.000   2.0x0\n", ">> sbr datar:  error reading data\n"},
-      {"layout that cannot be used", "", ">> sbr datar:  error reading data\n"},
-      {"end of file inside the data", "   1.000   2.000\n", ">> sbr datar:  unexpected end reading data\n"},
+      {"bad character", header + "   1.000   2.0x0\n", ">> sbr datar:  error reading data\n", 20, 1, 1.0f},
+      {"layout that cannot be used", block_header(20, 1700, "(10k8.3)") + "\n   1.000\n",
+       ">> sbr datar:  error reading data\n", 20, 1, -1.0f},
+      {"end of file inside the data", header + "   1.000   2.000\n", ">> sbr datar:  unexpected end reading data\n",
+       20, 1, 1.0f},
+      {"end of file before a block header", "no header here\n", "", -999, -999, -1.0f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const bool bad_layout = c.data.empty();
-    MemoryUnit unit(kBlockTitle + "\n" + block_header(20, 1700, bad_layout ? "(10k8.3)" : "(10f8.3)") + "\n" +
-                    c.data);
+    MemoryUnit unit(kBlockTitle + "\n" + c.after_title);
     CapturedConsole cc;
     TrrwVars v;
+    v.values[0] = -1.0f;
     v.read(unit, cc.con());
     EXPECT_EQ(cc.out(), c.message);
-    EXPECT_EQ(v.count, 20);  // the header's count stands
-    EXPECT_EQ(v.first_year, 1700);
-    EXPECT_EQ(v.id.str(), "XYZ00101");
-    if (!bad_layout) {
-      EXPECT_EQ(v.values[0], 1.0f);
+    EXPECT_EQ(v.count, c.count);  // the header's count stands
+    EXPECT_EQ(v.counter, c.counter);
+    EXPECT_EQ(v.values[0], c.value1);
+    if (c.count == 20) {
+      EXPECT_EQ(v.first_year, 1700);
+      EXPECT_EQ(v.id.str(), "XYZ00101");
     }
   }
 }
 
-TEST(TucsonRead, BlockHeaderMissingAtEndOfFileEndsTheFile) {
-  MemoryUnit unit(kBlockTitle + "\nno header here\n");
-  CapturedConsole cc;
-  TrrwVars v;
-  v.counter = 4;
-  v.read(unit, cc.con());
-  EXPECT_EQ(v.count, -999);
-  EXPECT_EQ(v.counter, -999);
-  EXPECT_EQ(cc.out(), "");
-}
-
-TEST(TucsonRead, BlockCountOutOfRangeStops) {
+TEST(TucsonRead, StopsWithStatusOne) {
   struct Case {
-    int count;
+    std::string file;
+    std::int32_t max_count;
     const char* message;
   };
   const Case cases[] = {
-      {11, "sbr datar:  block XYZ00101 has more than 10 values"},
-      {-3, "sbr datar:  block XYZ00101 has a negative value count"},
+      {text_lines(26) + data_line("ABC010111901", {1, 999}), 3001, "sbr trrw:  over 25 text lines"},
+      {data_line("ABC010111900", {1, 2, 3, 4, 5, 6, 999}), 5, "sbr trrw:  series ABC01011 has more than 5 values"},
+      {kBlockTitle + "\n" + block_header(11, 1700, "(10f8.3)") + "\n" + block_data(11, nullptr), 10,
+       "sbr datar:  block XYZ00101 has more than 10 values"},
+      {kBlockTitle + "\n" + block_header(-3, 1700, "(10f8.3)") + "\n", 10,
+       "sbr datar:  block XYZ00101 has a negative value count"},
   };
   for (const Case& c : cases) {
-    MemoryUnit unit(kBlockTitle + "\n" + block_header(c.count, 1700, "(10f8.3)") + "\n" + block_data(11, nullptr));
+    SCOPED_TRACE(c.message);
+    MemoryUnit unit(c.file);
     CapturedConsole cc;
     TrrwVars v;
-    v.values.assign(10, 0.0f);
-    v.max_count = 10;
+    v.values.assign(static_cast<std::size_t>(c.max_count), 0.0f);  // ASan sees any store past it
+    v.max_count = c.max_count;
     try {
       v.read(unit, cc.con());
-      FAIL() << "no stop";
+      ADD_FAILURE() << "no stop";
     } catch (const Stop& s) {
       EXPECT_EQ(s.status, 1);
       EXPECT_EQ(s.message, c.message);

@@ -109,18 +109,4 @@ inline std::string read_file(const std::string& path) {
   return s.str();
 }
 
-// Values a hundredths series holds: each integer x 0.01 in single precision.
-inline std::vector<float> hundredths(std::initializer_list<int> ints) {
-  std::vector<float> v;
-  for (int n : ints) v.push_back(static_cast<float>(n) * 0.01f);
-  return v;
-}
-
-// A thousandths series: x 0.01, then x 0.1 as a second rounding step.
-inline std::vector<float> thousandths_read(std::initializer_list<int> ints) {
-  std::vector<float> v = hundredths(ints);
-  for (float& x : v) x *= 0.1f;
-  return v;
-}
-
 }  // namespace ringave::testing

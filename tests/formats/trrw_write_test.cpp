@@ -77,6 +77,11 @@ TEST(TucsonWrite, LinesByteForByte) {
       {"first year -10005 in 6-6", "ABCDEFGH", -10005, eighths(1),
        data_line("ABCDEF-10005", {125, -9999}) + "\n"},
       {"value count 0 writes nothing", "XXX", 1900, {}, ""},
+      {"years past I4 are asterisks", "XXX", 9999, eighths(2), "XXX     9999   125\nXXX     ****   250 -9999\n"},
+      {"years past 32 bits do not wrap", "XXX", INT32_MAX - 2, eighths(6),
+       "XXX     ****   125   250   375   500   625\nXXX     ****   750 -9999\n"},
+      {"smallest year", "XXX", INT32_MIN, eighths(1), "XXX   ******   125 -9999\n"},
+      {"-100000 is past I6", "XXX", -100000, eighths(1), "XXX   ******   125 -9999\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -102,24 +107,6 @@ TEST(TucsonWrite, RoundingToThousandths) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
     EXPECT_EQ(write_series("XXX", 1900, {c.value}), std::string("XXX     1900") + c.field + " -9999\n");
-  }
-}
-
-TEST(TucsonWrite, YearsThatDoNotFitAreAsterisks) {
-  struct Case {
-    std::int32_t first_year;
-    int count;
-    std::string expect;
-  };
-  const Case cases[] = {
-      {9999, 2, "XXX     9999   125\nXXX     ****   250 -9999\n"},
-      {INT32_MAX - 2, 6, "XXX     ****   125   250   375   500   625\nXXX     ****   750 -9999\n"},
-      {INT32_MIN, 1, "XXX   ******   125 -9999\n"},
-      {-100000, 1, "XXX   ******   125 -9999\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.first_year);
-    EXPECT_EQ(write_series("XXX", c.first_year, eighths(c.count)), c.expect);
   }
 }
 
