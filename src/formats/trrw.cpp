@@ -86,6 +86,8 @@ void read_tucson(Field<8>& id, std::int32_t& first_year, std::int32_t& count, st
   count = 0;
   int data_lines = 0;
   int text_lines = 0;
+  // A counter below 0 (the end marker left by the previous file) or 0 starts
+  // a new file; the count stops at the top of its range rather than wrap.
   if (counter < 0) counter = 0;
   if (counter < INT32_MAX) ++counter;
   if (counter == 1)
