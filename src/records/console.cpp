@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "records/line_reader.h"
@@ -107,7 +108,28 @@ void Console::warn(std::string_view text) {
   (void)write_all(impl_->err_fd, line.data(), line.size());
 }
 
+namespace {
+
+// A standard stream that the process was started without is opened on
+// /dev/null, so that no file opened later takes its number: with standard
+// output closed, an output file would otherwise receive the dialogue, and
+// with standard input closed the answers would come from an input file.
+// Closed standard input then reads as end of input.
+bool open_missing_standard_streams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+      // The lowest free number is fd itself.
+      if (::open("/dev/null", O_RDWR) < 0) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 Console& console() {
+  static const bool streams_open = open_missing_standard_streams();
+  (void)streams_open;
   static Console con(0, 1, 2);
   return con;
 }

@@ -1,9 +1,10 @@
 // The console over pipes: prompts on the screen before the wait, answers,
-// end of input, pause, warnings and stops.
+// end of input, pause and warnings.
 #include "records/console.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -206,20 +207,28 @@ TEST(ConsoleAnswerTest, PauseAtEndOfInputJustReturns) {
   EXPECT_EQ(pc.out(), "  \n");
 }
 
-TEST(ConsoleAnswerTest, StopThrows) {
-  try {
-    stop(1, "sbr trrw:  over 25 text lines");
-    ADD_FAILURE() << "stop returned";
-  } catch (const Stop& s) {
-    EXPECT_EQ(s.status, 1);
-    EXPECT_EQ(s.message, "sbr trrw:  over 25 text lines");
+// A process started with standard input and output closed: the console
+// takes their numbers, so files opened later cannot, and the closed input
+// reads as end of input.
+TEST(ConsoleTest, ClosedStandardStreams) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(0);
+    ::close(1);
+    Console& con = console();
+    const int later = ::open("/dev/null", O_RDONLY);
+    std::int32_t n = 0;
+    try {
+      read_answer(con, n);
+    } catch (const FatalError& e) {
+      ::_exit(later > 2 && e.message == kReadPastEnd ? 0 : 1);
+    }
+    ::_exit(2);
   }
-  try {
-    stop(kExitClean);
-  } catch (const Stop& s) {
-    EXPECT_EQ(s.status, 0);
-    EXPECT_EQ(s.message, " ");
-  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
