@@ -58,6 +58,7 @@ struct FileUnit::Impl {
   mode_t perms = 0;
   std::int64_t written = 0;
   bool failed = false;  // a write failed: the output is never committed
+  int write_error = 0;  // the system's reason for that failure
 
   std::string label;
 
@@ -79,6 +80,7 @@ struct FileUnit::Impl {
         if (errno == EINTR) continue;
         failed = true;
         const int err = errno;
+        write_error = err;
         out.clear();
         throw fatal("Cannot write file", err, "WRITE");
       }
@@ -313,7 +315,7 @@ void FileUnit::put(std::string_view record, bool line_end) {
   if (u.mode != Impl::Mode::writing) {
     throw FatalError{"File is not open for writing", "WRITE", u.label};
   }
-  if (u.failed) throw u.fatal("Cannot write file", EIO, "WRITE");
+  if (u.failed) throw u.fatal("Cannot write file", u.write_error, "WRITE");
   // Carriage returns inside a record are not written.
   const char* p = record.data();
   std::size_t n = record.size();
