@@ -5,7 +5,7 @@
 //  - Iw: blanks anywhere in the field are ignored; an empty field is 0; an
 //    optional sign then digits, anything else is "Illegal character in numeric
 //    input"; a comma ends a numeric field early. A value outside 32 bits is an
-//    error too ("Integer overflow in numeric input"), never a wrapped number.
+//    error too (kNumericOverflow), never a wrapped number.
 //  - Fw.d: as Iw, plus one decimal point and an exponent (E/D/Q letter, or a
 //    sign); without a point the last d digits are the fraction; 32-bit result.
 //  - A / Aw: narrower field fills the item from the left, wider gives its
