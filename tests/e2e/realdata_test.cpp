@@ -47,6 +47,8 @@ const Site kSites[] = {
     {"ca533", 4, 5, false}, // long series (626-1983), cores of unequal spans
 };
 
+void PrintTo(const Site& site, std::ostream* os) { *os << site.name; }
+
 struct Form {
   const char* suffix;
   bool tucson;
@@ -289,7 +291,7 @@ TEST_P(RealDataSite, TreeFilesMatchGoldenAndMeans) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sites, RealDataSite, ::testing::ValuesIn(kSites),
+INSTANTIATE_TEST_SUITE_P(RealData, RealDataSite, ::testing::ValuesIn(kSites),
                          [](const ::testing::TestParamInfo<Site>& info) { return std::string(info.param.name); });
 
 }  // namespace
