@@ -46,6 +46,8 @@ const Site kSites[] = {
     {"gp", 1, 2, true},     // no site code: the tree ID is the tree number alone
     {"ca533", 4, 5, false}, // long series (626-1983), cores of unequal spans
 };
+// gp and ca533 hold missing rings (value 0) in every core of a tree in 61 and
+// 90 tree-years: those years must stay in place, written as 0.
 
 void PrintTo(const Site& site, std::ostream* os) { *os << site.name; }
 
