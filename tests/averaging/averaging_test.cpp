@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <tuple>
+#include <vector>
+
+#include "averaging/tree_keys.h"
+#include "averaging/treemean.h"
+#include "records/layout.h"
+#include "records/outcome.h"
+
+namespace ringave {
+namespace {
+
+// Key read (blanks around the number do not count) and tree ID; an unreadable key is fatal.
+TEST(TreeKeysTest, KeyReadAndTreeId) {
+  const struct { std::int32_t start, stop; const char *core_id, *tree_id_or_error; } cases[] = {
+      {4, 5, "ABC07A", "ABC07   "},
+      {4, 5, "ABC7 A", "ABC07   "},
+      {4, 5, "ABC 7A", "ABC07   "},
+      {2, 4, "X001A", "X001    "},
+      {1, 3, "7  A", "007     "},
+      {4, 5, "ABC  A", kReadPastEnd},
+      {4, 5, "ABC,7A", kReadPastEnd},  // a comma first: a null value
+      {4, 5, "ABC0XA", kIllegalCharacter},
+      {4, 5, "ABC-7A", kIllegalCharacter},  // its zero-padded tree ID would not read back
+  };
+  for (const auto& c : cases) {
+    Field<15> text;
+    Field<8> core(c.core_id), site, id;
+    tree_id_layout(c.start, c.stop, text);
+    site_code(core, c.start, c.stop, site);
+    try {
+      compose_tree_id(layout(text.trimmed()), site, read_tree_key(core, c.start, c.stop), c.start, c.stop, id);
+      EXPECT_EQ(id.view(), c.tree_id_or_error) << c.core_id;
+    } catch (const FatalError& e) {
+      EXPECT_EQ(e.message, c.tree_id_or_error) << c.core_id;
+    }
+  }
+}
+
+struct Table {
+  std::int32_t length, rows = 0;
+  std::vector<float> values;
+  std::vector<Field<8>> ids;
+  std::vector<std::int32_t> first, last, count;
+  Table(std::int32_t len, std::size_t n) : length(len), values(n * len), ids(n), first(n), last(n), count(n) {}
+  void add(const char* id, std::int32_t year, const std::vector<float>& v) {
+    const std::size_t r = std::size_t(rows++);
+    std::tie(ids[r], first[r], count[r]) = std::tuple(Field<8>(id), year, std::int32_t(v.size()));
+    last[r] = std::int32_t(std::int64_t(year) + count[r] - 1);
+    std::copy(v.begin(), v.end(), values.begin() + r * length);
+  }
+  void average(std::int32_t start, std::int32_t stop) {
+    treemean(length, std::int32_t(ids.size()), values, ids, first, last, count, rows, start, stop);
+  }
+  std::vector<float> row(std::size_t r) const { return {&values[r * length], &values[r * length] + count[r]}; }
+  bool operator==(const Table&) const = default;
+};
+
+// Trees in order of first appearance of their keys (7, 12, 7, 3, 12); the site code is that of series 1.
+TEST(TreemeanTest, TreesInOrderOfFirstAppearanceUnderTheFirstSiteCode) {
+  Table t(4, 5);
+  for (const char* id : {"ABC07A", "XYZ12A", "ABC 7B", "QQ03 A", "XYZ12B"}) t.add(id, 1900, {float(t.rows + 1)});
+  t.average(4, 5);
+  ASSERT_EQ(t.rows, 3);
+  EXPECT_EQ(t.ids[0].str() + t.ids[1].str() + t.ids[2].str(), "ABC07   ABC12   ABC03   ");
+  EXPECT_EQ(std::vector<float>({t.values[0], t.values[4], t.values[8]}), std::vector<float>({2, 3.5f, 4}));
+}
+
+TEST(TreemeanTest, OverlappingCoresOfInterleavedTrees) {
+  Table t(100, 3);
+  t.add("ABC01A", 1900, std::vector<float>(51, 1));
+  t.add("ABC02A", 1910, std::vector<float>(51, 5));
+  t.add("ABC01B", 1920, std::vector<float>(61, 2));
+  t.average(4, 5);
+  EXPECT_EQ(std::tuple(t.ids[0].str(), t.first[0], t.last[0]), std::tuple("ABC01   ", 1900, 1980));
+  const std::vector<float> at = {t.values[19], t.values[20], t.values[50], t.values[51], t.values[80]};
+  EXPECT_EQ(at, std::vector<float>({1, 1.5f, 1.5f, 2, 2}));  // A alone to 1919, both to 1950, then B alone
+  EXPECT_EQ(std::tuple(t.ids[1].str(), t.last[1], t.row(1)), std::tuple("ABC02   ", 1960, std::vector<float>(51, 5)));
+  EXPECT_EQ(std::tuple(t.rows, t.ids[2].str(), t.first[2], t.row(2)),  // row 3 as it was
+            std::tuple(2, "ABC01B  ", 1920, std::vector<float>(61, 2)));
+}
+
+// Each year keeps its place; an empty core covers no year; means are single-precision sums in table order.
+static_assert((1.234f + 0.587f + 2.909f) / 3 != (1.234f + (0.587f + 2.909f)) / 3);
+TEST(TreemeanTest, GapYearsZeroSumsAndEmptyCores) {
+  const struct { std::vector<std::pair<std::int32_t, std::vector<float>>> cores; std::vector<float> want; } cases[] = {
+      {{{1900, {1, 2}}, {1905, {6, 7}}}, {1, 2, 0, 0, 0, 6, 7}},  // a gap holds 0
+      {{{1900, {1, 0.5f, 3}}, {1901, {-0.5f, 5}}}, {1, 0, 4}},    // a year summing to 0 is kept
+      {{{1700, {}}, {1900, {1, 2}}}, {1, 2}},                      // an empty core is ignored
+      {{{1900, {1.234f}}, {1900, {0.587f}}, {1900, {2.909f}}}, {(1.234f + 0.587f + 2.909f) / 3}},
+  };
+  for (const auto& c : cases) {
+    Table t(20, c.cores.size());
+    for (const auto& [year, v] : c.cores) t.add("T1", year, v);
+    t.average(2, 2);
+    EXPECT_EQ(std::tuple(t.rows, t.first[0], t.row(0)), std::tuple(1, 1900, c.want));
+  }
+}
+
+// The year sums hold 3001 years; a wider span, or a year past 2^31-1, stops the run before any change.
+TEST(TreemeanTest, SpanBeyondTheYearSumsStopsTheRun) {
+  const struct { std::int32_t first, second, n; bool stops; } cases[] = {
+      {1000, 4000, 1, false}, {1000, 4001, 1, true}, {INT32_MAX - 1, INT32_MAX - 1, 5, true}};
+  for (const auto& c : cases) {
+    Table t(3001, 2);
+    t.add("T1A", c.first, {1});
+    t.add("T1B", c.second, std::vector<float>(c.n, 1));
+    const Table before = t;
+    try {
+      t.average(2, 2);
+      EXPECT_EQ(std::tuple(c.stops, t.rows, t.count[0]), std::tuple(false, 1, 3001)) << c.second;
+    } catch (const Stop& s) {
+      EXPECT_EQ(std::tuple(c.stops, s.status, t == before), std::tuple(true, 1, true)) << c.second;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ringave
