@@ -18,7 +18,7 @@ namespace ringave {
 namespace {
 
 // The line buffer: a record is read into columns 1-88, column 89 stays blank.
-constexpr std::size_t kLineLength = 89;
+constexpr std::size_t kLineLength = kTucsonLineLength;
 // Columns of a text line kept as title or header line.
 constexpr std::size_t kKeptColumns = 80;
 // Text lines one call accepts before it stops the run.
@@ -68,16 +68,46 @@ std::string id_for_message(std::string_view id) {
   return std::string(id);
 }
 
+// The layout of a data line, told by a minus sign in column 8 (7-5), else in
+// column 7 (6-6), else 8-4: the columns of the ID.
+int id_columns(const char* line) {
+  if (line[7] == '-') return 7;
+  if (line[6] == '-') return 6;
+  return 8;
+}
+
+// An integer field of w columns holding only blanks, signs and digits, read
+// by the rules of an I field: blanks ignored, one sign before the first
+// digit, empty or a sign alone is 0. False for anything else (a comma, a
+// second sign, a letter), which the layout engine then judges. Six columns
+// cannot overflow 32 bits.
+inline bool plain_integer(const char* p, int w, std::int32_t& out) {
+  bool neg = false;
+  bool started = false;
+  std::int32_t v = 0;
+  for (int i = 0; i < w; ++i) {
+    const char c = p[i];
+    if (c == ' ') continue;
+    const unsigned digit = static_cast<unsigned char>(c) - static_cast<unsigned>('0');
+    if (digit < 10) {
+      started = true;
+      v = v * 10 + static_cast<std::int32_t>(digit);
+      continue;
+    }
+    if ((c == '-' || c == '+') && !started) {
+      started = true;
+      neg = c == '-';
+      continue;
+    }
+    return false;
+  }
+  out = neg ? -v : v;
+  return true;
+}
+
 void read_tucson(Field<8>& id, std::int32_t& first_year, std::int32_t& count, std::span<float> values,
                  std::int32_t& counter, Unit& unit, RecordSink* listing, Field<85>& title, Field<6>& tag,
                  std::int32_t max_count, std::array<Field<88>, 3>& headers, Console& con) {
-  static const Layout& kRecord = layout("(a88)");
-  static const Layout& k84 = layout("(a8,i4,10i6)");
-  static const Layout& k75 = layout("(a7,i5,10i6)");
-  static const Layout& k66 = layout("(a6,i6,10i6)");
-  static const Layout& k84Tag = layout("(a8,i4,10i6,t83,a)");
-  static const Layout& k75Tag = layout("(a7,i5,10i6,t83,a)");
-  static const Layout& k66Tag = layout("(a6,i6,10i6,t83,a)");
   static const Layout& kTitleEcho = layout("(/t13,'Title of data:'/1x,a)");
   static const Layout& kTextEcho = layout("(1x,a)");
   static const Layout& kBlockEcho = layout("(/t10,'title of data:  ',a/)");
@@ -95,13 +125,13 @@ void read_tucson(Field<8>& id, std::int32_t& first_year, std::int32_t& count, st
 
   const std::size_t capacity = capacity_of(max_count, values.size());
   char line[kLineLength];
-  Field<8> parsed_id;
-  std::int32_t parsed_year = 0;
-  std::int32_t f[10] = {};
+  TucsonFields parsed;
+  const std::int32_t* f = parsed.f;
 
   for (;;) {
-    std::memset(line, ' ', kLineLength);
-    if (read(unit, kRecord, {Item::chars(line, kLineLength)}, Handles::both) != Outcome::done) {
+    // The record into columns 1-88 of the line buffer, the rest blank.
+    std::string_view rec;
+    if (!unit.next(rec)) {
       if (data_lines > 0) {
         // Values were stored but no stop marker came: the unit of the series
         // is unknown, so it is not delivered. Say so rather than drop it.
@@ -112,6 +142,9 @@ void read_tucson(Field<8>& id, std::int32_t& first_year, std::int32_t& count, st
       counter = kEndMarker;
       return;
     }
+    const std::size_t taken = std::min(rec.size(), kLineLength - 1);
+    std::memcpy(line, rec.data(), taken);
+    std::memset(line + taken, ' ', kLineLength - taken);
 
     // A "#" in column 80 before any value announces a self-formatted block.
     if (count == 0 && line[79] == '#') {
@@ -131,27 +164,7 @@ void read_tucson(Field<8>& id, std::int32_t& first_year, std::int32_t& count, st
     // Blank year columns 9-12: neither a data line nor a text line.
     if (is_blank(line + 8, 4)) continue;
 
-    // The split of columns 1-12 between ID and year is told by a minus sign
-    // in column 8 (7-5), else in column 7 (6-6); the tag is read only when
-    // column 84 holds something.
-    const bool tagged = line[83] != ' ';
-    const Layout* lay;
-    if (line[7] == '-')
-      lay = tagged ? &k75Tag : &k75;
-    else if (line[6] == '-')
-      lay = tagged ? &k66Tag : &k66;
-    else
-      lay = tagged ? &k84Tag : &k84;
-
-    InternalSource src(std::string_view(line, kLineLength));
-    const Outcome parsed =
-        tagged ? read(src, *lay,
-                      {parsed_id, parsed_year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], tag},
-                      Handles::error)
-               : read(src, *lay, {parsed_id, parsed_year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9]},
-                      Handles::error);
-
-    if (parsed != Outcome::done) {
+    if (!parse_tucson_line(line, parsed)) {
       // A text line: header lines at the top of a file, or anything else
       // that does not parse as a data line.
       ++text_lines;
@@ -166,15 +179,16 @@ void read_tucson(Field<8>& id, std::int32_t& first_year, std::int32_t& count, st
       }
       continue;
     }
+    if (parsed.tagged) tag = parsed.tag;
 
     // A data line. The first one of the call names the series and its first
     // year, and holds only the fields up to the end of its decade.
     ++data_lines;
     int take = 10;
     if (data_lines == 1) {
-      id = parsed_id;
-      first_year = parsed_year;
-      take = decade_fields(parsed_year);
+      id = parsed.id;
+      first_year = parsed.year;
+      take = decade_fields(parsed.year);
     }
     for (int k = 0; k < take; ++k) {
       if (f[k] == kStopThousandths) {
@@ -193,6 +207,51 @@ void read_tucson(Field<8>& id, std::int32_t& first_year, std::int32_t& count, st
 }
 
 }  // namespace
+
+bool parse_tucson_line_plain(const char* line, TucsonFields& out) {
+  const int id_cols = id_columns(line);
+  // Year and value fields: columns id_cols+1 to 72.
+  if (!plain_integer(line + id_cols, 12 - id_cols, out.year)) return false;
+  for (int k = 0; k < 10; ++k)
+    if (!plain_integer(line + 12 + 6 * k, 6, out.f[k])) return false;
+  // The ID as an A field of id_cols columns: the rest of the 8 blank.
+  std::memcpy(out.id.data(), line, 8);
+  if (id_cols < 8) std::memset(out.id.data() + id_cols, ' ', 8 - static_cast<std::size_t>(id_cols));
+  out.tagged = line[83] != ' ';
+  if (out.tagged) std::memcpy(out.tag.data(), line + 82, 6);
+  return true;
+}
+
+bool parse_tucson_line_general(const char* line, TucsonFields& out) {
+  static const Layout& k84 = layout("(a8,i4,10i6)");
+  static const Layout& k75 = layout("(a7,i5,10i6)");
+  static const Layout& k66 = layout("(a6,i6,10i6)");
+  static const Layout& k84Tag = layout("(a8,i4,10i6,t83,a)");
+  static const Layout& k75Tag = layout("(a7,i5,10i6,t83,a)");
+  static const Layout& k66Tag = layout("(a6,i6,10i6,t83,a)");
+
+  const bool tagged = line[83] != ' ';
+  const Layout* lay;
+  switch (id_columns(line)) {
+    case 7: lay = tagged ? &k75Tag : &k75; break;
+    case 6: lay = tagged ? &k66Tag : &k66; break;
+    default: lay = tagged ? &k84Tag : &k84; break;
+  }
+  std::int32_t* f = out.f;
+  InternalSource src(std::string_view(line, kLineLength));
+  const Outcome parsed =
+      tagged ? read(src, *lay, {out.id, out.year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], out.tag},
+                    Handles::error)
+             : read(src, *lay, {out.id, out.year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9]},
+                    Handles::error);
+  if (parsed != Outcome::done) return false;
+  out.tagged = tagged;
+  return true;
+}
+
+bool parse_tucson_line(const char* line, TucsonFields& out) {
+  return parse_tucson_line_plain(line, out) || parse_tucson_line_general(line, out);
+}
 
 void datar(std::span<char> line, std::int32_t& count, std::span<float> values, std::int32_t& first_year,
            Unit& unit, std::int32_t max_count, Console& con) {

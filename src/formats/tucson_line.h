@@ -1,8 +1,10 @@
 // Rules of the Tucson data line shared by the reader and the writer of trrw:
-// how many value fields the first line of a series holds (its decade), and
-// the writer of one series. Internal to src/formats/.
+// how many value fields the first line of a series holds (its decade), the
+// parse of one line buffer as a data line, and the writer of one series.
+// Internal to src/formats/.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -21,6 +23,37 @@ inline int decade_fields(std::int64_t year) {
   if (year >= 0) return 10 - rem;
   return rem == 0 ? 10 : -rem;
 }
+
+// The fields of a Tucson data line: series ID, year, ten value fields, and
+// the tag of columns 83-88, read only when column 84 is not blank (`tagged`).
+struct TucsonFields {
+  Field<8> id;
+  std::int32_t year = 0;
+  std::int32_t f[10] = {};
+  Field<6> tag;
+  bool tagged = false;
+};
+
+// Length of the reader's line buffer: columns 1-88 of the record, column 89
+// always blank.
+inline constexpr std::size_t kTucsonLineLength = 89;
+
+// Parse the line buffer `line` (kTucsonLineLength columns) as a data line
+// with the layout its columns 7-8 choose ("(a8,i4,10i6)", "(a7,i5,10i6)" or
+// "(a6,i6,10i6)", with ",t83,a" for the tag when column 84 is not blank).
+// True: a data line, every field of `out` set. False: a text line; `out`
+// holds whatever the fields before the failing one left in it, and its tag
+// is untouched.
+//
+// The common line (only blanks, signs and digits in the numeric columns) is
+// parsed in place; anything else goes through the general layout engine, so
+// both give the same answer on every line.
+bool parse_tucson_line(const char* line, TucsonFields& out);
+// The same parse, always through the layout engine (the reference for tests).
+bool parse_tucson_line_general(const char* line, TucsonFields& out);
+// Only the in-place parse. False when the line is not plain: then `out` is
+// unspecified and the engine must decide.
+bool parse_tucson_line_plain(const char* line, TucsonFields& out);
 
 // Thousandths of a millimetre as written in a value field, for a value in
 // millimetres: value x 1000 in single precision, halves rounded away from
