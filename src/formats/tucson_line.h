@@ -64,6 +64,18 @@ bool parse_tucson_line_plain(const char* line, TucsonFields& out);
 inline constexpr std::int32_t kFieldOverflow = INT32_MAX;
 std::int32_t thousandths(float value);
 
+// Write one data line of n value fields (1 to 10) for a line of year
+// `line_year`: the ID in the columns its year leaves ("(a8,i4,10i6)" for
+// years from -999 on, "(a7,i5,10i6)" from -9999 to -1001, else
+// "(a6,i6,10i6)"), the year, n I6 fields, and for a full line the tag in
+// columns 75-80. A number too wide for its field, or a year beyond 32 bits,
+// is written as asterisks. Formatted in place into one record.
+void write_tucson_line(RecordSink& sink, const Field<8>& id, std::int64_t line_year, const std::int32_t* f, int n,
+                       const Field<6>& tag);
+// The same line through the layout engine (the reference for tests).
+void write_tucson_line_general(RecordSink& sink, const Field<8>& id, std::int64_t line_year, const std::int32_t* f,
+                               int n, const Field<6>& tag);
+
 // Write one series as Tucson data lines, closed by the stop marker -9999.
 // Nothing is written for a count below 1.
 void write_tucson_series(const Field<8>& id, std::int32_t first_year, std::int32_t count,

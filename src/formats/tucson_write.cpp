@@ -2,9 +2,11 @@
 // millimetre, the first line ending at the end of its decade, ten values on
 // every later line, closed by the stop marker -9999.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "formats/tucson_line.h"
 #include "records/layout.h"
@@ -16,28 +18,72 @@ namespace {
 
 constexpr std::int32_t kStopThousandths = -9999;
 
-struct LineLayouts {
-  const Layout& short_line;  // fields only, ends with the last field
-  const Layout& full_line;   // ten fields, then the tag in columns 75-80
-};
-
-// The split of columns 1-12 follows the line's own year: -1000 itself does
-// not fit the five columns of the 7-5 year, so it takes the 6-6 layout.
-const LineLayouts& layouts_for(std::int64_t line_year) {
-  static const LineLayouts k84{layout("(a8,i4,10i6)"), layout("(a8,i4,10i6,t75,a)")};
-  static const LineLayouts k75{layout("(a7,i5,10i6)"), layout("(a7,i5,10i6,t75,a)")};
-  static const LineLayouts k66{layout("(a6,i6,10i6)"), layout("(a6,i6,10i6,t75,a)")};
-  if (line_year >= -999) return k84;
-  if (line_year <= -1001 && line_year >= -9999) return k75;
-  return k66;
+// Columns of the series ID on a line of this year; the year takes the rest
+// of columns 1-12. -1000 itself does not fit the five columns of the 7-5
+// year, so it takes the 6-6 split.
+int id_columns_for(std::int64_t line_year) {
+  if (line_year >= -999) return 8;
+  if (line_year <= -1001 && line_year >= -9999) return 7;
+  return 6;
 }
 
-// One data line of n fields (1 to 10). The item list of a statement is fixed
-// at compile time, hence one statement per field count.
-void write_line(RecordSink& sink, const LineLayouts& lay, const Field<8>& id, std::int32_t year,
-                const std::int32_t* f, int n, const Field<6>& tag) {
-  const Layout& s = lay.short_line;
-  switch (n) {
+// The year as written: a year beyond 32 bits is written as asterisks, like
+// any number too wide for its field.
+std::int32_t year_field(std::int64_t line_year) {
+  return (line_year >= INT32_MIN && line_year <= INT32_MAX) ? static_cast<std::int32_t>(line_year)
+                                                            : kFieldOverflow;
+}
+
+// An I field of w columns at p: the number right-justified, or w asterisks
+// when it does not fit.
+inline void put_integer(char* p, int w, std::int32_t v) {
+  char digits[12];
+  const auto r = std::to_chars(digits, digits + sizeof(digits), v);
+  const int n = static_cast<int>(r.ptr - digits);
+  if (n > w) {
+    std::memset(p, '*', static_cast<std::size_t>(w));
+    return;
+  }
+  std::memset(p, ' ', static_cast<std::size_t>(w - n));
+  std::memcpy(p + (w - n), digits, static_cast<std::size_t>(n));
+}
+
+}  // namespace
+
+void write_tucson_line(RecordSink& sink, const Field<8>& id, std::int64_t line_year, const std::int32_t* f, int n,
+                       const Field<6>& tag) {
+  n = std::clamp(n, 1, 10);
+  char rec[80];
+  const int id_cols = id_columns_for(line_year);
+  std::memcpy(rec, id.data(), static_cast<std::size_t>(id_cols));
+  put_integer(rec + id_cols, 12 - id_cols, year_field(line_year));
+  for (int k = 0; k < n; ++k) put_integer(rec + 12 + 6 * k, 6, f[k]);
+  std::size_t len = 12 + 6 * static_cast<std::size_t>(n);
+  if (n == 10) {
+    // Columns 73-74 blank, the tag in columns 75-80.
+    rec[72] = ' ';
+    rec[73] = ' ';
+    std::memcpy(rec + 74, tag.data(), 6);
+    len = 80;
+  }
+  sink.put(std::string_view(rec, len), true);
+}
+
+void write_tucson_line_general(RecordSink& sink, const Field<8>& id, std::int64_t line_year, const std::int32_t* f,
+                               int n, const Field<6>& tag) {
+  static const Layout& k84 = layout("(a8,i4,10i6)");
+  static const Layout& k75 = layout("(a7,i5,10i6)");
+  static const Layout& k66 = layout("(a6,i6,10i6)");
+  static const Layout& k84Full = layout("(a8,i4,10i6,t75,a)");
+  static const Layout& k75Full = layout("(a7,i5,10i6,t75,a)");
+  static const Layout& k66Full = layout("(a6,i6,10i6,t75,a)");
+  const int id_cols = id_columns_for(line_year);
+  const Layout& s = id_cols == 8 ? k84 : id_cols == 7 ? k75 : k66;
+  const Layout& full = id_cols == 8 ? k84Full : id_cols == 7 ? k75Full : k66Full;
+  const std::int32_t year = year_field(line_year);
+  // The item list of a statement is fixed at compile time, hence one
+  // statement per field count.
+  switch (std::clamp(n, 1, 10)) {
     case 1: write(sink, s, {id, year, f[0]}); break;
     case 2: write(sink, s, {id, year, f[0], f[1]}); break;
     case 3: write(sink, s, {id, year, f[0], f[1], f[2]}); break;
@@ -48,12 +94,10 @@ void write_line(RecordSink& sink, const LineLayouts& lay, const Field<8>& id, st
     case 8: write(sink, s, {id, year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]}); break;
     case 9: write(sink, s, {id, year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]}); break;
     default:
-      write(sink, lay.full_line, {id, year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], tag});
+      write(sink, full, {id, year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], tag});
       break;
   }
 }
-
-}  // namespace
 
 std::int32_t thousandths(float value) {
   const float product = value * 1000.0f;
@@ -73,8 +117,7 @@ void write_tucson_series(const Field<8>& id, std::int32_t first_year, std::int32
   const std::int64_t n_values = std::min<std::int64_t>(count, static_cast<std::int64_t>(values.size()));
 
   // Years are carried in 64 bits so a series starting near the end of the
-  // 32-bit range cannot overflow; a year that does not fit is written as
-  // asterisks, like any number too wide for its field.
+  // 32-bit range cannot overflow.
   std::int64_t line_year = first_year;
   int fields = decade_fields(first_year);
   std::int64_t pos = 0;
@@ -92,9 +135,7 @@ void write_tucson_series(const Field<8>& id, std::int32_t first_year, std::int32
       }
       f[k] = thousandths(values[static_cast<std::size_t>(pos - 1)]);
     }
-    const std::int32_t year =
-        (line_year >= INT32_MIN && line_year <= INT32_MAX) ? static_cast<std::int32_t>(line_year) : kFieldOverflow;
-    write_line(sink, layouts_for(line_year), id, year, f, n, tag);
+    write_tucson_line(sink, id, line_year, f, n, tag);
     if (finished) return;
     line_year += n;
     fields = 10;
