@@ -193,7 +193,57 @@ const char* parse_integer(std::string_view f, std::int32_t& out) {
 // which rounds correctly to float. Beyond 120 significant digits the rest is
 // folded into one sticky digit: halfway points between floats need fewer
 // digits than that, so the rounding stays correct.
+//
+// The common field (blanks, a leading sign, at most nine digits and a point,
+// no exponent) skips strtof: when the digits m are below 2^24 and the
+// fraction has k <= 10 digits, m and 10^k are both exact floats, so the one
+// rounding of float(m) / 10^k gives the correctly rounded value that strtof
+// would.
+bool parse_real_plain(std::string_view f, std::int32_t d, float& out) {
+  static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  std::uint32_t m = 0;
+  int digits = 0;  // digits in m, leading zeros not counted
+  std::int64_t frac = 0;
+  bool point = false;
+  bool neg = false;
+  bool started = false;  // a digit, point or sign seen: a sign now would start an exponent
+  for (char c : f) {
+    if (is_blank(c)) continue;
+    const unsigned digit = static_cast<unsigned char>(c) - static_cast<unsigned>('0');
+    if (digit < 10) {
+      started = true;
+      if (point) ++frac;
+      if (m != 0 || digit != 0) {
+        if (++digits > 9) return false;
+        m = m * 10 + digit;
+      }
+      continue;
+    }
+    if (c == '.' && !point) {
+      point = true;
+      started = true;
+      continue;
+    }
+    if ((c == '+' || c == '-') && !started) {
+      neg = c == '-';
+      started = true;
+      continue;
+    }
+    return false;
+  }
+  if (m == 0) {
+    out = 0.0f;
+    return true;
+  }
+  const std::int64_t k = point ? frac : (d < 0 ? 0 : d);
+  if (m >= (1u << 24) || k > 10) return false;
+  const float v = static_cast<float>(m) / kPow10[k];
+  out = neg ? -v : v;
+  return true;
+}
+
 const char* parse_real(std::string_view f, std::int32_t d, float& out) {
+  if (parse_real_plain(f, d, out)) return nullptr;
   constexpr int kMaxDigits = 120;
   char buf[kMaxDigits + 32];
   int nd = 0;
