@@ -2,7 +2,6 @@
 // millimetre, the first line ending at the end of its decade, ten values on
 // every later line, closed by the stop marker -9999.
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -37,15 +36,24 @@ std::int32_t year_field(std::int64_t line_year) {
 // An I field of w columns at p: the number right-justified, or w asterisks
 // when it does not fit.
 inline void put_integer(char* p, int w, std::int32_t v) {
-  char digits[12];
-  const auto r = std::to_chars(digits, digits + sizeof(digits), v);
-  const int n = static_cast<int>(r.ptr - digits);
-  if (n > w) {
-    std::memset(p, '*', static_cast<std::size_t>(w));
-    return;
+  std::uint32_t mag = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+  char* q = p + w;
+  do {
+    if (q == p) {
+      std::memset(p, '*', static_cast<std::size_t>(w));
+      return;
+    }
+    *--q = static_cast<char>('0' + mag % 10);
+    mag /= 10;
+  } while (mag != 0);
+  if (v < 0) {
+    if (q == p) {
+      std::memset(p, '*', static_cast<std::size_t>(w));
+      return;
+    }
+    *--q = '-';
   }
-  std::memset(p, ' ', static_cast<std::size_t>(w - n));
-  std::memcpy(p + (w - n), digits, static_cast<std::size_t>(n));
+  while (q > p) *--q = ' ';
 }
 
 }  // namespace
