@@ -1,4 +1,5 @@
 // ringave: average the cores of each tree in ring-width files.
+#include <csignal>
 #include <cstdio>
 
 #include "records/console.h"
@@ -8,17 +9,27 @@
 
 int main() {
   using namespace ringave;
+  // Past a file-size limit a write fails and is reported like any failed
+  // write, instead of the signal killing the run with a temporary file left.
+  std::signal(SIGXFSZ, SIG_IGN);
+
   Console& con = console();
-  int status;
   try {
-    status = drive(con);
-  } catch (const Stop& s) {
+    int status;
+    try {
+      status = drive(con);
+    } catch (const Stop& s) {
+      con.flush();  // the dialogue so far comes before the stop message
+      return report(s, stderr);
+    }
     con.flush();
-    status = report(s, stderr);
+    return status;
   } catch (const FatalError& f) {
-    con.flush();
-    status = report(f, stderr);
+    try {
+      con.flush();
+    } catch (const FatalError&) {
+      // The console itself cannot be written: the report says why.
+    }
+    return report(f, stderr);
   }
-  con.flush();
-  return status;
 }
