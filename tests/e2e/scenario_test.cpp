@@ -1,0 +1,178 @@
+// End-to-end runs of the ringave binary, one scenario per folder of
+// tests/data/e2e. files/ is copied into an empty run folder; `setup` may add
+// generated files, folders and permissions and choose how the process starts;
+// `answers` goes to standard input. The exit status must then equal `status`,
+// standard output `stdout` (or hold `stdout.has`), standard error `stderr`
+// (or hold `stderr.has`; empty when neither is given). Every file of expect/
+// must be in the run folder byte for byte, the inputs must be as they were,
+// and nothing else may be left there (no temporary or stale output).
+//
+// setup lines:  env noinput|full|fsize|nobody   mkdir NAME   chmod NAME OCTAL
+//               gen NAME COUNT FORMAT  (appends FORMAT printed with 1..COUNT)
+//               any NAME  (the run may write NAME; its contents are not checked)
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+void spill(const fs::path& p, const std::string& text, bool append = false) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary | (append ? std::ios::app : std::ios::trunc)) << text;
+}
+
+// Regular files of a folder and below (symbolic links followed), by relative path.
+std::map<std::string, std::string> files_in(const fs::path& dir) {
+  std::map<std::string, std::string> out;
+  if (!fs::exists(dir)) return out;
+  for (const auto& e : fs::recursive_directory_iterator(dir))
+    if (e.is_regular_file()) out[e.path().lexically_relative(dir).string()] = slurp(e.path());
+  return out;
+}
+
+// A difference is shown as its first differing line rather than the whole text.
+void expect_same(const std::string& got, const std::string& want, const std::string& what) {
+  if (got == want) return;
+  const std::size_t at = std::mismatch(got.begin(), got.begin() + std::min(got.size(), want.size()), want.begin()).first - got.begin();
+  const std::size_t from = at == 0 ? 0 : got.rfind('\n', at - 1) + 1;
+  const auto line = [&](const std::string& s) { return s.substr(from, s.find('\n', from) - from); };
+  ADD_FAILURE() << what << " differs at byte " << at + 1 << " (sizes " << got.size() << ", " << want.size()
+                << ")\n   got: [" << line(got) << "]\n  want: [" << line(want) << "]";
+}
+
+struct Outcome {
+  std::string out, err;
+  int status = -1;  // -1: ended by a signal
+};
+
+// Runs the binary in `dir`; the standard streams pass through files in `io`.
+Outcome run_binary(const fs::path& dir, const fs::path& io, const std::string& answers, const std::string& env) {
+  spill(io / "in", answers);
+  const int fi = open((io / "in").c_str(), O_RDONLY);
+  const int fo = open((io / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int fe = open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0 || dup2(fi, 0) < 0 || dup2(fo, 1) < 0 || dup2(fe, 2) < 0) _exit(120);
+    close(fi), close(fo), close(fe);
+    if (env == "noinput") close(0);  // descriptor 0 not open at all
+    if (env == "full" && dup2(open("/dev/full", O_WRONLY), 1) < 0) _exit(121);
+    if (env == "fsize") {  // writes beyond 100 KiB fail with EFBIG, like a full disk
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit small{100 << 10, 100 << 10};
+      setrlimit(RLIMIT_FSIZE, &small);
+    }
+    if (env == "nobody" && geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534))) _exit(122);
+    alarm(120);  // a hang ends by a signal, which fails the scenario
+    execl(RINGAVE_BIN, "ringave", static_cast<char*>(nullptr));
+    _exit(123);
+  }
+  close(fi), close(fo), close(fe);
+  Outcome r;
+  int st = 0;
+  if (pid > 0 && waitpid(pid, &st, 0) == pid && WIFEXITED(st)) r.status = WEXITSTATUS(st);
+  r.out = slurp(io / "out");
+  r.err = slurp(io / "err");
+  return r;
+}
+
+void expect_stream(const fs::path& scenario, const std::string& name, const std::string& got, bool empty_by_default) {
+  if (fs::exists(scenario / name)) {
+    expect_same(got, slurp(scenario / name), name);
+  } else if (fs::exists(scenario / (name + ".has"))) {
+    EXPECT_NE(got.find(slurp(scenario / (name + ".has"))), std::string::npos) << name << ":\n" << got.substr(0, 4000);
+  } else if (empty_by_default) {
+    EXPECT_EQ(got, "") << name;
+  }
+}
+
+void open_up(const fs::path& dir) {
+  fs::permissions(dir, fs::perms::all);
+  for (const auto& e : fs::recursive_directory_iterator(dir)) fs::permissions(e.path(), fs::perms::all);
+}
+
+class Scenario : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Scenario, RunsAsRecorded) {
+  const fs::path sc = fs::path(RINGAVE_TEST_DATA) / "e2e" / GetParam();
+  std::string tmpl = (fs::temp_directory_path() / "ringave-e2e-XXXXXX").string();
+  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+  const fs::path tmp = tmpl, run = tmp / "run";
+  fs::create_directory(run);
+  for (const auto& [name, text] : files_in(sc / "files")) spill(run / name, text);
+  open_up(tmp);  // reachable when run as nobody
+
+  std::string env;
+  std::set<std::string> any;
+  std::istringstream setup(slurp(sc / "setup"));
+  for (std::string op, name, rest; setup >> op >> name && std::getline(setup, rest);) {
+    if (op == "env") env = name;
+    if (op == "any") any.insert(name);
+    if (op == "mkdir") fs::create_directories(run / name);
+    if (op == "chmod") fs::permissions(run / name, static_cast<fs::perms>(std::stoi(rest, nullptr, 8)));
+    if (op != "gen") continue;
+    std::size_t fmt_at = 0;
+    const int count = std::stoi(rest, &fmt_at);
+    std::string fmt = rest.substr(fmt_at + 1), text;
+    for (std::size_t k; (k = fmt.find("\\n")) != std::string::npos;) fmt.replace(k, 2, "\n");
+    char buf[512];
+    for (int i = 1; i <= count; ++i) text.append(buf, std::snprintf(buf, sizeof buf, fmt.c_str(), i));
+    spill(run / name, text, true);
+  }
+  const std::map<std::string, std::string> inputs = files_in(run);
+
+  const Outcome r = run_binary(run, tmp, slurp(sc / "answers"), env);
+  EXPECT_EQ(r.status, std::stoi(slurp(sc / "status"))) << r.err;
+  expect_stream(sc, "stdout", r.out, false);
+  expect_stream(sc, "stderr", r.err, true);
+
+  open_up(run);
+  const std::map<std::string, std::string> want = files_in(sc / "expect");
+  for (const auto& [name, text] : files_in(run)) {
+    if (want.count(name) || any.count(name)) continue;
+    if (inputs.count(name)) expect_same(text, inputs.at(name), "input " + name);
+    if (!inputs.count(name)) ADD_FAILURE() << "left behind: " << name;
+  }
+  for (const auto& [name, text] : want) {
+    EXPECT_TRUE(fs::exists(run / name)) << "not written: " << name;
+    if (fs::exists(run / name)) expect_same(slurp(run / name), text, name);
+  }
+  fs::remove_all(tmp);
+}
+
+std::vector<std::string> scenarios() {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(fs::path(RINGAVE_TEST_DATA) / "e2e")) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(E2E, Scenario, ::testing::ValuesIn(scenarios()),
+                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+}  // namespace
