@@ -1,17 +1,16 @@
 // Helpers for the Tucson reader and writer tests: a console over temporary
 // files whose output and error text can be read back, the caller's variables
-// of trrw in one place, and builders for Tucson data lines.
+// of trrw in one place, and a builder for Tucson data lines.
 #pragma once
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <initializer_list>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,15 +23,8 @@ namespace ringave::testing {
 
 class CapturedConsole {
  public:
-  CapturedConsole()
-      : in_(std::tmpfile()), out_(std::tmpfile()), err_(std::tmpfile()),
-        con_(new Console(fileno(in_), fileno(out_), fileno(err_))) {}
-  ~CapturedConsole() {
-    con_.reset();
-    std::fclose(in_);
-    std::fclose(out_);
-    std::fclose(err_);
-  }
+  CapturedConsole() : con_(new Console(fileno(in_), fileno(out_), fileno(err_))) {}
+  ~CapturedConsole() { con_.reset(), std::fclose(in_), std::fclose(out_), std::fclose(err_); }
   Console& con() { return *con_; }
   std::string out() { return slurp(out_); }
   std::string err() { return slurp(err_); }
@@ -42,18 +34,11 @@ class CapturedConsole {
     con_->flush();
     std::string text;
     char buf[4096];
-    off_t at = 0;
-    for (;;) {
-      const ssize_t n = pread(fileno(f), buf, sizeof buf, at);
-      if (n <= 0) break;
+    for (ssize_t n; (n = pread(fileno(f), buf, sizeof buf, static_cast<off_t>(text.size()))) > 0;)
       text.append(buf, static_cast<std::size_t>(n));
-      at += n;
-    }
     return text;
   }
-  std::FILE* in_;
-  std::FILE* out_;
-  std::FILE* err_;
+  std::FILE *in_ = std::tmpfile(), *out_ = std::tmpfile(), *err_ = std::tmpfile();  // no answers: a pause just ends
   std::unique_ptr<Console> con_;
 };
 
@@ -71,42 +56,20 @@ struct TrrwVars {
   std::array<Field<88>, 3> headers;
   RecordSink* listing = nullptr;
 
-  void read(Unit& unit, Console& con) {
-    trrw(id, first_year, count, values, depths, counter, unit, listing, "mr", title, tag, max_count, headers, con);
+  void read(Unit& unit, Console& con) { call(unit, con, "mr"); }
+  void write(Unit& unit, Console& con) { call(unit, con, "mw"); }
+  void call(Unit& unit, Console& con, std::string_view mode) {
+    trrw(id, first_year, count, values, depths, counter, unit, listing, mode, title, tag, max_count, headers, con);
   }
-  void write(Unit& unit, Console& con) {
-    trrw(id, first_year, count, values, depths, counter, unit, listing, "mw", title, tag, max_count, headers, con);
-  }
-  std::vector<float> got() const {
-    if (count <= 0) return {};
-    return {values.begin(), values.begin() + count};
-  }
+  std::vector<float> got() const { return {values.begin(), values.begin() + std::max(count, 0)}; }
 };
 
-// Columns 1-12 as given, then one I6 field per number.
-inline std::string data_line(std::string_view head, std::initializer_list<int> fields) {
+// Columns 1-12 as given, one I6 field per number, then `tail` and a line feed.
+inline std::string data_line(std::string_view head, std::initializer_list<int> fields, std::string_view tail = "") {
   std::string s(head);
-  char buf[32];
-  for (int v : fields) {
-    std::snprintf(buf, sizeof buf, "%6d", v);
-    s += buf;
-  }
-  return s;
-}
-
-// `text` blank-padded to `column - 1` characters, then `what` from `column` on.
-inline std::string put_at(std::string text, std::size_t column, std::string_view what) {
-  if (text.size() < column - 1) text.resize(column - 1, ' ');
-  text.resize(column - 1);
-  text += what;
-  return text;
-}
-
-inline std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  char buf[16];
+  for (int v : fields) s.append(buf, static_cast<std::size_t>(std::snprintf(buf, sizeof buf, "%6d", v)));
+  return s.append(tail) += '\n';
 }
 
 }  // namespace ringave::testing

@@ -1,0 +1,279 @@
+// Tucson reader and writer (trrw), the in-place Tucson line parse and format that must
+// agree with the layout engine on every line, and the Compact reader (cdf).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "formats/cdf.h"
+#include "formats/trrw_test_util.h"
+#include "formats/tucson_line.h"
+#include "records/file_unit.h"
+#include "records/outcome.h"
+
+namespace ringave {
+namespace {
+
+using testing::CapturedConsole;
+using testing::data_line;
+using testing::TrrwVars;
+
+std::string text_lines(int n) { return n > 0 ? "text line\n" + text_lines(n - 1) : ""; }
+const char* const kNext = "Z          0";  // a later line of a series: its ID and year are not used
+const std::string kBlock = "XYZ00101 block" + std::string(65, ' ') + "#\n";  // '#' in column 80: a block title
+
+// Runs `f`: "" when it returns, "status message" for a stop, "fatal message" for a fatal report.
+template <class F> std::string ending(F f) {
+  try {
+    f();
+  } catch (const Stop& s) {
+    return std::to_string(s.status) + " " + s.message;
+  } catch (const FatalError& e) {
+    return "fatal " + e.message;
+  }
+  return "";
+}
+
+// The first series of `file`; `said` gets the console text and how the read ended.
+TrrwVars read_first(const std::string& file, std::string& said, std::int32_t max_count = 3001) {
+  MemoryUnit unit(file);
+  CapturedConsole cc;
+  TrrwVars v;
+  v.values.assign(static_cast<std::size_t>(v.max_count = max_count), 0.0f);  // ASan sees a store past it
+  const std::string end = ending([&] { v.read(unit, cc.con()); });
+  said = cc.out() + cc.err() + end;
+  return v;
+}
+
+TEST(TucsonRead, FirstSeries) {
+  struct Case {  // unit 100: ints read as int x 0.01; 1000: then x 0.1; 1: as they stand (a block)
+    std::string file, id;
+    std::int32_t first_year;
+    std::vector<int> ints;
+    int unit;
+    std::string said = "";
+  } cases[] = {
+      {data_line("ABC010111901", {123, 45, 999}), "ABC01011", 1901, {123, 45}, 100},
+      {data_line("ABCDEFG-1234", {5, 9, 13, 4, 77}) + data_line(kNext, {-9999}), "ABCDEFG ", -1234, {5, 9, 13, 4}, 1000},
+      {data_line("ABCDEF-11953", {1, 2, 3, 77}) + data_line(kNext, {999}), "ABCDEF  ", -11953, {1, 2, 3}, 100},
+      {data_line("ABC010111905", {1, 2, 3, 4, 5, 999, -9999}) + data_line(kNext, {6, 999}), "ABC01011", 1905,
+       {1, 2, 3, 4, 5, 6}, 100},
+      {data_line("ABC01011  -5", {1, 2, 3, 4, 5, 77}) + data_line(kNext, {6, 999}), "ABC01011", -5, {1, 2, 3, 4, 5, 6}, 100},
+      {data_line("ABC010111901   123      ", {-5, 0, 999}), "ABC01011", 1901, {123, 0, -5, 0}, 100},
+      {data_line("ABC010111909", {5}) + data_line("ABC01011    ", {-9999}) + data_line(kNext, {9, -9999}), "ABC01011", 1909,
+       {5, 9}, 1000},
+      {text_lines(25) + data_line("ABC010111901", {999}), "ABC01011", 1901, {}, 100},
+      {data_line("ABC010111900", {1, 2, 3, 4, 5, 6, 7, 999}), "", 0, {}, 1, "1 sbr trrw:  series ABC01011 has more than 6 values"},
+      {text_lines(26) + data_line("ABC010111901", {999}), "", 0, {}, 1, "1 sbr trrw:  over 25 text lines"},
+      {data_line("ABC020111909", {1}), "", 0, {}, 1,
+       "sbr trrw:  series ABC02011 ends without a stop marker at the end of the file; not read\n"},
+      {kBlock + "n        3      1650  (3f4.1)\n 1.0 3.0-4.0\n", "XYZ00101", 1650, {1, 3, -4}, 1},
+      {kBlock + "n        5      1700  (10f8.3)\n   1.000   2.0x0\n", "", 0, {}, 1, ">> sbr datar:  error reading data\n"},
+  };
+  for (const Case& c : cases) {
+    std::string said;
+    const TrrwVars v = read_first(c.file, said, 6);
+    EXPECT_EQ(said, c.said) << c.file;
+    std::vector<float> want;
+    for (const float n : c.ints) want.push_back(c.unit == 1 ? n : c.unit == 100 ? n * 0.01f : n * 0.01f * 0.1f);
+    if (!c.said.empty()) continue;
+    EXPECT_EQ(v.id.str() + " " + std::to_string(v.first_year), c.id + " " + std::to_string(c.first_year));
+    EXPECT_EQ(v.got(), want) << c.file;
+  }
+}
+
+TEST(TucsonRead, TextLinesAndTag) {
+  std::string said;
+  const TrrwVars v = read_first("Title of data\nsecond line\nthird line\n" +
+                                data_line("644011  1690", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "          TAG1") +
+                                data_line("644011  1700", {999}, std::string(64, ' ') + "X"), said);
+  EXPECT_EQ(v.title, Field<85>("Title of data"));
+  EXPECT_EQ(v.headers[2], Field<88>("third line"));
+  EXPECT_EQ(v.tag, Field<6>("TAG1"));  // the blank column 84 of the last line leaves it
+}
+
+std::string write_series(std::int32_t first_year, std::vector<float> values, const char* id = "XXX") {
+  MemoryUnit out("", 13);
+  CapturedConsole cc;
+  TrrwVars v;
+  v.id = Field<8>(id);
+  v.tag = Field<6>("AVE");
+  v.first_year = first_year;
+  v.count = static_cast<std::int32_t>(values.size());
+  v.values = values;
+  v.write(out, cc.con());
+  return out.written();
+}
+
+std::vector<float> eighths(int n) {  // 0.125, 0.25, ...: exact in thousandths
+  std::vector<float> v;
+  while (static_cast<int>(v.size()) < n) v.push_back(0.125f * static_cast<float>(v.size() + 1));
+  return v;
+}
+
+TEST(TucsonWrite, LinesByteForByte) {
+  const std::string ave = "  AVE   ";
+  EXPECT_EQ(write_series(1901, eighths(9)),
+            data_line("XXX     1901", {125, 250, 375, 500, 625, 750, 875, 1000, 1125}) + "XXX     1910 -9999\n");
+  EXPECT_EQ(write_series(1900, eighths(10)),
+            data_line("XXX     1900", {125, 250, 375, 500, 625, 750, 875, 1000, 1125, 1250}, ave) + "XXX     1910 -9999\n");
+  EXPECT_EQ(write_series(1895, eighths(6)), data_line("XXX     1895", {125, 250, 375, 500, 625}) + "XXX     1900   750 -9999\n");
+  EXPECT_EQ(write_series(-5, eighths(6)), data_line("XXX       -5", {125, 250, 375, 500, 625}) + "XXX        0   750 -9999\n");
+  EXPECT_EQ(write_series(-1005, eighths(16), "ABCDEFGH"),
+            data_line("ABCDEFG-1005", {125, 250, 375, 500, 625}) +
+                data_line("ABCDEF -1000", {750, 875, 1000, 1125, 1250, 1375, 1500, 1625, 1750, 1875}, ave) +
+                "ABCDEFGH-990  2000 -9999\n");
+  EXPECT_EQ(write_series(1900, {0.999f, 0.998f, 0.0005f, -0.999f, -1.5f, 1234.5678f}),
+            "XXX     1900  1000   998     1  -999 -1500****** -9999\n");
+  EXPECT_EQ(write_series(9999, eighths(2)), "XXX     9999   125\nXXX     ****   250 -9999\n");
+  EXPECT_EQ(write_series(1900, {}), "");
+}
+
+TEST(TucsonWrite, RoundTripThroughTheReader) {
+  std::vector<float> values;
+  for (int i = 0; i < 40; ++i) values.push_back(0.0137f * static_cast<float>((i * 7919) % 600) - 0.5f);
+  for (std::int32_t first : {1901, 1895, -5, -1005, -10012}) {
+    std::string said;
+    const TrrwVars r = read_first(write_series(first, values, "ABCDEFGH"), said);
+    EXPECT_EQ(r.first_year + r.count * 10000, first + 400000);
+    for (int i = 0; i < r.count; ++i) EXPECT_NEAR(r.values[i], values[i], 0.00051f) << first << " value " << i;
+  }
+}
+
+std::string parsed(bool data_line, const TucsonFields& t) {
+  std::string s = data_line ? t.id.str() + "|" + std::to_string(t.year) : "text line";
+  for (int k = 0; k < 10 && data_line; ++k) s += "|" + std::to_string(t.f[k]);
+  return t.tagged && data_line ? s + "|" + t.tag.str() : s;
+}
+
+// The in-place parse against the engine; returns whether the in-place parse took the line.
+bool expect_same_parse(const std::string& record) {
+  std::string line = record.substr(0, kTucsonLineLength - 1);
+  line.resize(kTucsonLineLength, ' ');
+  TucsonFields fast, general, plain;
+  const bool general_ok = parse_tucson_line_general(line.data(), general);
+  const bool plain_ok = parse_tucson_line_plain(line.data(), plain);
+  EXPECT_EQ(parsed(parse_tucson_line(line.data(), fast), fast), parsed(general_ok, general)) << "[" << record << "]";
+  EXPECT_TRUE(general_ok || !plain_ok) << "[" << record << "]";  // never takes a line the engine rejects
+  return plain_ok;
+}
+
+TEST(TucsonFastPath, ParseAgreesWithTheEngine) {
+  EXPECT_TRUE(expect_same_parse("ABCDEF--1234     1  1 2  +  3   - 4     -     +"));
+  EXPECT_FALSE(expect_same_parse("ABC010111901   1,2    1-\x01" "9"));
+  std::mt19937 rng(20240611);
+  auto pick = [&](const char* from) { return from[rng() % std::strlen(from)]; };
+  int plain = 0;
+  for (int i = 0; i < 100000 && !HasFailure(); ++i) {  // data-like lines, half of them with what is not plain
+    std::string rec(rng() % 100, ' ');
+    const unsigned odd = rng() % 2 * 3;
+    for (std::size_t c = 0, r = rng() % 100; c < rec.size(); ++c, r = rng() % 100)  // ID, '-' for 6-6 or 7-5, fields
+      rec[c] = c < 6 ? pick("ABCDEFGHIJKLMNOPQRSTUVWXYZ01 ") : c < 8 && r < 15 ? '-' : r < odd ? pick(",.+-Ee\tA#*")
+               : r < 45 ? ' ' : r < 49 ? pick("+--") : pick("0123456789");
+    plain += expect_same_parse(rec);
+  }
+  EXPECT_TRUE(plain > 10000 && plain < 90000) << plain;  // both the in-place parse and the engine's fallback ran
+}
+
+TEST(TucsonFastPath, FormatAgreesWithTheEngine) {
+  std::mt19937_64 rng(8);
+  auto number = [&] {  // mostly widths the fields hold, sometimes wider, sometimes any 32-bit number
+    const std::int64_t span[] = {200, 20000, 2000000, std::int64_t{1} << 32}, s = span[rng() % 4];
+    return static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(s)) - s / 2;
+  };
+  for (int i = 0; i < 50000 && !HasFailure(); ++i) {
+    Field<8> id;
+    Field<6> tag;
+    for (char& c : id.c) c = static_cast<char>(32 + rng() % 95);
+    for (char& c : tag.c) c = static_cast<char>(32 + rng() % 95);
+    const std::int64_t year = rng() % 8 == 0 ? static_cast<std::int64_t>(rng() >> 30) - (std::int64_t{1} << 33) : number();
+    std::int32_t f[10];
+    for (std::int32_t& v : f) v = static_cast<std::int32_t>(number());
+    const int n = 1 + static_cast<int>(rng() % 10);
+    MemoryUnit fast("", 13), general("", 13);
+    write_tucson_line(fast, id, year, f, n, tag);
+    write_tucson_line_general(general, id, year, f, n, tag);
+    EXPECT_EQ(fast.written(), general.written()) << "year " << year << ", " << n << " fields";
+  }
+}
+
+// A Compact series header of series X in its fixed columns; `exponent` is the text of columns 69-71.
+std::string header(int count, int year, const char* exponent, const char* fmt) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, " %7d=N%8d=I %-8s%39s%3s%-8s~\n", count, year, "X", "", exponent, fmt);
+  return buf;
+}
+
+std::string pad(std::string s) { return s.append(80 - s.size(), ' '); }
+
+struct Compact {  // the caller's variables of cdf
+  Field<8> id;
+  Field<85> title;
+  std::vector<float> values = std::vector<float>(3001);
+  std::int32_t first = 0, count = 0, counter = 0;
+  void read(Unit& unit, Console& con, std::int32_t max = 3001) {
+    cdf(id, values, first, count, counter, unit, max, title, con);
+  }
+};
+
+TEST(CdfTest, FirstSeries) {
+  const std::string data = "       1      2x", fourth = "      12  year?", stop = "\n  \n1  ";
+  const struct Case {
+    std::string text;
+    std::vector<float> want;
+    std::string said;  // console text and how the read ended
+  } cases[] = {
+      {"Site\n" + header(2, -20, "-2", "(10F8.0)") + "     123       5\n", {123 * 0.01f, 5 * 0.01f},
+       "\n title of data:\n " + pad("Site") + "\n"},
+      {header(2, 1900, "", "(10F4.2)") + "1234 1.5\n", {12.34f, 1.5f}, ""},
+      {"Title\nTitle\nTitle\n" + fourth + "\n", {}, "\n title of data:\n " + pad("Title") + "\n " + pad("Title") + "\n " +
+       pad("Title") + "\n\n *** header line read error in sbr cdf: \n               0    12          \n " + pad(fourth) + stop},
+      {header(21, 1900, "", "(10F8.0)"), {}, "\n *** series length exceeds maximum allowable length: X           21 >   20" + stop},
+      {header(2, 1700, "", "(10F8.0)") + data + "\n", {},
+       "\n *** error reading data in sbr cdf: \n X          1700     2  (10F8.0)\n " + pad(data) + stop},
+      {header(12, 1800, "", "(10F8.0)") + "       1\n", {}, std::string("fatal ") + kReadPastEnd},
+  };
+  for (const Case& c : cases) {
+    MemoryUnit unit(c.text);
+    CapturedConsole cc;
+    Compact r;
+    const std::string said = ending([&] { r.read(unit, cc.con(), 20); });
+    EXPECT_EQ(cc.out() + said, c.said) << c.text;
+    if (!said.empty()) continue;
+    EXPECT_EQ(std::vector<float>(r.values.begin(), r.values.begin() + r.count), c.want) << c.text;
+    EXPECT_EQ(r.title, Field<85>(c.said.empty() ? "" : "Site"));
+  }
+}
+
+TEST(CdfTest, SeriesOverRecordsThenTheNext) {
+  std::string text = header(25, 1800, "", "(10F8.0)");
+  for (int j = 0; j < 25; ++j) text += "      " + std::to_string(10 + j) + (j % 10 == 9 ? "\n" : "");
+  MemoryUnit unit(text + " junk\n" + header(1, 1900, "", "(F8.0)") + "       7\n");
+  CapturedConsole cc;
+  Compact r;
+  r.read(unit, cc.con());
+  for (int j = 0; j < 25; ++j) EXPECT_EQ(r.values[j], 10.0f + static_cast<float>(j)) << j;
+  r.read(unit, cc.con());
+  EXPECT_EQ(r.first, 1900);
+  EXPECT_EQ(r.values[0], 7.0f);
+}
+
+// The real Compact file holds the hundredths of its Tucson twin: the same floats.
+TEST(CdfTest, RealFileMatchesItsTucsonTwin) {
+  FileUnit tucson(12), compact(12);
+  tucson.open_read(RINGAVE_TEST_DATA "/nm046.rwl");
+  compact.open_read(RINGAVE_TEST_DATA "/nm046_cmp.cmp");
+  CapturedConsole cc;
+  TrrwVars t;
+  Compact c;
+  int series = 0;
+  for (t.read(tucson, cc.con()); t.counter != -999; t.read(tucson, cc.con()), ++series) {
+    c.read(compact, cc.con());
+    EXPECT_EQ(c.id.str() + " " + std::to_string(c.first), t.id.str() + " " + std::to_string(t.first_year));
+    EXPECT_EQ(std::vector<float>(c.values.begin(), c.values.begin() + c.count), t.got());
+  }
+  EXPECT_EQ(series, 8);
+}
+
+}  // namespace
+}  // namespace ringave
