@@ -84,7 +84,7 @@ void check_round_trip(const Vars& s, Console& con) {
   }
   for (std::int32_t i = 0; i < s.count; ++i) {
     const auto k = static_cast<std::size_t>(i);
-    std::int64_t t;
+    std::int64_t t = 0;
     writes_cleanly(s.values[k], t);
     const double back = static_cast<double>(r.values[k]) * 1000.0;
     if (std::fabs(back - static_cast<double>(t)) > 0.5 + 1e-6 * std::fabs(back)) {
