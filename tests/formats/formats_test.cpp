@@ -34,52 +34,89 @@ template <class F> std::string ending(F f) {
   return "";
 }
 
-// The first series of `file`; `said` gets the console text and how the read ended.
-TrrwVars read_first(const std::string& file, std::string& said, std::int32_t max_count = 3001) {
+// A Compact series header of series X in its fixed columns; `exponent` is the text of columns 69-71.
+std::string header(int count, int year, const char* exponent, const char* fmt) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, " %7d=N%8d=I %-8s%39s%3s%-8s~\n", count, year, "X", "", exponent, fmt);
+  return buf;
+}
+
+std::string pad(std::string s) { return s.append(80 - s.size(), ' '); }
+
+void cdf(TrrwVars& v, Unit& unit, Console& con) {
+  ringave::cdf(v.id, v.values, v.first_year, v.count, v.counter, unit, v.max_count, v.title, con);
+}
+
+// The first series of `file` read by trrw ('t') or cdf ('c'); `said` gets the console text and how the read ended.
+TrrwVars read_first(const std::string& file, std::string& said, std::int32_t max_count = 3001, char reader = 't') {
   MemoryUnit unit(file);
   CapturedConsole cc;
   TrrwVars v;
   v.values.assign(static_cast<std::size_t>(v.max_count = max_count), 0.0f);  // ASan sees a store past it
-  const std::string end = ending([&] { v.read(unit, cc.con()); });
+  const std::string end = ending([&] { reader == 't' ? v.read(unit, cc.con()) : cdf(v, unit, cc.con()); });
   said = cc.out() + cc.err() + end;
   return v;
 }
 
-TEST(TucsonRead, FirstSeries) {
-  struct Case {  // unit 100: ints read as int x 0.01; 1000: then x 0.1; 1: as they stand (a block)
+TEST(FirstSeries, TucsonAndCompact) {
+  std::string over = header(25, 1800, "", "(10F8.0)");  // a Compact series over records, then the next
+  for (int j = 0; j < 25; ++j) over += "      " + std::to_string(10 + j) + (j % 10 == 9 ? "\n" : "");
+  std::vector<float> tens;
+  for (int j = 0; j < 25; ++j) tens.push_back(10.0f + static_cast<float>(j));
+  const std::string data = "       1      2x", fourth = "      12  year?", stop = "\n  \n1  ";
+  struct Case {  // unit 100: values read as x 0.01; 1000: then x 0.1; 1: as they stand
+    char reader;
     std::string file, id;
     std::int32_t first_year;
-    std::vector<int> ints;
+    std::vector<float> values;
     int unit;
     std::string said = "";
   } cases[] = {
-      {data_line("ABC010111901", {123, 45, 999}), "ABC01011", 1901, {123, 45}, 100},
-      {data_line("ABCDEFG-1234", {5, 9, 13, 4, 77}) + data_line(kNext, {-9999}), "ABCDEFG ", -1234, {5, 9, 13, 4}, 1000},
-      {data_line("ABCDEF-11953", {1, 2, 3, 77}) + data_line(kNext, {999}), "ABCDEF  ", -11953, {1, 2, 3}, 100},
-      {data_line("ABC010111905", {1, 2, 3, 4, 5, 999, -9999}) + data_line(kNext, {6, 999}), "ABC01011", 1905,
+      {'t', data_line("ABC010111901", {123, 45, 999}), "ABC01011", 1901, {123, 45}, 100},
+      {'t', data_line("ABCDEFG-1234", {5, 9, 13, 4, 77}) + data_line(kNext, {-9999}), "ABCDEFG ", -1234, {5, 9, 13, 4}, 1000},
+      {'t', data_line("ABCDEF-11953", {1, 2, 3, 77}) + data_line(kNext, {999}), "ABCDEF  ", -11953, {1, 2, 3}, 100},
+      {'t', data_line("ABC010111905", {1, 2, 3, 4, 5, 999, -9999}) + data_line(kNext, {6, 999}), "ABC01011", 1905,
        {1, 2, 3, 4, 5, 6}, 100},
-      {data_line("ABC01011  -5", {1, 2, 3, 4, 5, 77}) + data_line(kNext, {6, 999}), "ABC01011", -5, {1, 2, 3, 4, 5, 6}, 100},
-      {data_line("ABC010111901   123      ", {-5, 0, 999}), "ABC01011", 1901, {123, 0, -5, 0}, 100},
-      {data_line("ABC010111909", {5}) + data_line("ABC01011    ", {-9999}) + data_line(kNext, {9, -9999}), "ABC01011", 1909,
-       {5, 9}, 1000},
-      {text_lines(25) + data_line("ABC010111901", {999}), "ABC01011", 1901, {}, 100},
-      {data_line("ABC010111900", {1, 2, 3, 4, 5, 6, 7, 999}), "", 0, {}, 1, "1 sbr trrw:  series ABC01011 has more than 6 values"},
-      {text_lines(26) + data_line("ABC010111901", {999}), "", 0, {}, 1, "1 sbr trrw:  over 25 text lines"},
-      {data_line("ABC020111909", {1}), "", 0, {}, 1,
+      {'t', data_line("ABC01011  -5", {1, 2, 3, 4, 5, 77}) + data_line(kNext, {6, 999}), "ABC01011", -5, {1, 2, 3, 4, 5, 6}, 100},
+      {'t', data_line("ABC010111901   123      ", {-5, 0, 999}), "ABC01011", 1901, {123, 0, -5, 0}, 100},
+      {'t', data_line("ABC010111909", {5}) + data_line("ABC01011    ", {-9999}) + data_line(kNext, {9, -9999}), "ABC01011",
+       1909, {5, 9}, 1000},
+      {'t', text_lines(25) + data_line("ABC010111901", {999}), "ABC01011", 1901, {}, 100},
+      {'t', data_line("ABC010111900", {1, 2, 3, 4, 5, 6, 7, 999}), "", 0, {}, 1, "1 sbr trrw:  series ABC01011 has more than 6 values"},
+      {'t', text_lines(26) + data_line("ABC010111901", {999}), "", 0, {}, 1, "1 sbr trrw:  over 25 text lines"},
+      {'t', data_line("ABC020111909", {1}), "", 0, {}, 1,
        "sbr trrw:  series ABC02011 ends without a stop marker at the end of the file; not read\n"},
-      {kBlock + "n        3      1650  (3f4.1)\n 1.0 3.0-4.0\n", "XYZ00101", 1650, {1, 3, -4}, 1},
-      {kBlock + "n        5      1700  (10f8.3)\n   1.000   2.0x0\n", "", 0, {}, 1, ">> sbr datar:  error reading data\n"},
+      {'t', kBlock + "n        3      1650  (3f4.1)\n 1.0 3.0-4.0\n", "XYZ00101", 1650, {1, 3, -4}, 1},
+      {'t', kBlock + "n        5      1700  (10f8.3)\n   1.000   2.0x0\n", "", 0, {}, 1, ">> sbr datar:  error reading data\n"},
+      {'c', "Site\n" + header(2, -20, "-2", "(10F8.0)") + "     123       5\n", "X       ", -20, {123, 5}, 100,
+       "\n title of data:\n " + pad("Site") + "\n"},
+      {'c', header(2, 1900, "", "(10F4.2)") + "1234 1.5\n", "X       ", 1900, {12.34f, 1.5f}, 1},
+      {'c', over + " junk\n" + header(1, 1900, "", "(F8.0)") + "       7\n", "X       ", 1800, tens, 1},
+      {'c', "Title\nTitle\nTitle\n" + fourth + "\n", "", 0, {}, 1, "\n title of data:\n " + pad("Title") + "\n " +
+       pad("Title") + "\n " + pad("Title") + "\n\n *** header line read error in sbr cdf: \n               0    12          \n " +
+       pad(fourth) + stop},
+      {'c', header(31, 1900, "", "(10F8.0)"), "", 0, {}, 1,
+       "\n *** series length exceeds maximum allowable length: X           31 >   30" + stop},
+      {'c', header(2, 1700, "", "(10F8.0)") + data + "\n", "", 0, {}, 1,
+       "\n *** error reading data in sbr cdf: \n X          1700     2  (10F8.0)\n " + pad(data) + stop},
+      {'c', header(12, 1800, "", "(10F8.0)") + "       1\n", "", 0, {}, 1, std::string("fatal ") + kReadPastEnd},
   };
   for (const Case& c : cases) {
     std::string said;
-    const TrrwVars v = read_first(c.file, said, 6);
+    const TrrwVars v = read_first(c.file, said, c.reader == 't' ? 6 : 30, c.reader);
     EXPECT_EQ(said, c.said) << c.file;
     std::vector<float> want;
-    for (const float n : c.ints) want.push_back(c.unit == 1 ? n : c.unit == 100 ? n * 0.01f : n * 0.01f * 0.1f);
-    if (!c.said.empty()) continue;
+    for (const float n : c.values) want.push_back(c.unit == 1 ? n : c.unit == 100 ? n * 0.01f : n * 0.01f * 0.1f);
+    if (c.id.empty()) continue;
     EXPECT_EQ(v.id.str() + " " + std::to_string(v.first_year), c.id + " " + std::to_string(c.first_year));
     EXPECT_EQ(v.got(), want) << c.file;
+    if (c.reader == 'c') { EXPECT_EQ(v.title, Field<85>(c.said.empty() ? "" : "Site")) << c.file; }
   }
+  MemoryUnit unit(over + " junk\n" + header(1, 1900, "", "(F8.0)") + "       7\n");
+  CapturedConsole cc;
+  TrrwVars v;
+  cdf(v, unit, cc.con()), cdf(v, unit, cc.con());
+  EXPECT_EQ(std::to_string(v.first_year) + " " + std::to_string(v.values[0]), "1900 7.000000");
 }
 
 TEST(TucsonRead, TextLinesAndTag) {
@@ -197,80 +234,18 @@ TEST(TucsonFastPath, FormatAgreesWithTheEngine) {
   }
 }
 
-// A Compact series header of series X in its fixed columns; `exponent` is the text of columns 69-71.
-std::string header(int count, int year, const char* exponent, const char* fmt) {
-  char buf[96];
-  std::snprintf(buf, sizeof buf, " %7d=N%8d=I %-8s%39s%3s%-8s~\n", count, year, "X", "", exponent, fmt);
-  return buf;
-}
-
-std::string pad(std::string s) { return s.append(80 - s.size(), ' '); }
-
-struct Compact {  // the caller's variables of cdf
-  Field<8> id;
-  Field<85> title;
-  std::vector<float> values = std::vector<float>(3001);
-  std::int32_t first = 0, count = 0, counter = 0;
-  void read(Unit& unit, Console& con, std::int32_t max = 3001) {
-    cdf(id, values, first, count, counter, unit, max, title, con);
-  }
-};
-
-TEST(CdfTest, FirstSeries) {
-  const std::string data = "       1      2x", fourth = "      12  year?", stop = "\n  \n1  ";
-  const struct Case {
-    std::string text;
-    std::vector<float> want;
-    std::string said;  // console text and how the read ended
-  } cases[] = {
-      {"Site\n" + header(2, -20, "-2", "(10F8.0)") + "     123       5\n", {123 * 0.01f, 5 * 0.01f},
-       "\n title of data:\n " + pad("Site") + "\n"},
-      {header(2, 1900, "", "(10F4.2)") + "1234 1.5\n", {12.34f, 1.5f}, ""},
-      {"Title\nTitle\nTitle\n" + fourth + "\n", {}, "\n title of data:\n " + pad("Title") + "\n " + pad("Title") + "\n " +
-       pad("Title") + "\n\n *** header line read error in sbr cdf: \n               0    12          \n " + pad(fourth) + stop},
-      {header(21, 1900, "", "(10F8.0)"), {}, "\n *** series length exceeds maximum allowable length: X           21 >   20" + stop},
-      {header(2, 1700, "", "(10F8.0)") + data + "\n", {},
-       "\n *** error reading data in sbr cdf: \n X          1700     2  (10F8.0)\n " + pad(data) + stop},
-      {header(12, 1800, "", "(10F8.0)") + "       1\n", {}, std::string("fatal ") + kReadPastEnd},
-  };
-  for (const Case& c : cases) {
-    MemoryUnit unit(c.text);
-    CapturedConsole cc;
-    Compact r;
-    const std::string said = ending([&] { r.read(unit, cc.con(), 20); });
-    EXPECT_EQ(cc.out() + said, c.said) << c.text;
-    if (!said.empty()) continue;
-    EXPECT_EQ(std::vector<float>(r.values.begin(), r.values.begin() + r.count), c.want) << c.text;
-    EXPECT_EQ(r.title, Field<85>(c.said.empty() ? "" : "Site"));
-  }
-}
-
-TEST(CdfTest, SeriesOverRecordsThenTheNext) {
-  std::string text = header(25, 1800, "", "(10F8.0)");
-  for (int j = 0; j < 25; ++j) text += "      " + std::to_string(10 + j) + (j % 10 == 9 ? "\n" : "");
-  MemoryUnit unit(text + " junk\n" + header(1, 1900, "", "(F8.0)") + "       7\n");
-  CapturedConsole cc;
-  Compact r;
-  r.read(unit, cc.con());
-  for (int j = 0; j < 25; ++j) EXPECT_EQ(r.values[j], 10.0f + static_cast<float>(j)) << j;
-  r.read(unit, cc.con());
-  EXPECT_EQ(r.first, 1900);
-  EXPECT_EQ(r.values[0], 7.0f);
-}
-
 // The real Compact file holds the hundredths of its Tucson twin: the same floats.
-TEST(CdfTest, RealFileMatchesItsTucsonTwin) {
+TEST(CdfRead, RealFileMatchesItsTucsonTwin) {
   FileUnit tucson(12), compact(12);
   tucson.open_read(RINGAVE_TEST_DATA "/nm046.rwl");
   compact.open_read(RINGAVE_TEST_DATA "/nm046_cmp.cmp");
   CapturedConsole cc;
-  TrrwVars t;
-  Compact c;
+  TrrwVars t, c;
   int series = 0;
   for (t.read(tucson, cc.con()); t.counter != -999; t.read(tucson, cc.con()), ++series) {
-    c.read(compact, cc.con());
-    EXPECT_EQ(c.id.str() + " " + std::to_string(c.first), t.id.str() + " " + std::to_string(t.first_year));
-    EXPECT_EQ(std::vector<float>(c.values.begin(), c.values.begin() + c.count), t.got());
+    cdf(c, compact, cc.con());
+    EXPECT_EQ(c.id.str() + " " + std::to_string(c.first_year), t.id.str() + " " + std::to_string(t.first_year));
+    EXPECT_EQ(c.got(), t.got());
   }
   EXPECT_EQ(series, 8);
 }

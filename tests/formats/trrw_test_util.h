@@ -21,9 +21,8 @@
 
 namespace ringave::testing {
 
-class CapturedConsole {
+class CapturedConsole {  // no answers: a pause just ends
  public:
-  CapturedConsole() : con_(new Console(fileno(in_), fileno(out_), fileno(err_))) {}
   ~CapturedConsole() { con_.reset(), std::fclose(in_), std::fclose(out_), std::fclose(err_); }
   Console& con() { return *con_; }
   std::string out() { return slurp(out_); }
@@ -32,27 +31,20 @@ class CapturedConsole {
  private:
   std::string slurp(std::FILE* f) {
     con_->flush();
-    std::string text;
-    char buf[4096];
-    for (ssize_t n; (n = pread(fileno(f), buf, sizeof buf, static_cast<off_t>(text.size()))) > 0;)
-      text.append(buf, static_cast<std::size_t>(n));
-    return text;
+    std::string text(static_cast<std::size_t>(lseek(fileno(f), 0, SEEK_END)), '\0');
+    return text.substr(0, static_cast<std::size_t>(std::max<ssize_t>(pread(fileno(f), text.data(), text.size(), 0), 0)));
   }
-  std::FILE *in_ = std::tmpfile(), *out_ = std::tmpfile(), *err_ = std::tmpfile();  // no answers: a pause just ends
-  std::unique_ptr<Console> con_;
+  std::FILE *in_ = std::tmpfile(), *out_ = std::tmpfile(), *err_ = std::tmpfile();
+  std::unique_ptr<Console> con_ = std::make_unique<Console>(fileno(in_), fileno(out_), fileno(err_));
 };
 
 // The caller's variables of trrw, as the run driver keeps them.
 struct TrrwVars {
   Field<8> id;
-  std::int32_t first_year = 0;
-  std::int32_t count = 0;
-  std::int32_t depths = 0;
-  std::int32_t counter = 0;
+  std::int32_t first_year = 0, count = 0, depths = 0, counter = 0, max_count = 3001;
   std::vector<float> values = std::vector<float>(3001, 0.0f);
   Field<85> title;
   Field<6> tag;
-  std::int32_t max_count = 3001;
   std::array<Field<88>, 3> headers;
   RecordSink* listing = nullptr;
 
@@ -67,8 +59,7 @@ struct TrrwVars {
 // Columns 1-12 as given, one I6 field per number, then `tail` and a line feed.
 inline std::string data_line(std::string_view head, std::initializer_list<int> fields, std::string_view tail = "") {
   std::string s(head);
-  char buf[16];
-  for (int v : fields) s.append(buf, static_cast<std::size_t>(std::snprintf(buf, sizeof buf, "%6d", v)));
+  for (int n : fields) s += std::string(std::max<int>(0, 6 - static_cast<int>(std::to_string(n).size())), ' ') + std::to_string(n);
   return s.append(tail) += '\n';
 }
 

@@ -6,13 +6,10 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
-#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -38,20 +35,14 @@ struct TempDir {
 };
 
 void write_bytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
 std::string read_bytes(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(f), {}};
 }
 
 // The fatal report a call ends in, as "STATEMENT/unit: message", or "none".
-template <typename F>
-std::string fatal_of(F f) {
-  try {
-    f();
-  } catch (const FatalError& e) {
-    return e.statement + "/" + e.unit + ": " + e.message;
-  }
+template <typename F> std::string fatal_of(F f) {
+  try { f(); } catch (const FatalError& e) { return e.statement + "/" + e.unit + ": " + e.message; }
   return "none";
 }
 
@@ -59,10 +50,7 @@ std::string fatal_of(F f) {
 std::string run_ops(Unit& unit, const std::string& ops) {
   std::string shown;
   std::string_view r;
-  for (char op : ops) {
-    if (op == 'b') unit.step_back();
-    if (op == 'n') shown += "|" + (unit.next(r) ? std::string(r) : "EOF");
-  }
+  for (char op : ops) shown += op == 'b' ? (unit.step_back(), "") : "|" + (unit.next(r) ? std::string(r) : "EOF");
   return shown.substr(1);
 }
 
@@ -86,8 +74,7 @@ TEST(FileUnitRead, RecordsAndStepBackAlikeInFilesAndMemory) {
     FileUnit file(12);
     file.open_read(dir / "in.txt");
     MemoryUnit mem(c.bytes);
-    EXPECT_TRUE(run_ops(file, c.ops) == c.shown) << c.bytes.substr(0, 20) << " / " << c.ops;
-    EXPECT_TRUE(run_ops(mem, c.ops) == c.shown) << c.bytes.substr(0, 20) << " / " << c.ops;
+    EXPECT_TRUE(run_ops(file, c.ops) == c.shown && run_ops(mem, c.ops) == c.shown) << c.bytes.substr(0, 20) << c.ops;
   }
 }
 
@@ -108,12 +95,12 @@ TEST(FileUnitOpen, Failures) {
   EXPECT_EQ(dir.entries(), std::set<std::string>{"folder"});
   EXPECT_TRUE(file_exists(dir / "folder") && !file_exists(dir / "missing.rwl"));
   FileUnit mem(12), full(13);  // the system refuses to read this process's memory at address 0
-  mem.open_read("/proc/self/mem");
   std::string_view r;
-  EXPECT_EQ(fatal_of([&] { mem.next(r); }), "READ/12: Cannot read file '/proc/self/mem': Input/output error");
-  full.open_write("/dev/full");  // a device is written to directly, and its failure reported at close
-  full.put("x", true);
-  EXPECT_EQ(fatal_of([&] { full.close(); }), "WRITE/13: Cannot write file '/dev/full': No space left on device");
+  EXPECT_EQ(fatal_of([&] { mem.open_read("/proc/self/mem"), mem.next(r); }),
+            "READ/12: Cannot read file '/proc/self/mem': Input/output error");
+  // A device is written to directly, and its failure reported at close.
+  EXPECT_EQ(fatal_of([&] { full.open_write("/dev/full"), full.put("x", true), full.close(); }),
+            "WRITE/13: Cannot write file '/dev/full': No space left on device");
 }
 
 // A new output exists from the open on and an old one is untouched until
@@ -134,18 +121,14 @@ TEST(FileUnitWrite, CloseCommitsTheRecords) {
     MemoryUnit mem;
     unit.open_write(dir / name);
     EXPECT_EQ(read_bytes(dir / name), name == "new.raw" ? "" : "old contents\n");
-    for (const auto& [rec, line_end] : records) {
-      unit.put(rec, line_end);
-      mem.put(rec, line_end);
-    }
+    for (const auto& [rec, line_end] : records) unit.put(rec, line_end), mem.put(rec, line_end);
     unit.close();
     EXPECT_TRUE(read_bytes(dir / name) == "ABC01   1990   100\n\n prompt:  ab\n" + big + "\n") << name;
     EXPECT_TRUE(mem.written() == read_bytes(dir / name));
   }
   ::umask(mask);
-  EXPECT_TRUE(fs::status(dir / "new.raw").permissions() == fs::perms(0644));
+  EXPECT_TRUE(fs::status(dir / "new.raw").permissions() == fs::perms(0644) && fs::is_symlink(dir / "link.raw"));
   EXPECT_TRUE(fs::status(dir / "old.raw").permissions() == fs::perms(0640));
-  EXPECT_TRUE(fs::is_symlink(dir / "link.raw"));
   EXPECT_EQ(dir.entries(), (std::set<std::string>{"link.raw", "new.raw", "old.raw"}));
 }
 
@@ -155,8 +138,9 @@ TEST(FileUnitWrite, CloseCommitsTheRecords) {
 // empty, and no temporary file is left.
 TEST(FileUnitWrite, UnfinishedOutputsLeaveTargetsAsTheyWere) {
   const auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit{};
+  rlimit limit{}, small{};
   ::getrlimit(RLIMIT_FSIZE, &limit);
+  small = {1000, limit.rlim_max};
   for (const std::string how : {"nothing", "gone", "failed"}) {
     for (const bool existing : {true, false}) {
       TempDir dir;
@@ -164,14 +148,12 @@ TEST(FileUnitWrite, UnfinishedOutputsLeaveTargetsAsTheyWere) {
       {
         FileUnit unit(13);
         unit.open_write(dir / "t.raw");
-        const rlimit small{1000, limit.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, how == "failed" ? &small : &limit);
         const std::string got = fatal_of([&] {
           for (int i = 0; how != "nothing" && i < 10000; ++i) unit.put("partial output line", true);
         });
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        EXPECT_EQ(got,
-                  how != "failed" ? "none" : "WRITE/13: Cannot write file '" + dir / "t.raw" + "': File too large");
+        EXPECT_EQ(got, how != "failed" ? "none" : "WRITE/13: Cannot write file '" + dir / "t.raw" + "': File too large");
         if (how != "gone") unit.close();
       }
       EXPECT_EQ(read_bytes(dir / "t.raw"), existing ? "good old output\n" : "") << how << existing;
