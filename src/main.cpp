@@ -12,6 +12,10 @@ int main() {
   // Past a file-size limit a write fails and is reported like any failed
   // write, instead of the signal killing the run with a temporary file left.
   std::signal(SIGXFSZ, SIG_IGN);
+  // Likewise a reader of standard output that has gone away: the write fails
+  // with the fatal report instead of the signal killing the run while an
+  // output file is still being written.
+  std::signal(SIGPIPE, SIG_IGN);
 
   Console& con = console();
   try {

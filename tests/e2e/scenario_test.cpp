@@ -7,7 +7,7 @@
 // must be in the run folder byte for byte, the inputs must be as they were,
 // and nothing else may be left there (no temporary or stale output).
 //
-// setup lines:  env noinput|full|fsize|nobody   mkdir NAME   chmod NAME OCTAL
+// setup lines:  env noinput|full|brokenpipe|fsize|nobody   mkdir NAME   chmod NAME OCTAL
 //               gen NAME COUNT FORMAT  (appends FORMAT printed with 1..COUNT)
 //               any NAME  (the run may write NAME; its contents are not checked)
 #include <fcntl.h>
@@ -82,6 +82,11 @@ Outcome run_binary(const fs::path& dir, const fs::path& io, const std::string& a
     close(fi), close(fo), close(fe);
     if (env == "noinput") close(0);  // descriptor 0 not open at all
     if (env == "full" && dup2(open("/dev/full", O_WRONLY), 1) < 0) _exit(121);
+    if (env == "brokenpipe") {  // standard output a pipe that nobody reads
+      int p[2];
+      if (pipe(p) != 0 || dup2(p[1], 1) < 0) _exit(124);
+      close(p[0]), close(p[1]);
+    }
     if (env == "fsize") {  // writes beyond 100 KiB fail with EFBIG, like a full disk
       signal(SIGXFSZ, SIG_IGN);
       const rlimit small{100 << 10, 100 << 10};
