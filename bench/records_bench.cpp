@@ -37,7 +37,7 @@ void BM_ReadTucsonDataLine(benchmark::State& state) {
   std::int32_t v[10] = {};
   for (auto _ : state) {
     InternalSource source(line.view());
-    const Outcome outcome = read(source, data,
+    const Outcome outcome = read_formatted(source, data,
                                  {id, year, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9]},
                                  Handles::error);
     benchmark::DoNotOptimize(outcome);
@@ -60,7 +60,7 @@ void BM_ReadTucsonDataLineByText(benchmark::State& state) {
   std::int32_t v[10] = {};
   for (auto _ : state) {
     InternalSource source(line.view());
-    const Outcome outcome = read(source, "(a8,i4,10i6)",
+    const Outcome outcome = read_formatted(source, "(a8,i4,10i6)",
                                  {id, year, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9]},
                                  Handles::error);
     benchmark::DoNotOptimize(outcome);

@@ -58,7 +58,7 @@ double work_of(const Layout& lay) {
 
 void read_into(RecordSource& src, const Layout& lay, Vars& v) {
   try {
-    (void)read(src, lay, {v.i1, v.r1, v.id, v.i2, v.name, std::span<float>(v.run), v.flag}, Handles::both);
+    (void)read_formatted(src, lay, {v.i1, v.r1, v.id, v.i2, v.name, std::span<float>(v.run), v.flag}, Handles::both);
   } catch (const FatalError&) {
   }
 }
@@ -67,7 +67,7 @@ void write_from(RecordSink& sink, const Layout& lay, const Vars& v) {
   float run[12];
   for (int k = 0; k < 12; ++k) run[k] = v.run[k];
   try {
-    write(sink, lay, {v.i1, v.r1, v.id, v.i2, v.name, std::span<float>(run), v.flag});
+    write_formatted(sink, lay, {v.i1, v.r1, v.id, v.i2, v.name, std::span<float>(run), v.flag});
   } catch (const FatalError&) {
   }
 }

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::int32_t format = 0, start = 0, stop = 0;
   try {
     for (int k = 0; k < 100; ++k) {
-      if (read_list(entries, {name, format, start, stop}, Handles::both) != Outcome::done) break;
+      if (read_list_directed(entries, {name, format, start, stop}, Handles::both) != Outcome::done) break;
     }
   } catch (const FatalError&) {
   }
@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool yes = false;
   try {
     for (int k = 0; k < 100; ++k) {
-      if (read_list(answers, {yes}, Handles::both) != Outcome::done) break;
+      if (read_list_directed(answers, {yes}, Handles::both) != Outcome::done) break;
     }
   } catch (const FatalError&) {
   }

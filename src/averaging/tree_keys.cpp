@@ -60,7 +60,7 @@ std::int32_t read_tree_key(const Field<8>& id, std::int32_t start, std::int32_t 
   const std::string_view field(id.data() + (f.first - 1), static_cast<std::size_t>(f.width()));
   InternalSource source(field);
   std::int32_t key = kNoKey;
-  read_list(source, {key});  // no branches: an unreadable field ends the run
+  read_list_directed(source, {key});  // no branches: an unreadable field ends the run
   if (key == kNoKey) throw FatalError{kReadPastEnd, "READ", source.unit_label()};
   if (key < 0) throw FatalError{kIllegalCharacter, "READ", source.unit_label()};
   return key;
@@ -73,9 +73,9 @@ void tree_id_layout(std::int32_t start, std::int32_t stop, Field<15>& text) {
 
   Field<15> built(kTreeIdTemplate);
   InternalSink site_part(&built.col(3), 2);
-  write(site_part, "(i1)", {site_width});
+  write_formatted(site_part, "(i1)", {site_width});
   InternalSink width_part(&built.col(8), 7);
-  write(width_part, "(i6)", {width});
+  write_formatted(width_part, "(i6)", {width});
 
   // Squeeze out the blanks. Without a site code the "a0," part (columns 2-6
   // of the template) is left out too: an a-descriptor of width 0 would write
@@ -96,9 +96,9 @@ void compose_tree_id(const Layout& id_layout, const Field<8>& site, std::int32_t
   blank(id);
   InternalSink sink(id.data(), id.size());
   if (f.first > 1) {
-    write(sink, id_layout, {site, key});
+    write_formatted(sink, id_layout, {site, key});
   } else {
-    write(sink, id_layout, {key});
+    write_formatted(sink, id_layout, {key});
   }
   for (std::int32_t col = f.first; col <= f.last; ++col) {
     char& ch = id.col(static_cast<std::size_t>(col));

@@ -68,8 +68,8 @@ float power_of_ten(std::int32_t exponent) {
       "                                  1x,a,1x,2i6,2x,a/1x,a) ");
   unit.step_back();
   blank(line);
-  read(unit, text_layout(), {line});
-  write(con, kDataError, {id, first_year, count, data_format, line});
+  read_formatted(unit, text_layout(), {line});
+  write_formatted(con, kDataError, {id, first_year, count, data_format, line});
   pause(con, " ");
   stop(kExitFailure, " ");
 }
@@ -102,47 +102,47 @@ void cdf(Field<8>& id, std::span<float> values, std::int32_t& first_year, std::i
     blank(line);
     blank(id);
     blank(data_format);
-    if (read(unit, text_layout(), {line}, Handles::end_of_file) == Outcome::end_of_file) {
+    if (read_formatted(unit, text_layout(), {line}, Handles::end_of_file) == Outcome::end_of_file) {
       count = kEndMarker;
       counter = kEndMarker;
       return;
     }
     InternalSource header(line.view());
-    if (read(header, kHeader, {count, first_year, id}, Handles::error) == Outcome::done) break;
+    if (read_formatted(header, kHeader, {count, first_year, id}, Handles::error) == Outcome::done) break;
 
     ++unreadable;
     if (unreadable > kMaxTitleLines) {
-      write(con, kHeaderError, {id, first_year, count, data_format, line});
+      write_formatted(con, kHeaderError, {id, first_year, count, data_format, line});
       pause(con, " ");
       stop(kExitFailure, " ");
     }
     if (unreadable == 1) {
-      write(con, kTitleEcho, {line});
+      write_formatted(con, kTitleEcho, {line});
       title.assign(line.view());
     } else {
-      write(con, kLineEcho, {line});
+      write_formatted(con, kLineEcho, {line});
     }
   }
 
   // The values array must hold the series too: a caller whose array is
   // shorter than its maximum count gets the length message, not an overrun.
   if (count > max_count || static_cast<std::int64_t>(count) > static_cast<std::int64_t>(values.size())) {
-    write(con, kLengthError, {id, count, max_count});
+    write_formatted(con, kLengthError, {id, count, max_count});
     pause(con, " ");
     stop(kExitFailure, " ");
   }
 
   InternalSource exponent_field(line.view().substr(kExponentColumn - 1, kExponentWidth));
-  read(exponent_field, kExponent, {exponent});
+  read_formatted(exponent_field, kExponent, {exponent});
   InternalSource format_field(line.view().substr(kFormatColumn - 1, kFormatWidth));
-  read(format_field, kFormat, {data_format});
+  read_formatted(format_field, kFormat, {data_format});
 
   // The data read is one statement over as many records as the layout needs.
   // A count below 1 reads no values, but the statement still runs: its layout
   // must be usable and it takes one record, as any read does.
   const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
   const std::span<float> series = values.first(n);
-  if (read(unit, layout(data_format.view()), {series}, Handles::both) != Outcome::done)
+  if (read_formatted(unit, layout(data_format.view()), {series}, Handles::both) != Outcome::done)
     data_error(id, first_year, count, data_format, line, unit, con);
 
   const float scale = power_of_ten(exponent);

@@ -157,7 +157,7 @@ void read_tucson(Field<8>& id, std::int32_t& first_year, std::int32_t& count, st
         return;
       }
       id.assign(std::string_view(line, 8));
-      if (listing != nullptr) write(*listing, kBlockEcho, {Item::chars(line, kLineLength)});
+      if (listing != nullptr) write_formatted(*listing, kBlockEcho, {Item::chars(line, kLineLength)});
       return;
     }
 
@@ -170,7 +170,7 @@ void read_tucson(Field<8>& id, std::int32_t& first_year, std::int32_t& count, st
       ++text_lines;
       if (text_lines > kMaxTextLines) stop(kExitFailure, "sbr trrw:  over 25 text lines");
       if (listing != nullptr)
-        write(*listing, text_lines == 1 ? kTitleEcho : kTextEcho, {Item::chars(line, kLineLength)});
+        write_formatted(*listing, text_lines == 1 ? kTitleEcho : kTextEcho, {Item::chars(line, kLineLength)});
       if (text_lines == 1) {
         copy_kept_columns(line, title);
         copy_kept_columns(line, headers[0]);
@@ -240,9 +240,9 @@ bool parse_tucson_line_general(const char* line, TucsonFields& out) {
   std::int32_t* f = out.f;
   InternalSource src(std::string_view(line, kLineLength));
   const Outcome parsed =
-      tagged ? read(src, *lay, {out.id, out.year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], out.tag},
+      tagged ? read_formatted(src, *lay, {out.id, out.year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], out.tag},
                     Handles::error)
-             : read(src, *lay, {out.id, out.year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9]},
+             : read_formatted(src, *lay, {out.id, out.year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9]},
                     Handles::error);
   if (parsed != Outcome::done) return false;
   out.tagged = tagged;
@@ -269,13 +269,13 @@ void datar(std::span<char> line, std::int32_t& count, std::span<float> values, s
   // are not "n  " gives the block's text, whose columns 1-8 are the ID.
   for (;;) {
     std::memset(record, ' ', kRecordLength);
-    if (read(unit, kText, {Item::chars(record, kRecordLength)}, Handles::both) != Outcome::done) {
+    if (read_formatted(unit, kText, {Item::chars(record, kRecordLength)}, Handles::both) != Outcome::done) {
       count = kEndMarker;
       return;
     }
     if (!(record[0] == 'n' && record[1] == ' ' && record[2] == ' ')) std::memcpy(line.data(), record, kept);
     InternalSource src(std::string_view(record, kRecordLength));
-    if (read(src, kHeader, {count, first_year, data_layout}, Handles::error) != Outcome::done) continue;
+    if (read_formatted(src, kHeader, {count, first_year, data_layout}, Handles::error) != Outcome::done) continue;
     const std::string_view text = data_layout.view();
     if (text.find('(') == std::string_view::npos || text.find(')') == std::string_view::npos) continue;
     break;
@@ -288,11 +288,11 @@ void datar(std::span<char> line, std::int32_t& count, std::span<float> values, s
 
   // The block's values, as they stand, with the layout its header names.
   const Outcome got =
-      read(unit, layout(data_layout.view()), {values.first(static_cast<std::size_t>(count))}, Handles::both);
+      read_formatted(unit, layout(data_layout.view()), {values.first(static_cast<std::size_t>(count))}, Handles::both);
   if (got == Outcome::error)
-    write(con, kErrorMsg);
+    write_formatted(con, kErrorMsg);
   else if (got == Outcome::end_of_file)
-    write(con, kEndMsg);
+    write_formatted(con, kEndMsg);
 }
 
 void trrw(Field<8>& id, std::int32_t& first_year, std::int32_t& count, std::span<float> values,

@@ -92,17 +92,17 @@ void write_tucson_line_general(RecordSink& sink, const Field<8>& id, std::int64_
   // The item list of a statement is fixed at compile time, hence one
   // statement per field count.
   switch (std::clamp(n, 1, 10)) {
-    case 1: write(sink, s, {id, year, f[0]}); break;
-    case 2: write(sink, s, {id, year, f[0], f[1]}); break;
-    case 3: write(sink, s, {id, year, f[0], f[1], f[2]}); break;
-    case 4: write(sink, s, {id, year, f[0], f[1], f[2], f[3]}); break;
-    case 5: write(sink, s, {id, year, f[0], f[1], f[2], f[3], f[4]}); break;
-    case 6: write(sink, s, {id, year, f[0], f[1], f[2], f[3], f[4], f[5]}); break;
-    case 7: write(sink, s, {id, year, f[0], f[1], f[2], f[3], f[4], f[5], f[6]}); break;
-    case 8: write(sink, s, {id, year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]}); break;
-    case 9: write(sink, s, {id, year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]}); break;
+    case 1: write_formatted(sink, s, {id, year, f[0]}); break;
+    case 2: write_formatted(sink, s, {id, year, f[0], f[1]}); break;
+    case 3: write_formatted(sink, s, {id, year, f[0], f[1], f[2]}); break;
+    case 4: write_formatted(sink, s, {id, year, f[0], f[1], f[2], f[3]}); break;
+    case 5: write_formatted(sink, s, {id, year, f[0], f[1], f[2], f[3], f[4]}); break;
+    case 6: write_formatted(sink, s, {id, year, f[0], f[1], f[2], f[3], f[4], f[5]}); break;
+    case 7: write_formatted(sink, s, {id, year, f[0], f[1], f[2], f[3], f[4], f[5], f[6]}); break;
+    case 8: write_formatted(sink, s, {id, year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]}); break;
+    case 9: write_formatted(sink, s, {id, year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8]}); break;
     default:
-      write(sink, full, {id, year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], tag});
+      write_formatted(sink, full, {id, year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], tag});
       break;
   }
 }

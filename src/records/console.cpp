@@ -134,14 +134,14 @@ Console& console() {
   return con;
 }
 
-void read_answer(Console& con, std::int32_t& number) { read_list(con, {number}); }
+void read_answer(Console& con, std::int32_t& number) { read_list_directed(con, {number}); }
 
-void read_answer(Console& con, bool& yes) { read_list(con, {yes}); }
+void read_answer(Console& con, bool& yes) { read_list_directed(con, {yes}); }
 
-void read_answer(Console& con, Field<50>& line) { read(con, "(a)", {line}); }
+void read_answer(Console& con, Field<50>& line) { read_formatted(con, "(a)", {line}); }
 
 void pause(Console& con, std::string_view message) {
-  write_list(con, message);
+  write_list_directed(con, message);
   std::string_view discarded;
   // End of input just ends the pause: the run stops right after it.
   (void)con.next(discarded);

@@ -417,7 +417,7 @@ void put_blanks(std::string& rec, std::size_t& pos, std::size_t n) {
 
 }  // namespace
 
-Outcome read(RecordSource& source, const Layout& layout, Items items, Handles handles) {
+Outcome read_formatted(RecordSource& source, const Layout& layout, Items items, Handles handles) {
   if (!layout.ok()) return settle_outcome(Outcome::error, layout.error().c_str(), handles, source);
   ItemCursor cur(items.begin(), items.end());
   if (cur.more() && !layout.has_data())
@@ -525,7 +525,7 @@ Outcome read(RecordSource& source, const Layout& layout, Items items, Handles ha
   return settle_outcome(Outcome::error, fault, handles, source);
 }
 
-void write(RecordSink& sink, const Layout& layout, Items items) {
+void write_formatted(RecordSink& sink, const Layout& layout, Items items) {
   if (!layout.ok()) write_fault(layout.error().c_str(), sink);
   ItemCursor cur(items.begin(), items.end());
   if (cur.more() && !layout.has_data()) write_fault(kNoDataOnReversion, sink);
@@ -749,7 +749,7 @@ const char* store_value(const ListReader::Token& t, const Slot& s) {
 
 }  // namespace
 
-Outcome read_list(RecordSource& source, Items items, Handles handles) {
+Outcome read_list_directed(RecordSource& source, Items items, Handles handles) {
   ItemCursor cur(items.begin(), items.end());
   std::string_view first;
   if (!source.next(first)) return settle_outcome(Outcome::end_of_file, nullptr, handles, source);
@@ -777,7 +777,7 @@ Outcome read_list(RecordSource& source, Items items, Handles handles) {
   return Outcome::done;
 }
 
-void write_list(RecordSink& sink, std::string_view text) {
+void write_list_directed(RecordSink& sink, std::string_view text) {
   RecordBuffer buffer;
   std::string& rec = buffer.str();
   rec.push_back(' ');

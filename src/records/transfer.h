@@ -36,10 +36,10 @@
 namespace ringave {
 
 // Formatted read of one statement.
-Outcome read(RecordSource& source, const Layout& layout, Items items, Handles handles = Handles::none);
+Outcome read_formatted(RecordSource& source, const Layout& layout, Items items, Handles handles = Handles::none);
 
 // Formatted write of one statement. Layout faults throw FatalError ("WRITE").
-void write(RecordSink& sink, const Layout& layout, Items items = {});
+void write_formatted(RecordSink& sink, const Layout& layout, Items items = {});
 
 // List-directed read of one statement: values separated by blanks, tabs, a
 // comma, or blanks around a comma; records are taken until every item has a
@@ -47,18 +47,18 @@ void write(RecordSink& sink, const Layout& layout, Items items = {});
 // quoted or unquoted character values; logicals true when the first
 // character after an optional "." is T or t. The rest of the last record is
 // skipped.
-Outcome read_list(RecordSource& source, Items items, Handles handles = Handles::none);
+Outcome read_list_directed(RecordSource& source, Items items, Handles handles = Handles::none);
 
 // List-directed write of one character value: a blank, the text, a line end.
-void write_list(RecordSink& sink, std::string_view text);
+void write_list_directed(RecordSink& sink, std::string_view text);
 
 // Convenience: the layout text compiled through the cache.
-inline Outcome read(RecordSource& source, std::string_view layout_text, Items items,
-                    Handles handles = Handles::none) {
-  return read(source, layout(layout_text), items, handles);
+inline Outcome read_formatted(RecordSource& source, std::string_view layout_text, Items items,
+                              Handles handles = Handles::none) {
+  return read_formatted(source, layout(layout_text), items, handles);
 }
-inline void write(RecordSink& sink, std::string_view layout_text, Items items = {}) {
-  write(sink, layout(layout_text), items);
+inline void write_formatted(RecordSink& sink, std::string_view layout_text, Items items = {}) {
+  write_formatted(sink, layout(layout_text), items);
 }
 
 }  // namespace ringave

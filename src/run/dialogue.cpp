@@ -11,65 +11,65 @@ namespace ringave {
 namespace {
 
 void write_help(Console& con) {
-  write(con, "(/1x,'Read input file names from a .lst file?')");
-  write(con, "(/1x,' Answering [T]rue to this question means the program will expect to be')");
-  write(con, "(1x,' given the name of a simple text file with 4 columns separated by a')");
-  write(con, "(1x,' space or comma. The number or rows/files cannot exceed ',i4)", {kFileLimit});
-  write(con, "(1x,' The column elements are:')");
-  write(con, "(/2x,' Column 1. An input Filename',)");
-  write(con, "(2x,' Column 2. The input file Format Code (1=TSF 2=Compact TRF)',)");
-  write(con, "(2x,' Column 3. The Start position of every Tree number in the series ID field(1:8)',)");
-  write(con, "(2x,' Column 4. The Stop position of every Tree number in the series ID field(1:8)',)");
-  write(con, "(/1x,' NOTE: Program assumes ALL series come from the same site and that the site')");
-  write(con, "(1x,' identifying code begins in postion 1 of the ID field and ends before the first')");
-  write(con, "(1x,' position of the tree number field.')");
-  write(con, "(/1x,' Example: list file = <tst.lst> Contains 3 lines followed by a carriage return')");
-  write(con, "(1x,' bcc.rwl_ind1.txt 2 4 5')");
-  write(con, "(1x,' fcc_ind1.txt 2 4 5')");
-  write(con, "(1x,' LPSD_ALL.txt 1 2 4')");
-  write(con, "(/1x,' Answering [F]alse to this question the program prompt the user an input file')");
-  write(con, "(1x,' Name, and Start and End positions of the tree numbers in the ID field.')");
+  write_formatted(con, "(/1x,'Read input file names from a .lst file?')");
+  write_formatted(con, "(/1x,' Answering [T]rue to this question means the program will expect to be')");
+  write_formatted(con, "(1x,' given the name of a simple text file with 4 columns separated by a')");
+  write_formatted(con, "(1x,' space or comma. The number or rows/files cannot exceed ',i4)", {kFileLimit});
+  write_formatted(con, "(1x,' The column elements are:')");
+  write_formatted(con, "(/2x,' Column 1. An input Filename',)");
+  write_formatted(con, "(2x,' Column 2. The input file Format Code (1=TSF 2=Compact TRF)',)");
+  write_formatted(con, "(2x,' Column 3. The Start position of every Tree number in the series ID field(1:8)',)");
+  write_formatted(con, "(2x,' Column 4. The Stop position of every Tree number in the series ID field(1:8)',)");
+  write_formatted(con, "(/1x,' NOTE: Program assumes ALL series come from the same site and that the site')");
+  write_formatted(con, "(1x,' identifying code begins in postion 1 of the ID field and ends before the first')");
+  write_formatted(con, "(1x,' position of the tree number field.')");
+  write_formatted(con, "(/1x,' Example: list file = <tst.lst> Contains 3 lines followed by a carriage return')");
+  write_formatted(con, "(1x,' bcc.rwl_ind1.txt 2 4 5')");
+  write_formatted(con, "(1x,' fcc_ind1.txt 2 4 5')");
+  write_formatted(con, "(1x,' LPSD_ALL.txt 1 2 4')");
+  write_formatted(con, "(/1x,' Answering [F]alse to this question the program prompt the user an input file')");
+  write_formatted(con, "(1x,' Name, and Start and End positions of the tree numbers in the ID field.')");
 }
 
 // A named file is missing: say so, wait for RETURN and end the run. Nothing
 // else happens in the run, and it ends as a failure.
 [[noreturn]] void missing_file(Console& con, const Field<50>& name) {
-  write_list(con, "Warning");
-  write(con, "(/1x,'This file ',a,' DOES NOT exist',/)", {name});
-  write(con, "(1x,'Program Terminating')");
+  write_list_directed(con, "Warning");
+  write_formatted(con, "(/1x,'This file ',a,' DOES NOT exist',/)", {name});
+  write_formatted(con, "(1x,'Program Terminating')");
   pause(con, "Hit RETURN to Quit");
   stop(1, " ");
 }
 
 void select_single_file(Console& con, FileList& files) {
   FileEntry& e = files.entry(1);
-  write(con, "(/1x,'Enter input file name :  ',$)");
+  write_formatted(con, "(/1x,'Enter input file name :  ',$)");
   read_answer(con, e.name);
   if (!file_exists(e.name.trimmed())) missing_file(con, e.name);
 
-  write(con, "(/1x,'Select input file format')");
-  write(con, "(2x,'[1] TSF (Tucson raw ring width)')");
-  write(con, "(2x,'[2] Compact TRF')");
-  write(con, "(1x,'Enter Selection :> ',$)");
+  write_formatted(con, "(/1x,'Select input file format')");
+  write_formatted(con, "(2x,'[1] TSF (Tucson raw ring width)')");
+  write_formatted(con, "(2x,'[2] Compact TRF')");
+  write_formatted(con, "(1x,'Enter Selection :> ',$)");
   read_answer(con, e.format);
 
-  write(con, "(/1x,'For all series IDs in this file: ',a)", {e.name});
-  write(con, "(2x,'Enter start position of the tree number >   ',$)");
+  write_formatted(con, "(/1x,'For all series IDs in this file: ',a)", {e.name});
+  write_formatted(con, "(2x,'Enter start position of the tree number >   ',$)");
   read_answer(con, e.start);
-  write(con, "(2x,'Enter stop position of the tree number  >   ',$)");
+  write_formatted(con, "(2x,'Enter stop position of the tree number  >   ',$)");
   read_answer(con, e.stop);
   files.count = 1;
 }
 
 void select_list_file(Console& con, FileList& files) {
   Field<50> list_name;
-  write(con, "(/1x,'List- file name ==> ',$)");
+  write_formatted(con, "(/1x,'List- file name ==> ',$)");
   read_answer(con, list_name);
   if (!file_exists(list_name.trimmed())) missing_file(con, list_name);
 
   FileUnit unit(12);
   unit.open_read(list_name.trimmed());
-  write(con, "(/1x,'Openning files:')");
+  write_formatted(con, "(/1x,'Openning files:')");
   read_list_entries(unit, con, files);
   unit.close();
 }
@@ -83,11 +83,11 @@ void read_list_entries(RecordSource& source, RecordSink& echo, FileList& files) 
     // Items that an entry does not supply (a "/" ends it early) stay as
     // they were at start-up.
     e = FileEntry{};
-    if (read_list(source, {e.name, e.format, e.start, e.stop}, Handles::end_of_file) == Outcome::end_of_file) {
+    if (read_list_directed(source, {e.name, e.format, e.start, e.stop}, Handles::end_of_file) == Outcome::end_of_file) {
       e = FileEntry{};  // cut short by the end of the file: dropped
       return;
     }
-    write(echo, "(1x,i4,' ',a,3(1x,i1))", {i, e.name, e.format, e.start, e.stop});
+    write_formatted(echo, "(1x,i4,' ',a,3(1x,i1))", {i, e.name, e.format, e.start, e.stop});
     files.count = i;
   }
 }
@@ -95,7 +95,7 @@ void read_list_entries(RecordSource& source, RecordSink& echo, FileList& files) 
 void select_inputs(Console& con, FileList& files) {
   write_help(con);
   bool use_list = false;
-  write(con, "(/1x,'Read input file names from a .lst file? [T]rue or [F]alse :  ',$)");
+  write_formatted(con, "(/1x,'Read input file names from a .lst file? [T]rue or [F]alse :  ',$)");
   read_answer(con, use_list);
   files.count = 0;
   if (use_list)

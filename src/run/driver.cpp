@@ -22,10 +22,10 @@ namespace ringave {
 namespace {
 
 void write_banner(Console& con) {
-  write(con, "(/1x,'Current dimentions are:')");
-  write(con, "(1x,'  Max: records in a single file = ',i8)", {kSeriesLimit});
-  write(con, "(1x,'  Max: record length            = ',i8)", {kLengthLimit});
-  write(con, "(1x,'  Max: files                    = ',i8,/)", {kFileLimit});
+  write_formatted(con, "(/1x,'Current dimentions are:')");
+  write_formatted(con, "(1x,'  Max: records in a single file = ',i8)", {kSeriesLimit});
+  write_formatted(con, "(1x,'  Max: record length            = ',i8)", {kLengthLimit});
+  write_formatted(con, "(1x,'  Max: files                    = ',i8,/)", {kFileLimit});
 }
 
 // The tree number must lie inside the 8-character series ID, after a site
@@ -86,16 +86,16 @@ void write_trees(Console& con, RunStorage& run, FileUnit& out) {
 // One entry of the file list. Returns false when the entry was skipped.
 bool process_entry(Console& con, RunStorage& run, FileEntry& e) {
   if (!file_exists(e.name.trimmed())) {
-    write(con, "(/1x,'File not found > ',a)", {e.name});
+    write_formatted(con, "(/1x,'File not found > ',a)", {e.name});
     return false;
   }
   if (!positions_valid(e)) {
-    write(con, "(/1x,'Invalid tree number positions > ',a)", {e.name});
+    write_formatted(con, "(/1x,'Invalid tree number positions > ',a)", {e.name});
     return false;
   }
   const Field<50> out_name = output_name(e.name);
   if (output_replaces_input(e.name, out_name)) {
-    write(con, "(/1x,'Output file would replace input > ',a)", {e.name});
+    write_formatted(con, "(/1x,'Output file would replace input > ',a)", {e.name});
     return false;
   }
 
@@ -107,7 +107,7 @@ bool process_entry(Console& con, RunStorage& run, FileEntry& e) {
   FileUnit out(13);
   out.open_write(out_name.trimmed());
 
-  write(con, "(/1x,'READING INPUT FILE :> ',a)", {e.name});
+  write_formatted(con, "(/1x,'READING INPUT FILE :> ',a)", {e.name});
   write_listing_heading(con);
   read_series(con, run, e, in);
   in.close();
@@ -134,7 +134,7 @@ int drive(Console& con) {
     if (!process_entry(con, *run, run->files.entry(k))) skipped = true;
   }
 
-  write(con, "(/1x,'Normal Termination of program')");
+  write_formatted(con, "(/1x,'Normal Termination of program')");
   return skipped ? kExitFailure : kExitClean;
 }
 

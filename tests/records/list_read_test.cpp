@@ -41,7 +41,7 @@ TEST(ListRead, ListFileEntries) {
     MemoryUnit src(c.records);
     Field<50> name("old");
     std::int32_t format = -1, start = -1, stop = -1;
-    EXPECT_EQ(read_list(src, {name, format, start, stop}, Handles::both), c.want) << c.records;
+    EXPECT_EQ(read_list_directed(src, {name, format, start, stop}, Handles::both), c.want) << c.records;
     EXPECT_EQ(name.trimmed(), c.name) << c.records;
     EXPECT_EQ((std::vector{format, start, stop}), (std::vector{c.format, c.start, c.stop})) << c.records;
   }
@@ -50,15 +50,15 @@ TEST(ListRead, ListFileEntries) {
 TEST(ListRead, StatementsRecordsAndReals) {
   MemoryUnit src("1 2 3\n4\n1.5 2*2.5e1 -0.25 abcdefgh");
   std::int32_t a = 0;
-  ASSERT_EQ(read_list(src, {a}), Outcome::done);
-  ASSERT_EQ(read_list(src, {a}), Outcome::done);  // the rest of "1 2 3" was skipped
+  ASSERT_EQ(read_list_directed(src, {a}), Outcome::done);
+  ASSERT_EQ(read_list_directed(src, {a}), Outcome::done);  // the rest of "1 2 3" was skipped
   EXPECT_EQ(a, 4);
   float run[3] = {}, r = 0;
   Field<4> cut;
-  ASSERT_EQ(read_list(src, {std::span<float>(run), r, cut}), Outcome::done);
+  ASSERT_EQ(read_list_directed(src, {std::span<float>(run), r, cut}), Outcome::done);
   EXPECT_EQ(std::vector<float>({run[0], run[1], run[2], r}), std::vector<float>({1.5f, 25.0f, 25.0f, -0.25f}));
   EXPECT_EQ(cut.view(), "abcd");
-  EXPECT_EQ(read_list(src, {a}, Handles::error), Outcome::error);  // end of file, error branch only
+  EXPECT_EQ(read_list_directed(src, {a}, Handles::error), Outcome::error);  // end of file, error branch only
 }
 
 }  // namespace

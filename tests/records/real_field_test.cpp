@@ -36,7 +36,7 @@ float reference(const std::string& field, int d) {
 void expect_bits(const std::string& field, int d) {
   InternalSource src(field);
   float got = -12345.0f;
-  EXPECT_EQ(read(src, "(f" + std::to_string(field.size()) + "." + std::to_string(d) + ")", {got}, Handles::error),
+  EXPECT_EQ(read_formatted(src, "(f" + std::to_string(field.size()) + "." + std::to_string(d) + ")", {got}, Handles::error),
             Outcome::done) << "[" << field << "] d=" << d;
   const float want = reference(field, d);
   EXPECT_EQ(std::memcmp(&got, &want, 4), 0) << "[" << field << "] d=" << d << ": " << got << " vs " << want;

@@ -21,7 +21,7 @@ template <typename T>
 std::string read_one(const char* layout_text, std::string_view record, T& item, Handles handles = Handles::none) {
   InternalSource src(record);
   try {
-    const Outcome o = read(src, layout_text, {item}, handles);
+    const Outcome o = read_formatted(src, layout_text, {item}, handles);
     return o == Outcome::done ? "" : o == Outcome::error ? "error" : "end of file";
   } catch (const FatalError& f) {
     return f.unit == "INTERNAL" ? f.message : "unit " + f.unit;
@@ -83,7 +83,7 @@ TEST(TransferRead, CourseOverRecordsAndOutcomes) {
   for (const auto& c : cases) {
     MemoryUnit src(c.records);
     std::vector<float> got(c.want.size(), -1.0f);
-    EXPECT_EQ(read(src, c.layout, {std::span<float>(got)}, Handles::both), c.outcome) << c.layout;
+    EXPECT_EQ(read_formatted(src, c.layout, {std::span<float>(got)}, Handles::both), c.outcome) << c.layout;
     EXPECT_EQ(got, c.want) << c.layout;
     std::string_view rec;
     EXPECT_EQ(src.next(rec) ? std::string(rec) : "EOF", c.next) << c.layout;
@@ -116,10 +116,10 @@ TEST(TransferWrite, RecordsOfALayout) {
     MemoryUnit sink("", 13);
     try {
       switch (c.items.size()) {  // Items is an initializer_list: spell the cases out
-        case 0: write(sink, c.layout); break;
-        case 1: write(sink, c.layout, {c.items[0]}); break;
-        case 2: write(sink, c.layout, {c.items[0], c.items[1]}); break;
-        default: write(sink, c.layout, {c.items[0], c.items[1], c.items[2]}); break;
+        case 0: write_formatted(sink, c.layout); break;
+        case 1: write_formatted(sink, c.layout, {c.items[0]}); break;
+        case 2: write_formatted(sink, c.layout, {c.items[0], c.items[1]}); break;
+        default: write_formatted(sink, c.layout, {c.items[0], c.items[1], c.items[2]}); break;
       }
     } catch (const FatalError& f) {
       EXPECT_EQ(sink.written(), "") << c.layout;
@@ -130,7 +130,7 @@ TEST(TransferWrite, RecordsOfALayout) {
   }
   Field<10> rec("old text!!");
   InternalSink internal(rec.data(), rec.size());
-  write(internal, "(i4)", {ten});
+  write_formatted(internal, "(i4)", {ten});
   EXPECT_EQ(rec.view(), "  10      ");
 }
 
