@@ -7,7 +7,6 @@
 #include <string>
 
 #include "averaging/tree_keys.h"
-#include "records/console.h"
 #include "records/layout.h"
 #include "records/outcome.h"
 

@@ -147,6 +147,4 @@ void pause(Console& con, std::string_view message) {
   (void)con.next(discarded);
 }
 
-void stop(int status, std::string_view message) { throw Stop{status, std::string(message)}; }
-
 }  // namespace ringave

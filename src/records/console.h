@@ -70,7 +70,4 @@ void read_answer(Console& con, Field<50>& line);       // "(a)" line
 // pause: the run stops right after it anyway.
 void pause(Console& con, std::string_view message);
 
-// Stop the run: throws Stop{status, message}. A blank message prints nothing.
-[[noreturn]] void stop(int status, std::string_view message = " ");
-
 }  // namespace ringave

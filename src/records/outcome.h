@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace ringave {
 
@@ -29,6 +30,11 @@ struct Stop {
   int status = kExitClean;
   std::string message;
 };
+
+// Stop the run: throws Stop{status, message}. A blank message prints nothing.
+[[noreturn]] inline void stop(int status, std::string_view message = " ") {
+  throw Stop{status, std::string(message)};
+}
 
 // The record layer's fatal report: a read or write outcome that its statement
 // does not handle. main writes three "? " lines to the error output and exits
