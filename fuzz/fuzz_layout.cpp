@@ -64,10 +64,8 @@ void read_into(RecordSource& src, const Layout& lay, Vars& v) {
 }
 
 void write_from(RecordSink& sink, const Layout& lay, const Vars& v) {
-  float run[12];
-  for (int k = 0; k < 12; ++k) run[k] = v.run[k];
   try {
-    write_formatted(sink, lay, {v.i1, v.r1, v.id, v.i2, v.name, std::span<float>(run), v.flag});
+    write_formatted(sink, lay, {v.i1, v.r1, v.id, v.i2, v.name, std::span<const float>(v.run), v.flag});
   } catch (const FatalError&) {
   }
 }

@@ -101,7 +101,7 @@ TEST(TransferRead, CourseOverRecordsAndOutcomes) {
 TEST(TransferWrite, RecordsOfALayout) {
   const std::int32_t big = 12345, neg = -5, ten = 10, hundred = 100;
   const float real = 1.5f;
-  const struct { const char* layout; std::vector<Item> items; std::string want; } cases[] = {
+  const struct { const char* layout; std::vector<WriteItem> items; std::string want; } cases[] = {
       {"(i4,i1)", {big, neg}, "*****\n"}, {"(i4)", {neg}, "  -5\n"}, {"(2/)", {}, "\n\n\n"}, {"(a4)", {ten}, "!"},
       {"(1x,'Max = ',i8,/)", {hundred}, " Max =      100\n\n"},  // "/" after the last item acts
       {"(1x,5(a3,4x))", {"ab", "cde"}, "  ab    cde\n"}, {"(a8,a2)", {"abc", "cdef"}, "     abccd\n"},  // X: no pad
