@@ -85,18 +85,7 @@ bool Console::next(std::string_view& record) {
 
 void Console::put(std::string_view record, bool line_end) {
   std::string& out = impl_->pending;
-  // Carriage returns inside a record are not written.
-  const char* p = record.data();
-  std::size_t n = record.size();
-  while (n > 0) {
-    const void* cr = std::memchr(p, '\r', n);
-    const std::size_t run = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - p) : n;
-    out.append(p, run);
-    if (!cr) break;
-    p += run + 1;
-    n -= run + 1;
-  }
-  if (line_end) out.push_back('\n');
+  append_record(out, record, line_end);
   if (out.size() >= kOutputBuffer) flush();
 }
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "records/line_reader.h"
+#include "records/record_cursor.h"
 #include "records/outcome.h"
 
 namespace ringave {
@@ -46,10 +47,7 @@ struct FileUnit::Impl {
 
   // Reading.
   std::unique_ptr<LineReader> reader;  // made on first use, kept for reopening
-  std::string_view last;               // the record taken last
-  bool have_last = false;
-  bool replay = false;  // the next read delivers `last` again
-  bool at_eof = false;
+  RecordCursor cursor;
 
   // Writing.
   std::string target;  // the file that close() replaces
@@ -103,8 +101,7 @@ struct FileUnit::Impl {
     if (fd >= 0) ::close(fd);
     fd = -1;
     mode = Mode::closed;
-    last = {};
-    have_last = replay = at_eof = false;
+    cursor.reset();
   }
 };
 
@@ -154,8 +151,7 @@ void FileUnit::open_read(std::string_view name) {
   }
   u.fd = fd;
   u.mode = Impl::Mode::reading;
-  u.last = {};
-  u.have_last = u.replay = u.at_eof = false;
+  u.cursor.reset();
 }
 
 void FileUnit::open_write(std::string_view name) {
@@ -276,38 +272,25 @@ bool FileUnit::next(std::string_view& record) {
   if (u.mode != Impl::Mode::reading) {
     throw FatalError{"File is not open for reading", "READ", u.label};
   }
-  if (u.at_eof) return false;
-  if (u.replay) {
-    u.replay = false;
-    record = u.last;
-    return true;
-  }
-  switch (u.reader->next(record)) {
-    case LineReader::Status::record:
-      u.last = record;
-      u.have_last = true;
-      return true;
-    case LineReader::Status::end:
-      // The record taken last stays intact: a second step back after the
-      // one that clears end of file delivers it again.
-      u.at_eof = true;
-      return false;
-    case LineReader::Status::failed:
-      break;
-  }
-  u.at_eof = true;
-  u.have_last = false;
-  throw u.fatal("Cannot read file", u.reader->error(), "READ");
+  return u.cursor.next(record, [&u](std::string_view& fresh) {
+    switch (u.reader->next(fresh)) {
+      case LineReader::Status::record:
+        return true;
+      case LineReader::Status::end:
+        // The line reader keeps the record taken last intact: a step back
+        // after this one can still deliver it.
+        return false;
+      case LineReader::Status::failed:
+        break;
+    }
+    u.cursor.lose();
+    throw u.fatal("Cannot read file", u.reader->error(), "READ");
+  });
 }
 
 void FileUnit::step_back() {
   Impl& u = *impl_;
-  if (u.mode != Impl::Mode::reading) return;
-  if (u.at_eof) {
-    u.at_eof = false;  // the file stays at its end
-    return;
-  }
-  if (u.have_last) u.replay = true;
+  if (u.mode == Impl::Mode::reading) u.cursor.step_back();
 }
 
 void FileUnit::put(std::string_view record, bool line_end) {
@@ -316,18 +299,7 @@ void FileUnit::put(std::string_view record, bool line_end) {
     throw FatalError{"File is not open for writing", "WRITE", u.label};
   }
   if (u.failed) throw u.fatal("Cannot write file", u.write_error, "WRITE");
-  // Carriage returns inside a record are not written.
-  const char* p = record.data();
-  std::size_t n = record.size();
-  while (n > 0) {
-    const void* cr = std::memchr(p, '\r', n);
-    const std::size_t run = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - p) : n;
-    u.out.append(p, run);
-    if (!cr) break;
-    p += run + 1;
-    n -= run + 1;
-  }
-  if (line_end) u.out.push_back('\n');
+  append_record(u.out, record, line_end);
   ++u.written;
   if (u.out.size() >= kWriteBuffer) u.drain();
 }

@@ -1,7 +1,5 @@
 #include "records/memory_unit.h"
 
-#include <cstring>
-
 namespace ringave {
 
 MemoryUnit::MemoryUnit(std::string_view text, int number) : number_(number) {
@@ -16,28 +14,15 @@ MemoryUnit::MemoryUnit(std::string_view text, int number) : number_(number) {
 }
 
 bool MemoryUnit::next(std::string_view& record) {
-  if (at_end_) return false;
-  if (pos_ >= records_.size()) {
-    at_end_ = true;
-    return false;
-  }
-  record = records_[pos_++];
-  return true;
+  return cursor_.next(record, [this](std::string_view& fresh) {
+    if (pos_ >= records_.size()) return false;
+    fresh = records_[pos_++];
+    return true;
+  });
 }
 
-void MemoryUnit::step_back() {
-  if (at_end_) {
-    at_end_ = false;  // the unit stays at its end
-  } else if (pos_ > 0) {
-    --pos_;
-  }
-}
+void MemoryUnit::step_back() { cursor_.step_back(); }
 
-void MemoryUnit::put(std::string_view record, bool line_end) {
-  // Carriage returns inside a record are not written.
-  for (char ch : record)
-    if (ch != '\r') out_.push_back(ch);
-  if (line_end) out_.push_back('\n');
-}
+void MemoryUnit::put(std::string_view record, bool line_end) { append_record(out_, record, line_end); }
 
 }  // namespace ringave

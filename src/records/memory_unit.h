@@ -1,10 +1,9 @@
-// MemoryUnit: a unit over text held in memory, read with the same record
-// rules as a file (line feeds end records, carriage returns dropped, tabs
-// expanded, a last line without line feed is a record) and written into a
-// string with a line feed after each record (none after a "$" record).
-// Carriage returns inside a written record are dropped, as on a file. Step
-// back follows the file rules, and may go back any number of records.
-// Used by tests and fuzzers to drive readers and writers without files.
+// MemoryUnit: a unit over text held in memory, for tests and fuzzers that
+// drive readers and writers without files. It reads with the record rules of
+// a file (line feeds end records, carriage returns dropped, tabs expanded, a
+// last line without line feed is a record) and steps back by the same
+// RecordCursor as FileUnit, so a reader behaves on it as on a file. It writes
+// into a string as an output file is written (append_record).
 #pragma once
 
 #include <cstddef>
@@ -12,16 +11,22 @@
 #include <string_view>
 #include <vector>
 
+#include "records/record_cursor.h"
 #include "records/record_io.h"
 
 namespace ringave {
 
 class MemoryUnit final : public Unit {
  public:
+  // A unit numbered `number` (for its label) whose records are those of
+  // `text`, split at once; text need not stay alive.
   explicit MemoryUnit(std::string_view text = {}, int number = 12);
 
+  // The next record, or false at end of the text (see record_cursor.h for
+  // step back). The view stays valid as long as the unit. Never throws.
   bool next(std::string_view& record) override;
   void step_back() override;
+  // Appends the record to written(). Never throws but for memory.
   void put(std::string_view record, bool line_end) override;
   std::string unit_label() const override { return std::to_string(number_); }
 
@@ -32,7 +37,7 @@ class MemoryUnit final : public Unit {
   int number_;
   std::vector<std::string> records_;
   std::size_t pos_ = 0;
-  bool at_end_ = false;
+  RecordCursor cursor_;
   std::string out_;
 };
 

@@ -35,4 +35,18 @@ std::string_view clean_record(std::string_view raw, std::string& scratch) {
   return scratch;
 }
 
+void append_record(std::string& out, std::string_view record, bool line_end) {
+  const char* p = record.data();
+  std::size_t n = record.size();
+  while (n > 0) {
+    const void* cr = std::memchr(p, '\r', n);
+    const std::size_t run = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - p) : n;
+    out.append(p, run);
+    if (!cr) break;
+    p += run + 1;
+    n -= run + 1;
+  }
+  if (line_end) out.push_back('\n');
+}
+
 }  // namespace ringave

@@ -50,6 +50,11 @@ class Unit : public RecordSource, public RecordSink {
 // end had to go, else a view of `scratch`.
 std::string_view clean_record(std::string_view raw, std::string& scratch);
 
+// Append one record as an output text file holds it to `out`: the record's
+// characters without its carriage returns (a record never writes a line end
+// of its own), then a line feed when line_end is true.
+void append_record(std::string& out, std::string_view record, bool line_end);
+
 // A fixed-length character field read as one record; a second record is end
 // of file.
 class InternalSource final : public RecordSource {
