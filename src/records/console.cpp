@@ -16,7 +16,7 @@ namespace {
 
 // Answers are short; a pipe of answers is taken in pieces of this size.
 constexpr std::size_t kInputBuffer = 64 << 10;
-// Output is handed to the system once this much has gathered (and before
+// Output is handed to the operating system once this much has gathered (and before
 // every read, so that a prompt is on the screen before the program waits).
 constexpr std::size_t kOutputBuffer = 64 << 10;
 

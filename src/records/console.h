@@ -34,22 +34,25 @@ class Console final : public RecordSource, public RecordSink {
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
 
+  // The next answer line, split and cleaned exactly as file records are
+  // (clean_record), after flushing the output; false at end of input. The
+  // view stays valid until the next call. Throws FatalError ("READ", "*")
+  // when the read fails, or ("WRITE", "*") from the flush.
   bool next(std::string_view& record) override;
+  // Buffer one record (carriage returns dropped, a line feed unless
+  // line_end is false); written out before every read, on flush(), on
+  // warn(), when it grows large, and when the console goes. Throws
+  // FatalError ("WRITE", "*") when a write it triggers fails.
   void put(std::string_view record, bool line_end) override;
   std::string unit_label() const override { return "*"; }
 
-  // Input is split into records exactly as files are (clean_record). Output
-  // is buffered and written out before every read, on flush(), on warn(),
-  // when it grows large, and when the console goes. A failed read of
-  // standard input throws FatalError ("READ", "*"); end of input is not a
-  // failure but end of file.
-  //
   // Write out everything buffered. A failed write throws FatalError
-  // ("WRITE", "*").
+  // ("WRITE", "*"); the buffered bytes are dropped either way.
   void flush();
 
   // A one-line message on the error output (standard error for the real
-  // console): standard output is flushed first so the two stay in order.
+  // console): standard output is flushed first (throwing as flush() does)
+  // so the two stay in order. A failure of the error output is ignored.
   void warn(std::string_view text);
 
  private:
@@ -57,13 +60,19 @@ class Console final : public RecordSource, public RecordSink {
   Impl* impl_;
 };
 
-// The process's console (standard input and output).
+// The process's console (standard input and output), made on first use
+// and alive until the process ends. Standard streams the process was
+// started without are opened on /dev/null first, so that no file opened
+// later takes their numbers.
 Console& console();
 
-// Answers, read from the given console.
-void read_answer(Console& con, std::int32_t& number);  // list-directed integer
-void read_answer(Console& con, bool& yes);             // list-directed logical
-void read_answer(Console& con, Field<50>& line);       // "(a)" line
+// Answers, read from the given console by the rules above: a list-directed
+// integer, a list-directed logical, an "(a)" line. The variable keeps its
+// old value on a null value or "/". Throws FatalError ("READ", "*") at end
+// of input, and for a number with an illegal character.
+void read_answer(Console& con, std::int32_t& number);
+void read_answer(Console& con, bool& yes);
+void read_answer(Console& con, Field<50>& line);
 
 // Pause: write the message list-directed (a blank, the text, a line end),
 // then read one line and discard it. End of input at a pause just ends the

@@ -1,4 +1,4 @@
-// Field<N>: a fixed-length, blank-padded character field, as the system keeps
+// Field<N>: a fixed-length, blank-padded character field, as the program keeps
 // file names (50), series IDs (8), titles (85), header lines (88) and series
 // tags (6). A field always holds exactly N characters; text shorter than N is
 // padded with blanks on the right and longer text is cut to its first N.

@@ -19,10 +19,10 @@ namespace {
 
 // Input is streamed through this much memory, however large the file.
 constexpr std::size_t kReadBuffer = 1 << 20;
-// Output is handed to the system in pieces of about this size.
+// Output is handed to the operating system in pieces of about this size.
 constexpr std::size_t kWriteBuffer = 64 << 10;
 
-// A name as the system takes it; a name holding a NUL byte names no file.
+// A name as the operating system takes it; a name holding a NUL byte names no file.
 bool to_path(std::string_view name, std::string& path) {
   if (name.find('\0') != std::string_view::npos) return false;
   path.assign(name);
@@ -52,11 +52,11 @@ struct FileUnit::Impl {
   // Writing.
   std::string target;  // the file that close() replaces
   std::string temp;    // the temporary file, empty when writing straight to the target
-  std::string out;     // bytes not yet handed to the system
+  std::string out;     // bytes not yet handed to the operating system
   mode_t perms = 0;
   std::int64_t written = 0;
   bool failed = false;  // a write failed: the output is never committed
-  int write_error = 0;  // the system's reason for that failure
+  int write_error = 0;  // the operating system's reason for that failure
 
   std::string label;
 
@@ -69,7 +69,7 @@ struct FileUnit::Impl {
     return FatalError{std::move(message), statement, label};
   }
 
-  // Hand the buffered bytes to the system.
+  // Hand the buffered bytes to the operating system.
   void drain() {
     std::size_t done = 0;
     while (done < out.size()) {

@@ -2,32 +2,18 @@
 // 13 for output), read or written record by record.
 //
 // Reading streams the file through a fixed buffer and splits it into records
-// at line feeds: carriage returns are dropped wherever they stand, a tab is
-// replaced by blanks up to the next tab stop (every 8 columns), and a last
-// line without a line feed is a record like any other; a NUL byte is an
-// ordinary character and a record may be of any length. step_back() makes
-// the next read deliver the last record again; after end of file it only
-// clears the end-of-file state (the file stays at its end, and a further step
-// back delivers the last record again); at the start of the file it does
-// nothing. Only the last record is kept: two step backs in a row after a
-// read deliver that record once more, not the one before it.
+// at line feeds (clean_record: carriage returns dropped, tabs expanded; a
+// last line without a line feed is a record like any other; a NUL byte is an
+// ordinary character; a record may be of any length). Step back follows
+// RecordCursor (record_cursor.h), the rule every unit shares.
 //
 // Writing goes through a buffered sink into a temporary file in the target's
-// folder, renamed over the target by close() when at least one record was
-// written. open_write() creates the target empty when it does not exist, so a
-// new output exists from the moment it is opened, and an existing one keeps
-// its old contents when nothing is written to it. A unit destroyed without
-// close() (a stop or a fatal report part-way) removes its temporary file and
-// leaves the target as it was, and so does close() after a failed write. The
-// committed file has the target's permissions (those of any new file when the
-// target was created by the open). A symbolic link is written through; a
-// target that is not a regular file (a device, a pipe) is written directly.
+// folder, renamed over the target by close(), so that an output is never
+// left half-written and an existing one keeps its contents when nothing is
+// written to it.
 //
-// Failures throw FatalError with a message naming the file and the system's
-// reason, the unit number, and the statement: "OPEN" (missing input, a
-// folder, no permission), "READ", "WRITE" (handing bytes to the system, also
-// when close() writes the last of them), "CLOSE" (setting permissions,
-// closing, renaming).
+// Every failure throws FatalError whose message names the file and the
+// operating system's reason, with the unit number and the statement.
 #pragma once
 
 #include <cstdint>
@@ -46,22 +32,46 @@ class FileUnit final : public Unit {
   FileUnit(const FileUnit&) = delete;
   FileUnit& operator=(const FileUnit&) = delete;
 
-  // Status "OLD", action "READ": the file must exist and be a readable file.
+  // Connect the unit, closing what it had open first, to the existing file
+  // `name` for reading from its first record. Throws FatalError ("OPEN"):
+  // the file is missing, is a folder, cannot be read, or the name holds a
+  // NUL byte.
   void open_read(std::string_view name);
-  // Status "UNKNOWN": see above.
+  // Connect the unit, closing what it had open first, for writing `name`.
+  // Creates the target empty when it does not exist (a new output exists
+  // from the open on); an existing one keeps its contents until close(). A
+  // symbolic link is written through; a target that is not a regular file (a
+  // device, a pipe) is written directly. Throws FatalError ("OPEN"): a
+  // folder, no permission, a missing folder on the way, a NUL byte in the
+  // name.
   void open_write(std::string_view name);
-  // Release an input file; commit an output file. Closing a closed unit does
-  // nothing.
+  // Release an input file. Commit an output file: when at least one record
+  // was written, hand the rest to the operating system and rename the
+  // temporary file over the target with the target's permissions (those of
+  // any new file when the open created it); otherwise, or after a failed
+  // write, remove the temporary file and leave the target as it was. Throws
+  // FatalError ("WRITE" for the last bytes, "CLOSE" for permissions, close
+  // or rename), the target then as it was. Closing a closed unit does
+  // nothing. A unit destroyed without close() discards its output the same
+  // way and never throws.
   void close();
 
   bool is_open() const;
   int number() const { return number_; }
 
-  // RecordSource (reading units).
+  // The next record of an input, or false at its end (see RecordCursor for
+  // step back). The view stays valid until the next call on this unit.
+  // Throws FatalError ("READ"): the unit is not open for reading, or the
+  // operating system refused a read (the unit then stays at its end).
   bool next(std::string_view& record) override;
+  // RecordCursor's rule; does nothing on a unit not open for reading.
   void step_back() override;
 
-  // RecordSink (writing units).
+  // Append one record (carriage returns dropped, a line feed unless
+  // line_end is false) to the output; bytes reach the operating system in
+  // large pieces. Throws FatalError ("WRITE"): the unit is not open for
+  // writing, or a write failed now or before (the output is then never
+  // committed).
   void put(std::string_view record, bool line_end) override;
   // Records written since open_write().
   std::int64_t records_written() const;
@@ -74,8 +84,9 @@ class FileUnit final : public Unit {
   std::unique_ptr<Impl> impl_;
 };
 
-// The file system's answer whether a file of this name exists (trailing
-// blanks of a field already removed by the caller).
+// Whether a file (or folder) of this name exists, as the operating system
+// answers; false for an empty name or one holding a NUL byte (trailing
+// blanks of a field already removed by the caller). Never throws.
 bool file_exists(std::string_view name);
 
 }  // namespace ringave

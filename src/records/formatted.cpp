@@ -34,7 +34,7 @@ constexpr const char* kNoProgress = "Layout repeats without transferring any ite
 
 // Steps a walk may take between two data elements before it is taken for a
 // layout that loops without transferring anything (a huge repeat count on a
-// group of positions). No layout of the system comes near it.
+// group of positions). No layout of the program comes near it.
 constexpr std::int64_t kStepBudget = std::int64_t{1} << 20;
 
 // Walks the element list: returns each data element once per repetition and

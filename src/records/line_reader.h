@@ -27,7 +27,7 @@ class LineReader {
 
   enum class Status { record, end, failed };
 
-  // Take the next record. `end`: no byte remains. `failed`: the system
+  // Take the next record. `end`: no byte remains. `failed`: the operating system
   // refused a read; error() holds its errno. A record that was being
   // gathered when a read failed is lost.
   Status next(std::string_view& record);

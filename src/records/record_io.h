@@ -17,7 +17,8 @@ class RecordSource {
  public:
   virtual ~RecordSource() = default;
   // Take the next record. Returns false at end of file; the view stays valid
-  // until the next call on this source.
+  // until the next call on this source. May throw FatalError ("READ") when
+  // the source itself fails.
   virtual bool next(std::string_view& record) = 0;
   // The unit as the fatal report names it: "12", "*" or "INTERNAL".
   virtual std::string unit_label() const = 0;
@@ -26,7 +27,8 @@ class RecordSource {
 class RecordSink {
  public:
   virtual ~RecordSink() = default;
-  // Write one record, followed by a line end unless line_end is false.
+  // Write one record, followed by a line end unless line_end is false. May
+  // throw FatalError ("WRITE") when the sink itself fails.
   virtual void put(std::string_view record, bool line_end) = 0;
   virtual std::string unit_label() const = 0;
 };
@@ -36,9 +38,10 @@ class RecordSink {
 // and the driver real ones (FileUnit).
 class Unit : public RecordSource, public RecordSink {
  public:
-  // Make the next read deliver the last record taken again. After a read
-  // that met end of file it only clears the end-of-file state (the file stays
-  // at its end); at the start of the file it does nothing.
+  // Make the next read deliver the last record taken again, by the one rule
+  // of RecordCursor (record_cursor.h): one record of history; after a read
+  // that met end of file only the end-of-file state is cleared; at the start
+  // of the file nothing. Never throws.
   virtual void step_back() = 0;
 };
 

@@ -63,6 +63,8 @@ TEST(FileUnitRead, RecordsAndStepBackAlikeInFilesAndMemory) {
       {std::string("a\0b", 3), "n", std::string("a\0b", 3)},
       {"", "nbn", "EOF|EOF"},
       {"A\nB\n", "bnbnn", "A|A|B"},            // at the start nothing, after a read the record again
+      {"A\nB\nC", "nnbbnn", "A|B|B|C"},        // one record of history: a second step back adds nothing
+      {"A\nB\nC", "nbnbbnbbbnn", "A|A|A|A|B"},
       // After end of file a step back leaves the unit at its end; a second one gives the last record.
       {"A\r\n\tB", "nnnbnbbnn", "A|        B|EOF|EOF|        B|EOF"},
       // Across the 1 MiB read buffer: a CR LF split over two reads, a line longer than two buffers.
@@ -74,7 +76,8 @@ TEST(FileUnitRead, RecordsAndStepBackAlikeInFilesAndMemory) {
     FileUnit file(12);
     file.open_read(dir / "in.txt");
     MemoryUnit mem(c.bytes);
-    EXPECT_TRUE(run_ops(file, c.ops) == c.shown && run_ops(mem, c.ops) == c.shown) << c.bytes.substr(0, 20) << c.ops;
+    EXPECT_TRUE(run_ops(file, c.ops) == c.shown) << "file " << c.bytes.substr(0, 20) << c.ops;
+    EXPECT_TRUE(run_ops(mem, c.ops) == c.shown) << "memory " << c.bytes.substr(0, 20) << c.ops;
   }
 }
 

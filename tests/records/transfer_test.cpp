@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "records/field.h"
@@ -14,6 +15,18 @@
 
 namespace ringave {
 namespace {
+
+// A read fills only variables; a write takes values, constants and text.
+static_assert(std::is_constructible_v<ReadItem, std::int32_t&> && std::is_constructible_v<ReadItem, Field<8>&> &&
+              std::is_constructible_v<ReadItem, float&> && std::is_constructible_v<ReadItem, bool&>);
+static_assert(!std::is_constructible_v<ReadItem, const std::int32_t&> && !std::is_constructible_v<ReadItem, std::int32_t> &&
+              !std::is_constructible_v<ReadItem, const float&> && !std::is_constructible_v<ReadItem, const bool&> &&
+              !std::is_constructible_v<ReadItem, const Field<8>&> && !std::is_constructible_v<ReadItem, std::string_view> &&
+              !std::is_constructible_v<ReadItem, std::span<const float>> &&
+              !std::is_constructible_v<ReadItem, decltype(Item::chars(static_cast<const char*>(nullptr), 0))>);
+static_assert(std::is_constructible_v<WriteItem, const std::int32_t&> && std::is_constructible_v<WriteItem, std::int32_t> &&
+              std::is_constructible_v<WriteItem, const Field<8>&> && std::is_constructible_v<WriteItem, std::string_view> &&
+              std::is_constructible_v<WriteItem, const char*> && std::is_constructible_v<WriteItem, std::span<const float>>);
 
 // Reads one item from an internal record: "" when done, the outcome the
 // statement returned, or the fatal report's message.

@@ -1,7 +1,9 @@
-// Real fields (Fw.d) are read by a short path when they hold a plain decimal
-// of few digits, and through strtof otherwise. Whatever the path, the value
-// must be the correctly rounded single-precision value of the decimal the
-// field spells, which strtof gives: compared here on many random fields.
+// Numeric fields have short paths beside the general ones. Real fields (Fw.d)
+// holding a plain decimal of few digits skip strtof; whatever the path, the
+// value must be the correctly rounded single-precision value of the decimal
+// the field spells, which strtof gives: compared here on many random fields.
+// The plain integer field of the Tucson fast path must agree with the
+// general integer field wherever it accepts a field.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "records/numeric_field.h"
 #include "records/outcome.h"
 #include "records/record_io.h"
 #include "records/transfer.h"
@@ -69,6 +72,36 @@ TEST(RealField, RandomFieldsMatchStrtof) {
     if (rng() % 10 == 0) f += "e" + std::to_string(static_cast<int>(rng() % 20) - 10);
     f.insert(0, rng() % 4, ' ');
     expect_bits(f, static_cast<int>(rng() % 13));
+  }
+}
+
+// Every field of up to six columns over blanks, signs, digits and a few
+// strangers: where the plain path accepts, the general path gives the same
+// value; where it refuses, the general path must have a reason to look
+// (an illegal character or a tab) -- never a plain field refused.
+TEST(PlainIntegerField, AgreesWithTheIntegerField) {
+  std::mt19937_64 rng(7);
+  const char alphabet[] = "  +-0123456789,a\t";
+  for (int i = 0; i < 200000 && !HasFailure(); ++i) {
+    char f[6];
+    const int w = static_cast<int>(rng() % 7);
+    for (int k = 0; k < w; ++k) f[k] = alphabet[rng() % (sizeof alphabet - 1)];
+    std::int32_t plain = -7, general = -7;
+    const bool accepted = plain_integer_field(f, w, plain);
+    const char* fault = parse_integer_field(std::string_view(f, static_cast<std::size_t>(w)), general);
+    const std::string field(f, static_cast<std::size_t>(w));
+    if (accepted) {
+      EXPECT_TRUE(fault == nullptr && plain == general) << "[" << field << "] " << plain << " vs " << general;
+    } else {
+      EXPECT_TRUE(plain == -7 && (fault != nullptr || field.find('\t') != std::string::npos)) << "[" << field << "]";
+    }
+  }
+  const std::pair<const char*, std::int32_t> cases[] = {
+      {"      ", 0}, {"  -   ", 0}, {"+12 3 ", 123}, {"-99999", -99999}, {"999999", 999999}, {" - 1  ", -1},
+  };
+  for (const auto& [field, want] : cases) {
+    std::int32_t v = -7;
+    EXPECT_TRUE(plain_integer_field(field, 6, v) && v == want) << field;
   }
 }
 
