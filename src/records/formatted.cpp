@@ -155,6 +155,10 @@ void put_blanks(std::string& rec, std::size_t& pos, std::size_t n) {
 
 }  // namespace
 
+// read_formatted and write_formatted are each one loop over one switch on the
+// element kind, longer than a function should be: the per-field work stays
+// in one frame with the record position in a register, which the Tucson and
+// Compact readers' speed depends on.
 Outcome read_formatted(RecordSource& source, const Layout& layout, ReadItems items, Handles handles) {
   if (!layout.ok()) return settle_outcome(Outcome::error, layout.error().c_str(), handles, source);
   ItemCursor cur(items.begin(), items.end());
