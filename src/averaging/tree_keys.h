@@ -30,14 +30,15 @@ struct KeyField {
   std::int32_t last;
   std::int32_t width() const { return last >= first ? last - first + 1 : 0; }
 };
+// Returns the field of these positions, for any positions. Pure.
 KeyField key_field(std::int32_t key_first, std::int32_t key_last);
 
-// The site code of `id`: blank, then the characters in front of the tree
-// number (positions 1..first-1) copied in. The averaging takes it from the
-// first series of a file only.
+// Returns the site code of `id`: blank, then the characters in front of the
+// tree number (positions 1..first-1) copied in. The averaging takes it from
+// the first series of a file only. Pure.
 Field<8> site_code(const Field<8>& id, std::int32_t key_first, std::int32_t key_last);
 
-// The tree key of a series: the tree-number field read list-directed, as one
+// Returns the tree key of a series: the tree-number field read list-directed, as one
 // internal record, into one integer. Blanks around the number do not count,
 // so "07", "7 " and " 7" all give 7. Throws FatalError (statement "READ",
 // unit "INTERNAL"):
@@ -48,9 +49,10 @@ Field<8> site_code(const Field<8>& id, std::int32_t key_first, std::int32_t key_
 //    back as a number.
 std::int32_t read_tree_key(const Field<8>& id, std::int32_t key_first, std::int32_t key_last);
 
-// The tree ID of tree `key` (never negative): the site code, then the key
-// right-justified and zero-padded in the tree-number field (asterisks over
-// the whole field when it is too wide for it), blanks after.
+// Returns the tree ID of tree `key` (never negative): the site code's
+// positions 1..first-1, then the key right-justified and zero-padded in the
+// tree-number field (asterisks over the whole field when it is too wide for
+// it), blanks after. Pure.
 Field<8> compose_tree_id(const Field<8>& site, std::int32_t key, std::int32_t key_first, std::int32_t key_last);
 
 }  // namespace ringave

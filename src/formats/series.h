@@ -26,10 +26,12 @@ struct Series {
 
   // Series read from the current file; kEndMarker once it has ended.
   std::int32_t counter = 0;
-  // The first text line of the file (Tucson) or the first title line before
-  // the last series header (Compact); blank when there was none.
+  // The first text line met by the last read (Tucson: the file's title at
+  // its top) or the first title line it passed over (Compact); blank when
+  // there was none.
   Field<85> title;
-  // Columns 1-80 of the first three text lines of a Tucson file.
+  // Columns 1-80 of the first three text lines a Tucson read meets (the
+  // file's header lines), blanked when the first series of a file is read.
   std::array<Field<88>, 3> headers;
   // Columns 83-88 of the last Tucson data line with column 84 not blank;
   // the Tucson writer writes it into every full line.
