@@ -12,9 +12,9 @@ namespace ringave {
 
 // Writes `v` into the `w` columns at `p` (w >= 1): its digits right-justified,
 // a minus sign before them for a negative number, the columns to the left
-// filled with `fill` (' ' for an I field, '0' for a zero-padded number, where
-// a minus sign goes into the first column). A number that needs more than w
-// columns gives w asterisks. Writes exactly w characters, never a terminator.
+// filled with `fill` (' ' for an I field, '0' for a zero-padded number of 0
+// or more). A number that needs more than w columns gives w asterisks.
+// Writes exactly w characters, never a terminator.
 inline void put_integer(char* p, int w, std::int32_t v, char fill = ' ') {
   std::uint32_t mag = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
   char* q = p + w;
@@ -27,9 +27,8 @@ inline void put_integer(char* p, int w, std::int32_t v, char fill = ' ') {
     *--q = static_cast<char>('0' + mag % 10);
     mag /= 10;
   } while (mag != 0);
-  if (v < 0 && fill != '0') *--q = '-';
+  if (v < 0) *--q = '-';
   while (q > p) *--q = fill;
-  if (v < 0 && fill == '0') *p = '-';
 }
 
 }  // namespace ringave
