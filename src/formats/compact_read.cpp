@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -83,30 +84,22 @@ SeriesRead data_error(Series& s, Field<8>& data_format, Field<80>& line, Unit& u
                  error_records(kDataError, {s.id, s.first_year, s.count, data_format, line}));
 }
 
-}  // namespace
-
-SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
+// Reads records until one parses as a series header, which sets s.count,
+// s.first_year and s.id and stays in `line`; the title lines passed over are
+// shown through the reporter, the first one kept as s.title. Returns nothing
+// when a header was found, else how the read ends: the end of the file, or
+// the header error of a fourth title line.
+std::optional<SeriesRead> find_header(Unit& unit, Series& s, Field<80>& line, Field<8>& data_format,
+                                      Reporter& reporter) {
   static const Layout& kHeader = layout("(1x,i7,2x,i8,3x,a8) ");
-  static const Layout& kExponent = layout("(i3)");
-  static const Layout& kFormat = layout("(a8)");
   static const Layout& kTitleEcho = layout("(/1x,'title of data:'/1x,a) ");
   static const Layout& kLineEcho = layout("(1x,a)  ");
   static const Layout& kHeaderError = layout(
       "(/t2,'*** header line read error in sbr cdf: '/"
       "                                  1x,a,1x,2i6,2x,a/1x,a) ");
-  static const Layout& kLengthError = layout(
-      "(/t2,'*** series length exceeds maximum allowable ',"
-      "                                  'length: ',a8,2x,i4,' > ',i4)  ");
-
-  Field<80> line;
-  Field<8> data_format;
-  std::int32_t exponent = 0;
 
   blank(s.title);
-  int unreadable = 0;
-
-  // Title lines until a record parses as a series header.
-  for (;;) {
+  for (int unreadable = 1;; ++unreadable) {
     blank(line);
     blank(s.id);
     blank(data_format);
@@ -116,9 +109,9 @@ SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
       return SeriesRead::end_of_file;
     }
     InternalSource header(line.view());
-    if (read_formatted(header, kHeader, {s.count, s.first_year, s.id}, Handles::error) == Outcome::done) break;
+    if (read_formatted(header, kHeader, {s.count, s.first_year, s.id}, Handles::error) == Outcome::done)
+      return std::nullopt;
 
-    ++unreadable;
     if (unreadable > kMaxTitleLines)
       return give_up(s, reporter, "sbr cdf:  header line read error: " + std::string(line.trimmed()),
                      error_records(kHeaderError, {s.id, s.first_year, s.count, data_format, line}));
@@ -131,6 +124,21 @@ SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
       reporter.note({"title line: " + text, error_records(kLineEcho, {line})});
     }
   }
+}
+
+}  // namespace
+
+SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
+  static const Layout& kExponent = layout("(i3)");
+  static const Layout& kFormat = layout("(a8)");
+  static const Layout& kLengthError = layout(
+      "(/t2,'*** series length exceeds maximum allowable ',"
+      "                                  'length: ',a8,2x,i4,' > ',i4)  ");
+
+  Field<80> line;
+  Field<8> data_format;
+  std::int32_t exponent = 0;
+  if (const std::optional<SeriesRead> ended = find_header(unit, s, line, data_format, reporter)) return *ended;
 
   // The values must fit the series' storage: a longer series gets the length
   // error, never an overrun.

@@ -146,6 +146,27 @@ void keep_text_line(const char* line, int text_lines, Series& s) {
   }
 }
 
+// Stores the value fields f[0 .. take) of a data line after the values the
+// series holds. Returns true when a stop marker ends the series: for -9999
+// (thousandths) the hundredths already stored are scaled once more, a second
+// single-precision rounding step.
+bool store_values(const std::int32_t* f, int take, Series& s) {
+  const std::size_t capacity = s.values.size();
+  float* const values = s.values.data();
+  for (int k = 0; k < take; ++k) {
+    if (f[k] == kStopThousandths) {
+      for (std::int32_t i = 0; i < s.count; ++i) values[i] *= 0.1f;
+      return true;
+    }
+    if (f[k] == kStopHundredths) return true;
+    if (static_cast<std::size_t>(s.count) >= capacity)
+      stop_over_capacity("trrw", "series", id_for_message(s.id.view()), capacity);
+    values[s.count] = static_cast<float>(f[k]) * 0.01f;
+    ++s.count;
+  }
+  return false;
+}
+
 SeriesRead end_of_file(Series& s) {
   s.count = kEndMarker;
   s.counter = kEndMarker;
@@ -211,11 +232,8 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
   if (s.counter == 1)
     for (Field<88>& h : s.headers) blank(h);
 
-  const std::size_t capacity = s.values.size();
-  float* const values = s.values.data();
   char line[kLineLength];
   TucsonFields parsed;
-  const std::int32_t* f = parsed.f;
 
   for (;;) {
     // The record into columns 1-88 of the line buffer, the rest blank.
@@ -266,19 +284,7 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
       s.first_year = parsed.year;
       take = decade_fields(parsed.year);
     }
-    for (int k = 0; k < take; ++k) {
-      if (f[k] == kStopThousandths) {
-        // Thousandths: the hundredths already stored are scaled once more,
-        // a second single-precision rounding step.
-        for (std::int32_t i = 0; i < s.count; ++i) values[i] *= 0.1f;
-        return SeriesRead::series;
-      }
-      if (f[k] == kStopHundredths) return SeriesRead::series;
-      if (static_cast<std::size_t>(s.count) >= capacity)
-        stop_over_capacity("trrw", "series", id_for_message(s.id.view()), capacity);
-      values[s.count] = static_cast<float>(f[k]) * 0.01f;
-      ++s.count;
-    }
+    if (store_values(parsed.f, take, s)) return SeriesRead::series;
   }
 }
 
