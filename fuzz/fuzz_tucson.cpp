@@ -1,12 +1,9 @@
-// Fuzzes the Tucson reader (trrw "mr", including self-formatted blocks read
-// by datar) over the input as a file, until the end marker, a stop or a
-// fatal report. Every series read is then written with trrw "mw" and read
-// back: the second read must give the same value count and first year, and
+// Fuzzes the Tucson reader (self-formatted blocks included) over the input
+// as a file, until its end, a stop or a fatal report. Every series read is
+// then written with the Tucson writer and read back: the second read must give the same value count and first year, and
 // values within the thousandths rounding, unless something written was too
 // wide for its field or the series cannot be told apart from the format's
 // own markers (checked below).
-#include <fcntl.h>
-
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -16,31 +13,32 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/trrw.h"
-#include "records/console.h"
+#include "formats/tucson.h"
 #include "records/field.h"
 #include "records/memory_unit.h"
 #include "records/outcome.h"
+#include "records/reporter.h"
 
 using namespace ringave;
 
 namespace {
 
-constexpr std::int32_t kEndMarker = -999;
-constexpr std::int32_t kMaxCount = 3001;
+constexpr std::size_t kMaxCount = 3001;
 constexpr int kMaxCalls = 2100;  // more series than a file may hold
 
-struct Vars {
-  Field<8> id;
-  std::int32_t first_year = 0, count = 0, depths = 0, counter = 0;
-  std::vector<float> values = std::vector<float>(kMaxCount);
-  Field<85> title;
-  Field<6> tag;
-  std::array<Field<88>, 3> headers;
+struct Quiet final : Reporter {
+  void note(const Finding&) override {}
+  void warning(const Finding&) override {}
+  void file_error(const Finding&) override {}
+};
 
-  void call(Unit& unit, Console& con, std::string_view mode) {
-    trrw(id, first_year, count, values, depths, counter, unit, nullptr, mode, title, tag, kMaxCount, headers, con);
-  }
+// A series with its own storage; copies keep their own values.
+struct Owned {
+  std::vector<float> storage = std::vector<float>(kMaxCount);
+  Series s;
+  Owned() { s.values = storage; }
+  Owned(const Owned& o) : storage(o.storage), s(o.s) { s.values = storage; }
+  Owned& operator=(const Owned&) = delete;
 };
 
 // The value as the writer puts it in its I6 field, in thousandths; false when
@@ -55,8 +53,8 @@ bool writes_cleanly(float v, std::int64_t& thousandths) {
 // Whether the written series can be read back as it was: every year of its
 // lines fits its field, the ID holds no minus sign where the reader looks for
 // one to tell the split of columns 1-12, and every value fits.
-bool round_trips(const Vars& s) {
-  if (s.count < 1 || s.count > kMaxCount) return false;
+bool round_trips(const Series& s) {
+  if (s.count < 1 || static_cast<std::size_t>(s.count) > kMaxCount) return false;
   const std::int64_t last = static_cast<std::int64_t>(s.first_year) + s.count;
   if (s.first_year < -99999 || last > 9999) return false;
   if (s.id.c[6] == '-' || s.id.c[7] == '-') return false;
@@ -67,16 +65,17 @@ bool round_trips(const Vars& s) {
   return true;
 }
 
-void check_round_trip(const Vars& s, Console& con) {
+void check_round_trip(const Series& s, Reporter& quiet) {
   if (!round_trips(s)) return;
-  Vars w = s;
+  Series w = s;
   w.tag.assign("AVE   ");  // the tag every tree series is written with
   MemoryUnit file;
-  w.call(file, con, "mw");
+  write_tucson_series(file, w);
 
   MemoryUnit again(file.written());
-  Vars r;
-  r.call(again, con, "mr");
+  Owned read;
+  Series& r = read.s;
+  read_tucson_series(again, r, quiet);
   if (r.count != s.count || r.first_year != s.first_year) {
     std::fprintf(stderr, "round trip: count %d -> %d, first year %d -> %d\n%s", s.count, r.count, s.first_year,
                  r.first_year, file.written().c_str());
@@ -98,24 +97,20 @@ void check_round_trip(const Vars& s, Console& con) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const int null_in = open("/dev/null", O_RDONLY);
-  static const int null_out = open("/dev/null", O_WRONLY);
-
-  Console con(null_in, null_out, null_out);
+  Quiet quiet;
   MemoryUnit unit(std::string_view(reinterpret_cast<const char*>(data), size));
-  Vars v;
-  std::vector<Vars> series;
+  Owned v;
+  std::vector<Owned> series;
   try {
     for (int call = 0; call < kMaxCalls; ++call) {
-      v.call(unit, con, "mr");
-      if (v.counter == kEndMarker) break;
+      if (read_tucson_series(unit, v.s, quiet) != SeriesRead::series) break;
       if (series.size() < 8) series.push_back(v);
     }
   } catch (const Stop&) {
   } catch (const FatalError&) {
   }
   try {
-    for (const Vars& s : series) check_round_trip(s, con);
+    for (const Owned& s : series) check_round_trip(s.s, quiet);
   } catch (const Stop&) {
     std::fprintf(stderr, "round trip: the re-read stopped the run\n");
     std::abort();

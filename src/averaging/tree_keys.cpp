@@ -5,6 +5,7 @@
 #include <limits>
 #include <string_view>
 
+#include "records/int_text.h"
 #include "records/outcome.h"
 #include "records/record_io.h"
 #include "records/transfer.h"
@@ -13,10 +14,6 @@ namespace ringave {
 
 namespace {
 
-// The tree-ID layout template: the site-code width goes into characters 3-4,
-// the tree-number width into characters 8-14.
-constexpr std::string_view kTreeIdTemplate = "(a   ,i       )";
-
 // What a key read leaves in its item when the field supplied no value (a null
 // value: a leading comma, a slash, "r*"). No field of at most 8 characters
 // can hold this number, so it cannot be mistaken for a key that was read.
@@ -24,10 +21,9 @@ constexpr std::int32_t kNoKey = std::numeric_limits<std::int32_t>::min();
 
 }  // namespace
 
-void nodups(std::span<const std::int32_t> keys, std::int32_t n, std::span<std::int32_t> distinct,
-            std::int32_t& count) {
-  count = 0;
-  if (n <= 0) return;
+std::int32_t nodups(std::span<const std::int32_t> keys, std::int32_t n, std::span<std::int32_t> distinct) {
+  std::int32_t count = 0;
+  if (n <= 0) return 0;
   const std::size_t limit = std::min({static_cast<std::size_t>(n), keys.size(), distinct.size()});
   for (std::size_t i = 0; i < limit; ++i) {
     const std::int32_t key = keys[i];
@@ -40,23 +36,25 @@ void nodups(std::span<const std::int32_t> keys, std::int32_t n, std::span<std::i
     }
     if (!seen) distinct[static_cast<std::size_t>(count++)] = key;
   }
+  return count;
 }
 
-KeyField key_field(std::int32_t start, std::int32_t stop) {
+KeyField key_field(std::int32_t key_first, std::int32_t key_last) {
   KeyField f;
-  f.first = start < 1 ? 1 : (start > 9 ? 9 : start);
-  f.last = stop > 8 ? 8 : stop;
+  f.first = key_first < 1 ? 1 : (key_first > 9 ? 9 : key_first);
+  f.last = key_last > 8 ? 8 : key_last;
   return f;
 }
 
-void site_code(const Field<8>& id, std::int32_t start, std::int32_t stop, Field<8>& site) {
-  blank(site);
-  const KeyField f = key_field(start, stop);
+Field<8> site_code(const Field<8>& id, std::int32_t key_first, std::int32_t key_last) {
+  Field<8> site;
+  const KeyField f = key_field(key_first, key_last);
   for (std::size_t col = 1; col < static_cast<std::size_t>(f.first); ++col) site.col(col) = id.col(col);
+  return site;
 }
 
-std::int32_t read_tree_key(const Field<8>& id, std::int32_t start, std::int32_t stop) {
-  const KeyField f = key_field(start, stop);
+std::int32_t read_tree_key(const Field<8>& id, std::int32_t key_first, std::int32_t key_last) {
+  const KeyField f = key_field(key_first, key_last);
   const std::string_view field(id.data() + (f.first - 1), static_cast<std::size_t>(f.width()));
   InternalSource source(field);
   std::int32_t key = kNoKey;
@@ -66,44 +64,12 @@ std::int32_t read_tree_key(const Field<8>& id, std::int32_t start, std::int32_t 
   return key;
 }
 
-void tree_id_layout(std::int32_t start, std::int32_t stop, Field<15>& text) {
-  const KeyField f = key_field(start, stop);
-  const std::int32_t site_width = f.first - 1;
-  const std::int32_t width = f.width();
-
-  Field<15> built(kTreeIdTemplate);
-  InternalSink site_part(&built.col(3), 2);
-  write_formatted(site_part, "(i1)", {site_width});
-  InternalSink width_part(&built.col(8), 7);
-  write_formatted(width_part, "(i6)", {width});
-
-  // Squeeze out the blanks. Without a site code the "a0," part (columns 2-6
-  // of the template) is left out too: an a-descriptor of width 0 would write
-  // the whole site code.
-  blank(text);
-  std::size_t n = 0;
-  for (std::size_t col = 1; col <= built.size(); ++col) {
-    const char ch = built.col(col);
-    if (ch == ' ') continue;
-    if (site_width == 0 && col >= 2 && col <= 6) continue;
-    text.c[n++] = ch;
-  }
-}
-
-void compose_tree_id(const Layout& id_layout, const Field<8>& site, std::int32_t key, std::int32_t start,
-                     std::int32_t stop, Field<8>& id) {
-  const KeyField f = key_field(start, stop);
-  blank(id);
-  InternalSink sink(id.data(), id.size());
-  if (f.first > 1) {
-    write_formatted(sink, id_layout, {site, key});
-  } else {
-    write_formatted(sink, id_layout, {key});
-  }
-  for (std::int32_t col = f.first; col <= f.last; ++col) {
-    char& ch = id.col(static_cast<std::size_t>(col));
-    if (ch == ' ') ch = '0';
-  }
+Field<8> compose_tree_id(const Field<8>& site, std::int32_t key, std::int32_t key_first, std::int32_t key_last) {
+  const KeyField f = key_field(key_first, key_last);
+  Field<8> id;
+  for (std::size_t col = 1; col < static_cast<std::size_t>(f.first); ++col) id.col(col) = site.col(col);
+  if (f.width() > 0) put_integer(&id.col(static_cast<std::size_t>(f.first)), f.width(), key, '0');
+  return id;
 }
 
 }  // namespace ringave

@@ -1,11 +1,11 @@
-// treemean: turn the core series of one file, rows 1..rows of the series
-// table, into one series per tree, in place. Tree k (in order of first
-// appearance of its key) goes to row k; rows becomes the number of trees.
-// The table is passed as its columns; the values are a row-major matrix of
-// series_limit rows by length_limit slots. Rows are 1-based in the routine's
-// terms: row r is index r-1 of each span. Does no I/O.
+// treemean: the core series of one file become one series per tree, in
+// place. Tree k (in order of first appearance of its key) goes to row k of
+// the table. The averaging does no I/O and holds no storage of its own: the
+// table and the work arrays come from the caller, and their sizes are the
+// limits it works within.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -13,8 +13,50 @@
 
 namespace ringave {
 
-void treemean(std::int32_t length_limit, std::int32_t series_limit, std::span<float> values,
-              std::span<Field<8>> ids, std::span<std::int32_t> first_years, std::span<std::int32_t> last_years,
-              std::span<std::int32_t> counts, std::int32_t& rows, std::int32_t start, std::int32_t stop);
+// The series of one file as columns: row r is index r of every span. The
+// values are a row-major matrix of `row_length` slots per row; a row holds
+// its series' values from slot 0 on (slot j is year first_year + j). A slot
+// that holds not a number stands for a missing value.
+struct CoreTable {
+  std::span<Field<8>> ids;
+  std::span<std::int32_t> first_years;
+  std::span<std::int32_t> last_years;
+  std::span<std::int32_t> counts;
+  std::span<float> values;
+  std::size_t row_length = 0;
+  std::int32_t rows = 0;  // rows in use
+};
+
+// Work arrays of the averaging, reused for every file. `keys` and `distinct`
+// hold one tree key per row, so their size is the most series a file may
+// hold; `sums` and `counts` hold one year each, so their size (the smaller
+// of the two) bounds the years the series of one file may span. `sums` and
+// `counts` must be all zero before a call and are left all zero after it.
+struct AveragingWork {
+  std::span<std::int32_t> keys;
+  std::span<std::int32_t> distinct;
+  std::span<float> sums;
+  std::span<float> counts;
+};
+
+// Averages rows 0 .. table.rows-1 by tree, with the tree number at positions
+// key_first..key_last of the series IDs, and returns the number of trees;
+// rows from there on keep what they held.
+//
+// Tree k's row gets the tree ID (the site code of row 0, then the tree
+// number zero-padded), the first year and value count of the span its cores
+// cover, its last year, and per year of the span the single-precision mean
+// of the cores' values there, summed in table order; a year that no core
+// covers with a number gets 0, the code of a missing ring. A core with no
+// values covers no year; a tree of such cores only gets count 0 and keeps
+// its row's first year.
+//
+// Stops (exit status 1, with a message), each before the table or the work
+// arrays change: more rows than `keys`, `distinct` or the table hold; series
+// that together span more years than the year sums or a row hold; a series
+// that ends after the year 2147483647. Fatal report: a series ID whose
+// tree-number field does not read as a number of 0 or more (read_tree_key),
+// also before anything changes.
+std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_first, std::int32_t key_last);
 
 }  // namespace ringave

@@ -1,12 +1,11 @@
-// Rules of the Tucson data line shared by the reader and the writer of trrw:
-// how many value fields the first line of a series holds (its decade), the
-// parse of one line buffer as a data line, and the writer of one series.
-// Internal to src/formats/.
+// Rules of the Tucson data line shared by the Tucson reader and writer: how
+// many value fields the first line of a series holds (its decade), the parse
+// of one line buffer as a data line and the writing of one data line.
+// Internal to src/formats/ (and its tests).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 #include "records/field.h"
 #include "records/record_io.h"
@@ -75,10 +74,5 @@ void write_tucson_line(RecordSink& sink, const Field<8>& id, std::int64_t line_y
 // The same line through the layout engine (the reference for tests).
 void write_tucson_line_general(RecordSink& sink, const Field<8>& id, std::int64_t line_year, const std::int32_t* f,
                                int n, const Field<6>& tag);
-
-// Write one series as Tucson data lines, closed by the stop marker -9999.
-// Nothing is written for a count below 1.
-void write_tucson_series(const Field<8>& id, std::int32_t first_year, std::int32_t count,
-                         std::span<const float> values, RecordSink& sink, const Field<6>& tag);
 
 }  // namespace ringave

@@ -1,13 +1,15 @@
-// trrw mode "mw": one series written as Tucson data lines in thousandths of a
-// millimetre, the first line ending at the end of its decade, ten values on
-// every later line, closed by the stop marker -9999.
+// The Tucson writer: one series written as Tucson data lines in thousandths
+// of a millimetre, the first line ending at the end of its decade, ten values
+// on every later line, closed by the stop marker -9999.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "formats/tucson.h"
 #include "formats/tucson_line.h"
+#include "records/int_text.h"
 #include "records/layout.h"
 #include "records/transfer.h"
 
@@ -31,29 +33,6 @@ int id_columns_for(std::int64_t line_year) {
 std::int32_t year_field(std::int64_t line_year) {
   return (line_year >= INT32_MIN && line_year <= INT32_MAX) ? static_cast<std::int32_t>(line_year)
                                                             : kFieldOverflow;
-}
-
-// An I field of w columns at p: the number right-justified, or w asterisks
-// when it does not fit.
-inline void put_integer(char* p, int w, std::int32_t v) {
-  std::uint32_t mag = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
-  char* q = p + w;
-  do {
-    if (q == p) {
-      std::memset(p, '*', static_cast<std::size_t>(w));
-      return;
-    }
-    *--q = static_cast<char>('0' + mag % 10);
-    mag /= 10;
-  } while (mag != 0);
-  if (v < 0) {
-    if (q == p) {
-      std::memset(p, '*', static_cast<std::size_t>(w));
-      return;
-    }
-    *--q = '-';
-  }
-  while (q > p) *--q = ' ';
 }
 
 }  // namespace
@@ -118,16 +97,16 @@ std::int32_t thousandths(float value) {
   return n == 999 ? 1000 : n;
 }
 
-void write_tucson_series(const Field<8>& id, std::int32_t first_year, std::int32_t count,
-                         std::span<const float> values, RecordSink& sink, const Field<6>& tag) {
-  if (count < 1) return;
-  // Never look past the array the caller handed in.
-  const std::int64_t n_values = std::min<std::int64_t>(count, static_cast<std::int64_t>(values.size()));
+void write_tucson_series(RecordSink& sink, const Series& s) {
+  if (s.count < 1) return;
+  // Never look past the values the series holds.
+  const std::int64_t n_values = std::min<std::int64_t>(s.count, static_cast<std::int64_t>(s.values.size()));
+  const float* const values = s.values.data();
 
   // Years are carried in 64 bits so a series starting near the end of the
   // 32-bit range cannot overflow.
-  std::int64_t line_year = first_year;
-  int fields = decade_fields(first_year);
+  std::int64_t line_year = s.first_year;
+  int fields = decade_fields(s.first_year);
   std::int64_t pos = 0;
   std::int32_t f[10];
   for (;;) {
@@ -141,9 +120,9 @@ void write_tucson_series(const Field<8>& id, std::int32_t first_year, std::int32
         n = k + 1;
         break;
       }
-      f[k] = thousandths(values[static_cast<std::size_t>(pos - 1)]);
+      f[k] = thousandths(values[pos - 1]);
     }
-    write_tucson_line(sink, id, line_year, f, n, tag);
+    write_tucson_line(sink, s.id, line_year, f, n, s.tag);
     if (finished) return;
     line_year += n;
     fields = 10;

@@ -5,6 +5,7 @@
 #include "records/file_unit.h"
 #include "records/transfer.h"
 #include "run/limits.h"
+#include "run/output_name.h"
 
 namespace ringave {
 
@@ -41,11 +42,22 @@ void write_help(Console& con) {
   stop(1, " ");
 }
 
+// The entry of a name as the dialogue enters it: up to 50 characters, the
+// output name made from those 50.
+void set_names(FileEntry& e, const Field<50>& name) {
+  e.name = name.trimmed();
+  e.output = output_name(name).trimmed();
+}
+
 void select_single_file(Console& con, FileList& files) {
   FileEntry& e = files.entry(1);
+  // An answer that supplies no value keeps what the entry held at start-up.
+  e = FileEntry{};
+  Field<50> name;
   write_formatted(con, "(/1x,'Enter input file name :  ',$)");
-  read_answer(con, e.name);
-  if (!file_exists(e.name.trimmed())) missing_file(con, e.name);
+  read_answer(con, name);
+  if (!file_exists(name.trimmed())) missing_file(con, name);
+  set_names(e, name);
 
   write_formatted(con, "(/1x,'Select input file format')");
   write_formatted(con, "(2x,'[1] TSF (Tucson raw ring width)')");
@@ -53,11 +65,11 @@ void select_single_file(Console& con, FileList& files) {
   write_formatted(con, "(1x,'Enter Selection :> ',$)");
   read_answer(con, e.format);
 
-  write_formatted(con, "(/1x,'For all series IDs in this file: ',a)", {e.name});
+  write_formatted(con, "(/1x,'For all series IDs in this file: ',a)", {name});
   write_formatted(con, "(2x,'Enter start position of the tree number >   ',$)");
-  read_answer(con, e.start);
+  read_answer(con, e.key_first);
   write_formatted(con, "(2x,'Enter stop position of the tree number  >   ',$)");
-  read_answer(con, e.stop);
+  read_answer(con, e.key_last);
   files.count = 1;
 }
 
@@ -83,11 +95,14 @@ void read_list_entries(RecordSource& source, RecordSink& echo, FileList& files) 
     // Items that an entry does not supply (a "/" ends it early) stay as
     // they were at start-up.
     e = FileEntry{};
-    if (read_list_directed(source, {e.name, e.format, e.start, e.stop}, Handles::end_of_file) == Outcome::end_of_file) {
+    Field<50> name;
+    if (read_list_directed(source, {name, e.format, e.key_first, e.key_last}, Handles::end_of_file) ==
+        Outcome::end_of_file) {
       e = FileEntry{};  // cut short by the end of the file: dropped
       return;
     }
-    write_formatted(echo, "(1x,i4,' ',a,3(1x,i1))", {i, e.name, e.format, e.start, e.stop});
+    set_names(e, name);
+    write_formatted(echo, "(1x,i4,' ',a,3(1x,i1))", {i, name, e.format, e.key_first, e.key_last});
     files.count = i;
   }
 }
@@ -102,6 +117,18 @@ void select_inputs(Console& con, FileList& files) {
     select_list_file(con, files);
   else
     select_single_file(con, files);
+}
+
+DialogueReporter::DialogueReporter(Console& con) : con_(con) {}
+
+void DialogueReporter::note(const Finding& finding) { put_text(con_, finding.records); }
+
+void DialogueReporter::warning(const Finding& finding) { con_.warn(finding.summary); }
+
+void DialogueReporter::file_error(const Finding& finding) {
+  put_text(con_, finding.records);
+  pause(con_, " ");
+  stop(kExitFailure, " ");
 }
 
 }  // namespace ringave

@@ -4,18 +4,17 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "averaging/treemean.h"
-#include "formats/cdf.h"
-#include "formats/trrw.h"
+#include "formats/compact.h"
+#include "formats/tucson.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
 #include "records/transfer.h"
 #include "run/dialogue.h"
 #include "run/limits.h"
 #include "run/listing.h"
-#include "run/output_name.h"
-#include "run/series_table.h"
 
 namespace ringave {
 
@@ -28,114 +27,132 @@ void write_banner(Console& con) {
   write_formatted(con, "(1x,'  Max: files                    = ',i8,/)", {kFileLimit});
 }
 
+// A file name as the console shows it: in a field of 50 columns, as the
+// dialogue enters it, or wider for a longer name.
+std::string shown(const std::string& name) {
+  std::string text = name;
+  if (text.size() < 50) text.resize(50, ' ');
+  return text;
+}
+
 // The tree number must lie inside the 8-character series ID, after a site
-// code of start-1 characters (none for start 1); other positions would make
+// code of key_first-1 characters (none for 1); other positions would make
 // tree IDs longer than their 8 characters.
-bool positions_valid(const FileEntry& e) { return 1 <= e.start && e.start <= e.stop && e.stop <= 8; }
+bool positions_valid(const FileEntry& e) { return 1 <= e.key_first && e.key_first <= e.key_last && e.key_last <= 8; }
 
 // Reads every series of the open input into table rows 1.., listing each.
-void read_series(Console& con, RunStorage& run, FileEntry& e, FileUnit& in) {
+// Returns false when the reporter let the run go on after a file error.
+bool read_series(Console& con, RunStorage& run, const FileEntry& e, FileUnit& in, Reporter& reporter) {
   SeriesTable& table = run.table;
-  SeriesBuffer& buf = run.buffer;
-  blank(buf.tag);
+  Series& s = run.series;
+  s.begin_file();
   std::int32_t row = 1;
   for (;;) {
-    if (e.format == 1)
-      trrw(buf.id, buf.first_year, buf.count, buf.values, buf.depths, buf.counter, in, nullptr, "mr", buf.title,
-           buf.tag, kLengthLimit, buf.headers, con);
-    else
-      cdf(buf.id, buf.values, buf.first_year, buf.count, buf.counter, in, kLengthLimit, buf.title, con);
-    if (buf.counter == kEndMarker) break;
+    const SeriesRead got =
+        e.format == 1 ? read_tucson_series(in, s, reporter) : read_compact_series(in, s, reporter);
+    if (got == SeriesRead::file_error) return false;
+    if (got == SeriesRead::end_of_file) break;
 
     // The table has room for kSeriesLimit rows and a row for kLengthLimit
     // values; a series beyond either ends the run before anything is stored.
     if (row > kSeriesLimit)
-      stop(kExitFailure, "File " + std::string(e.name.trimmed()) + " holds more than " +
-                             std::to_string(kSeriesLimit) + " series (Max: records in a single file)");
-    if (buf.count > kLengthLimit)
-      stop(kExitFailure, "Series " + std::string(buf.id.trimmed()) + " in file " + std::string(e.name.trimmed()) +
-                             " holds more than " + std::to_string(kLengthLimit) + " values (Max: record length)");
+      stop(kExitFailure, "File " + e.name + " holds more than " + std::to_string(kSeriesLimit) +
+                             " series (Max: records in a single file)");
+    if (s.count > kLengthLimit)
+      stop(kExitFailure, "Series " + std::string(s.id.trimmed()) + " in file " + e.name + " holds more than " +
+                             std::to_string(kLengthLimit) + " values (Max: record length)");
 
     const auto i = static_cast<std::size_t>(row - 1);
-    table.ids()[i] = buf.id;
-    table.first_years()[i] = buf.first_year;
-    table.last_years()[i] = last_year_of(buf.first_year, buf.count);
-    table.counts()[i] = buf.count;
-    if (buf.count > 0) std::copy_n(buf.values.begin(), buf.count, table.row_values(row).begin());
+    table.ids()[i] = s.id;
+    table.first_years()[i] = s.first_year;
+    table.last_years()[i] = last_year_of(s.first_year, s.count);
+    table.counts()[i] = s.count;
+    if (s.count > 0) std::copy_n(s.values.begin(), s.count, table.row_values(row).begin());
     write_listing_row(con, row, table.ids()[i], table.first_years()[i], table.last_years()[i], table.counts()[i]);
     ++row;
   }
   table.rows = row - 1;
+  return true;
 }
 
-// Writes tree rows 1 .. row count through the series buffer.
-void write_trees(Console& con, RunStorage& run, FileUnit& out) {
-  SeriesTable& table = run.table;
-  SeriesBuffer& buf = run.buffer;
-  Field<6> tag("AVE   ");
+// Writes tree rows 1 .. row count, each straight from its table row, with
+// the tag every tree series carries.
+void write_trees(SeriesTable& table, FileUnit& out) {
+  Series tree;
+  tree.tag.assign("AVE   ");
   const std::int32_t trees = std::min(table.rows, kSeriesLimit);
   for (std::int32_t t = 1; t <= trees; ++t) {
     const auto i = static_cast<std::size_t>(t - 1);
-    const std::int32_t n = std::min(table.counts()[i], kLengthLimit);
-    if (n > 0) std::copy_n(table.row_values(t).begin(), n, buf.values.begin());
-    trrw(table.ids()[i], table.first_years()[i], table.counts()[i], buf.values, buf.depths, buf.counter, out,
-         nullptr, "mw", buf.title, tag, kLengthLimit, buf.headers, con);
+    tree.id = table.ids()[i];
+    tree.first_year = table.first_years()[i];
+    tree.count = table.counts()[i];
+    tree.values = table.row_values(t);
+    write_tucson_series(out, tree);
   }
 }
 
-// One entry of the file list. Returns false when the entry was skipped.
-bool process_entry(Console& con, RunStorage& run, FileEntry& e) {
-  if (!file_exists(e.name.trimmed())) {
-    write_formatted(con, "(/1x,'File not found > ',a)", {e.name});
+// One entry of the file list. Returns false when the entry was skipped or
+// given up.
+bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& reporter) {
+  const std::string name_text = shown(e.name);
+  const std::string_view name = name_text;
+  if (!file_exists(e.name)) {
+    write_formatted(con, "(/1x,'File not found > ',a)", {name});
     return false;
   }
   if (!positions_valid(e)) {
-    write_formatted(con, "(/1x,'Invalid tree number positions > ',a)", {e.name});
+    write_formatted(con, "(/1x,'Invalid tree number positions > ',a)", {name});
     return false;
   }
-  const Field<50> out_name = output_name(e.name);
-  if (output_replaces_input(e.name, out_name)) {
-    write_formatted(con, "(/1x,'Output file would replace input > ',a)", {e.name});
+  // The output would take the place of the input. (Another name for the
+  // same file cannot harm it: the output replaces its directory entry when
+  // the unit is closed, and never writes into the file.)
+  if (e.output == e.name) {
+    write_formatted(con, "(/1x,'Output file would replace input > ',a)", {name});
     return false;
   }
 
   FileUnit in(12);
-  in.open_read(e.name.trimmed());
+  in.open_read(e.name);
   // The output exists from here on, empty when new. It receives its records
   // only after the whole input is read, and they replace an existing file's
-  // contents only when the unit is closed.
+  // contents only when the unit is closed; a unit not closed leaves them.
   FileUnit out(13);
-  out.open_write(out_name.trimmed());
+  out.open_write(e.output);
 
-  write_formatted(con, "(/1x,'READING INPUT FILE :> ',a)", {e.name});
+  write_formatted(con, "(/1x,'READING INPUT FILE :> ',a)", {name});
   write_listing_heading(con);
-  read_series(con, run, e, in);
+  if (!read_series(con, run, e, in, reporter)) return false;
   in.close();
 
-  SeriesTable& table = run.table;
-  treemean(kLengthLimit, kSeriesLimit, table.values(), table.ids(), table.first_years(), table.last_years(),
-           table.counts(), table.rows, e.start, e.stop);
-  write_trees(con, run, out);
+  CoreTable cores = run.table.cores();
+  AveragingWork work = run.work();
+  run.table.rows = treemean(cores, work, e.key_first, e.key_last);
+  write_trees(run.table, out);
   out.close();
   return true;
 }
 
 }  // namespace
 
-int drive(Console& con) {
-  // All storage of the run, made once and reused for every file.
-  auto run = std::make_unique<RunStorage>();
-
+int drive(Console& con, RunStorage& run) {
+  DialogueReporter reporter(con);
   write_banner(con);
-  select_inputs(con, run->files);
+  select_inputs(con, run.files);
 
   bool skipped = false;
-  for (std::int32_t k = 1; k <= run->files.count; ++k) {
-    if (!process_entry(con, *run, run->files.entry(k))) skipped = true;
+  for (std::int32_t k = 1; k <= run.files.count; ++k) {
+    if (!process_entry(con, run, run.files.entry(k), reporter)) skipped = true;
   }
 
   write_formatted(con, "(/1x,'Normal Termination of program')");
   return skipped ? kExitFailure : kExitClean;
+}
+
+int drive(Console& con) {
+  // All storage of the run, made once and reused for every file.
+  auto run = std::make_unique<RunStorage>();
+  return drive(con, *run);
 }
 
 }  // namespace ringave

@@ -1,17 +1,30 @@
 // The run driver: the whole of one run. Prints the banner with the capacity
 // limits, lets the input selection dialogue fill the file list, then for each
 // entry reads every series into the series table (listing each), has them
-// averaged by tree and writes the tree series to <prefix>_AVE.raw.
+// averaged by tree and writes the tree series to the entry's output file.
 #pragma once
 
 #include "records/console.h"
+#include "run/run_storage.h"
 
 namespace ringave {
 
-// Runs the dialogue and every entry on the given console. Returns the exit
-// status of a run that reaches "Normal Termination of program": 0 when every
-// entry was processed, 1 when one or more entries were skipped. Every other
-// end is a Stop or FatalError thrown to the caller.
+// Runs the dialogue and every entry on `con`, in `run`'s storage, which the
+// run leaves in a state fit for the next run (a caller may keep it across
+// runs). Readers' findings are shown by a DialogueReporter on `con`.
+//
+// Returns the exit status of a run that reaches "Normal Termination of
+// program": 0 when every entry was processed, 1 when one or more entries
+// were skipped (file not found, invalid tree-number positions, output that
+// would replace the input). Every other end is thrown to the caller: a Stop
+// (the dialogue's missing file, a reader's or the averaging's stop, more
+// series or values than the table holds) or a FatalError (the record layer's
+// fatal report). An output file is written only by an entry that ends
+// normally; `con` and `run` must outlive the call.
+int drive(Console& con, RunStorage& run);
+
+// The same with storage made for this run alone (about 24 MB, mostly
+// untouched). Throws std::bad_alloc when it cannot be made.
 int drive(Console& con);
 
 }  // namespace ringave

@@ -23,6 +23,4 @@ Field<50> output_name(const Field<50>& input) {
   return out;
 }
 
-bool output_replaces_input(const Field<50>& input, const Field<50>& output) { return input == output; }
-
 }  // namespace ringave

@@ -11,16 +11,12 @@
 namespace ringave {
 
 // Number of leading characters of `input` used in the output name: the
-// position before the first "." or blank, or 50 when there is none.
+// position before the first "." or blank, or 50 when there is none. Pure.
 std::int32_t prefix_length(const Field<50>& input);
 
-// The output name of `input`, blank-padded to 50.
+// The output name of `input`, blank-padded to 50. A full-length input name
+// without "." or blank gives the input name itself, which the driver then
+// refuses to write over. Pure.
 Field<50> output_name(const Field<50>& input);
-
-// True when writing `output` would write over `input`: the same 50-character
-// name, which a full-length input name without "." or blank gives. (Another
-// name for the same file cannot harm it: the output replaces its directory
-// entry when the unit is closed, and never writes into the file.)
-bool output_replaces_input(const Field<50>& input, const Field<50>& output);
 
 }  // namespace ringave

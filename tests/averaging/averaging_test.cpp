@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <tuple>
 #include <vector>
 
 #include "averaging/tree_keys.h"
 #include "averaging/treemean.h"
-#include "records/layout.h"
 #include "records/outcome.h"
 
 namespace ringave {
@@ -14,7 +15,7 @@ namespace {
 
 // Key read (blanks around the number do not count) and tree ID; an unreadable key is fatal.
 TEST(TreeKeysTest, KeyReadAndTreeId) {
-  const struct { std::int32_t start, stop; const char *core_id, *tree_id_or_error; } cases[] = {
+  const struct { std::int32_t first, last; const char *core_id, *tree_id_or_error; } cases[] = {
       {4, 5, "ABC07A", "ABC07   "},
       {4, 5, "ABC7 A", "ABC07   "},
       {4, 5, "ABC 7A", "ABC07   "},
@@ -26,12 +27,9 @@ TEST(TreeKeysTest, KeyReadAndTreeId) {
       {4, 5, "ABC-7A", kIllegalCharacter},  // its zero-padded tree ID would not read back
   };
   for (const auto& c : cases) {
-    Field<15> text;
-    Field<8> core(c.core_id), site, id;
-    tree_id_layout(c.start, c.stop, text);
-    site_code(core, c.start, c.stop, site);
+    const Field<8> core(c.core_id);
     try {
-      compose_tree_id(layout(text.trimmed()), site, read_tree_key(core, c.start, c.stop), c.start, c.stop, id);
+      const Field<8> id = compose_tree_id(site_code(core, c.first, c.last), read_tree_key(core, c.first, c.last), c.first, c.last);
       EXPECT_EQ(id.view(), c.tree_id_or_error) << c.core_id;
     } catch (const FatalError& e) {
       EXPECT_EQ(e.message, c.tree_id_or_error) << c.core_id;
@@ -44,6 +42,8 @@ struct Table {
   std::vector<float> values;
   std::vector<Field<8>> ids;
   std::vector<std::int32_t> first, last, count;
+  std::vector<std::int32_t> keys = std::vector<std::int32_t>(ids.size()), distinct = keys;
+  std::vector<float> sums = std::vector<float>(3001), year_counts = sums;
   Table(std::int32_t len, std::size_t n) : length(len), values(n * len), ids(n), first(n), last(n), count(n) {}
   void add(const char* id, std::int32_t year, const std::vector<float>& v) {
     const std::size_t r = std::size_t(rows++);
@@ -51,8 +51,11 @@ struct Table {
     last[r] = std::int32_t(std::int64_t(year) + count[r] - 1);
     std::copy(v.begin(), v.end(), values.begin() + r * length);
   }
-  void average(std::int32_t start, std::int32_t stop) {
-    treemean(length, std::int32_t(ids.size()), values, ids, first, last, count, rows, start, stop);
+  void average(std::int32_t key_first, std::int32_t key_last) {
+    CoreTable t{ids, first, last, count, values, std::size_t(length), rows};
+    AveragingWork w{keys, distinct, sums, year_counts};
+    rows = treemean(t, w, key_first, key_last);
+    EXPECT_EQ(std::count(sums.begin(), sums.end(), 0.0f) + std::count(year_counts.begin(), year_counts.end(), 0.0f), 6002);
   }
   std::vector<float> row(std::size_t r) const { return {&values[r * length], &values[r * length] + count[r]}; }
   bool operator==(const Table&) const = default;
@@ -82,13 +85,17 @@ TEST(TreemeanTest, OverlappingCoresOfInterleavedTrees) {
             std::tuple(2, "ABC01B  ", 1920, std::vector<float>(61, 2)));
 }
 
-// Each year keeps its place; an empty core covers no year; means are single-precision sums in table order.
+// Each year keeps its place; an empty core covers no year, nor does a missing value (not a number); means are single-precision sums in table order.
+constexpr float kNaN = NAN;
 static_assert((1.234f + 0.587f + 2.909f) / 3 != (1.234f + (0.587f + 2.909f)) / 3);
 TEST(TreemeanTest, GapYearsZeroSumsAndEmptyCores) {
   const struct { std::vector<std::pair<std::int32_t, std::vector<float>>> cores; std::vector<float> want; } cases[] = {
       {{{1900, {1, 2}}, {1905, {6, 7}}}, {1, 2, 0, 0, 0, 6, 7}},  // a gap holds 0
       {{{1900, {1, 0.5f, 3}}, {1901, {-0.5f, 5}}}, {1, 0, 4}},    // a year summing to 0 is kept
       {{{1700, {}}, {1900, {1, 2}}}, {1, 2}},                      // an empty core is ignored
+      {{{1900, {1, kNaN, 3}}, {1900, {3, 4, 5}}}, {2, 4, 4}},      // a missing value counts for nothing
+      {{{1900, {1, kNaN, 3}}}, {1, 0, 3}},                         // a year of missing values only: a gap
+      {{{1899, {kNaN, 1, 2, kNaN}}, {1890, {kNaN}}, {1900, {3}}}, {2, 2}},  // missing at the ends: not covered
       {{{1900, {1.234f}}, {1900, {0.587f}}, {1900, {2.909f}}}, {(1.234f + 0.587f + 2.909f) / 3}},
   };
   for (const auto& c : cases) {

@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/trrw_test_util.h"
+#include "formats/format_test_util.h"
+#include "formats/tucson.h"
 #include "records/memory_unit.h"
 
 namespace {
@@ -58,11 +59,11 @@ std::vector<Series> parse_tucson(const std::string& text) {
   return out;
 }
 
-// Trees in order of first appearance of their number (positions start..stop),
+// Trees in order of first appearance of their number (positions key_first..key_last),
 // ID = site code of the first core + zero-padded number; each year the mean of
 // the cores with a value there, 0 inside the tree's span where no core has one.
-std::vector<Series> tree_means(const std::vector<Series>& cores, int start, int stop) {
-  const auto key = [&](const Series& s) { return std::stoi(s.id.substr(start - 1, stop - start + 1)); };
+std::vector<Series> tree_means(const std::vector<Series>& cores, int key_first, int key_last) {
+  const auto key = [&](const Series& s) { return std::stoi(s.id.substr(key_first - 1, key_last - key_first + 1)); };
   std::vector<int> keys;
   for (const Series& c : cores)
     if (std::find(keys.begin(), keys.end(), key(c)) == keys.end()) keys.push_back(key(c));
@@ -75,8 +76,8 @@ std::vector<Series> tree_means(const std::vector<Series>& cores, int start, int 
     for (const Series& c : cores)
       for (std::size_t j = 0; key(c) == k && j < c.mm.size(); ++j) sum[c.first - first + j] += c.mm[j], count[c.first - first + j] += 1;
     char num[16];
-    std::snprintf(num, sizeof num, "%0*d", stop - start + 1, k);
-    Series t{cores[0].id.substr(0, start - 1) + num, first, {}};
+    std::snprintf(num, sizeof num, "%0*d", key_last - key_first + 1, k);
+    Series t{cores[0].id.substr(0, key_first - 1) + num, first, {}};
     t.id.resize(8, ' ');
     for (std::size_t j = 0; j < sum.size(); ++j) t.mm.push_back(count[j] > 0 ? sum[j] / count[j] : 0.0);
     trees.push_back(std::move(t));
@@ -85,18 +86,17 @@ std::vector<Series> tree_means(const std::vector<Series>& cores, int start, int 
 }
 
 std::vector<Series> read_back(const std::string& text) {
-  ringave::testing::CapturedConsole console;
+  ringave::testing::Recorder rec;
   ringave::MemoryUnit unit(text, 12);
-  ringave::testing::TrrwVars v;
+  ringave::testing::OwnedSeries v;
   std::vector<Series> out;
   for (int guard = 0; guard < 10000; ++guard) {
-    v.read(unit, console.con());
-    if (v.counter == -999) break;
-    Series s{v.id.str(), v.first_year, {}};
+    if (ringave::read_tucson_series(unit, v.s, rec) != ringave::SeriesRead::series) break;
+    Series s{v.s.id.str(), v.s.first_year, {}};
     for (float x : v.got()) s.mm.push_back(x);
     out.push_back(std::move(s));
   }
-  EXPECT_EQ(console.out() + console.err(), "");
+  EXPECT_EQ(rec.said, "");
   return out;
 }
 
@@ -105,7 +105,7 @@ std::vector<Series> read_back(const std::string& text) {
 TEST(RealDataE2E, GoldenTreeFilesHoldTheTreeMeans) {
   struct Site {
     const char* name;
-    int start, stop;
+    int key_first, key_last;
     bool thousandths;  // a <name>_p001.rwl form is kept too
   };
   for (const Site& site : {Site{"nm046", 4, 5, true}, Site{"wa082", 4, 5, true}, Site{"anos1", 6, 7, true},
@@ -114,7 +114,7 @@ TEST(RealDataE2E, GoldenTreeFilesHoldTheTreeMeans) {
     for (const std::string form : {".rwl", "_p001.rwl"}) {
       if (form != ".rwl" && !site.thousandths) continue;
       SCOPED_TRACE(site.name + form);
-      const std::vector<Series> want = tree_means(parse_tucson(slurp(site.name + form)), site.start, site.stop);
+      const std::vector<Series> want = tree_means(parse_tucson(slurp(site.name + form)), site.key_first, site.key_last);
       ASSERT_EQ(got.size(), want.size());
       for (std::size_t t = 0; t < want.size(); ++t) {
         EXPECT_EQ(got[t].id, want[t].id);

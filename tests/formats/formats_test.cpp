@@ -1,12 +1,14 @@
-// Tucson reader and writer (trrw), the in-place Tucson line parse and format that must
-// agree with the layout engine on every line, and the Compact reader (cdf).
+// Tucson reader and writer, the in-place Tucson line parse and format that must
+// agree with the layout engine on every line, and the Compact reader.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
+#include <tuple>
 
-#include "formats/cdf.h"
-#include "formats/trrw_test_util.h"
+#include "formats/compact.h"
+#include "formats/format_test_util.h"
+#include "formats/tucson.h"
 #include "formats/tucson_line.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
@@ -14,9 +16,9 @@
 namespace ringave {
 namespace {
 
-using testing::CapturedConsole;
 using testing::data_line;
-using testing::TrrwVars;
+using testing::OwnedSeries;
+using testing::Recorder;
 
 std::string text_lines(int n) { return n > 0 ? "text line\n" + text_lines(n - 1) : ""; }
 const char* const kNext = "Z          0";  // a later line of a series: its ID and year are not used
@@ -43,18 +45,21 @@ std::string header(int count, int year, const char* exponent, const char* fmt) {
 
 std::string pad(std::string s) { return s.append(80 - s.size(), ' '); }
 
-void cdf(TrrwVars& v, Unit& unit, Console& con) {
-  ringave::cdf(v.id, v.values, v.first_year, v.count, v.counter, unit, v.max_count, v.title, con);
-}
-
-// The first series of `file` read by trrw ('t') or cdf ('c'); `said` gets the console text and how the read ended.
-TrrwVars read_first(const std::string& file, std::string& said, std::int32_t max_count = 3001, char reader = 't') {
+// The first series of `file` read by the Tucson ('t') or Compact ('c') reader into storage for `capacity`
+// values; `said` gets the findings and how the read ended ("" for a series, "end" at end of file).
+OwnedSeries read_first(const std::string& file, std::string& said, std::size_t capacity = 3001, char reader = 't') {
   MemoryUnit unit(file);
-  CapturedConsole cc;
-  TrrwVars v;
-  v.values.assign(static_cast<std::size_t>(v.max_count = max_count), 0.0f);  // ASan sees a store past it
-  const std::string end = ending([&] { reader == 't' ? v.read(unit, cc.con()) : cdf(v, unit, cc.con()); });
-  said = cc.out() + cc.err() + end;
+  Recorder rec;
+  OwnedSeries v(capacity);
+  SeriesRead got = SeriesRead::series;
+  const std::string end = ending([&] {
+    got = reader == 't' ? read_tucson_series(unit, v.s, rec) : read_compact_series(unit, v.s, rec);
+  });
+  said = rec.said + end + (got == SeriesRead::end_of_file ? "end" : "");
+  // Once a file has ended or been given up, the series says so.
+  if (got != SeriesRead::series) {
+    EXPECT_EQ(std::tuple(v.s.count, v.s.counter), std::tuple(kEndMarker, kEndMarker)) << file;
+  }
   return v;
 }
 
@@ -63,7 +68,7 @@ TEST(FirstSeries, TucsonAndCompact) {
   for (int j = 0; j < 25; ++j) over += "      " + std::to_string(10 + j) + (j % 10 == 9 ? "\n" : "");
   std::vector<float> tens;
   for (int j = 0; j < 25; ++j) tens.push_back(10.0f + static_cast<float>(j));
-  const std::string data = "       1      2x", fourth = "      12  year?", stop = "\n  \n1  ";
+  const std::string data = "       1      2x", fourth = "      12  year?", given_up = "\nfile error";
   struct Case {  // unit 100: values read as x 0.01; 1000: then x 0.1; 1: as they stand
     char reader;
     std::string file, id;
@@ -85,7 +90,7 @@ TEST(FirstSeries, TucsonAndCompact) {
       {'t', data_line("ABC010111900", {1, 2, 3, 4, 5, 6, 7, 999}), "", 0, {}, 1, "1 sbr trrw:  series ABC01011 has more than 6 values"},
       {'t', text_lines(26) + data_line("ABC010111901", {999}), "", 0, {}, 1, "1 sbr trrw:  over 25 text lines"},
       {'t', data_line("ABC020111909", {1}), "", 0, {}, 1,
-       "sbr trrw:  series ABC02011 ends without a stop marker at the end of the file; not read\n"},
+       "warning: sbr trrw:  series ABC02011 ends without a stop marker at the end of the file; not read\nend"},
       {'t', kBlock + "n        3      1650  (3f4.1)\n 1.0 3.0-4.0\n", "XYZ00101", 1650, {1, 3, -4}, 1},
       {'t', kBlock + "n        5      1700  (10f8.3)\n   1.000   2.0x0\n", "", 0, {}, 1, ">> sbr datar:  error reading data\n"},
       {'c', "Site\n" + header(2, -20, "-2", "(10F8.0)") + "     123       5\n", "X       ", -20, {123, 5}, 100,
@@ -94,51 +99,52 @@ TEST(FirstSeries, TucsonAndCompact) {
       {'c', over + " junk\n" + header(1, 1900, "", "(F8.0)") + "       7\n", "X       ", 1800, tens, 1},
       {'c', "Title\nTitle\nTitle\n" + fourth + "\n", "", 0, {}, 1, "\n title of data:\n " + pad("Title") + "\n " +
        pad("Title") + "\n " + pad("Title") + "\n\n *** header line read error in sbr cdf: \n               0    12          \n " +
-       pad(fourth) + stop},
+       pad(fourth) + given_up},
       {'c', header(31, 1900, "", "(10F8.0)"), "", 0, {}, 1,
-       "\n *** series length exceeds maximum allowable length: X           31 >   30" + stop},
+       "\n *** series length exceeds maximum allowable length: X           31 >   30" + given_up},
       {'c', header(2, 1700, "", "(10F8.0)") + data + "\n", "", 0, {}, 1,
-       "\n *** error reading data in sbr cdf: \n X          1700     2  (10F8.0)\n " + pad(data) + stop},
+       "\n *** error reading data in sbr cdf: \n X          1700     2  (10F8.0)\n " + pad(data) + given_up},
       {'c', header(12, 1800, "", "(10F8.0)") + "       1\n", "", 0, {}, 1, std::string("fatal ") + kReadPastEnd},
   };
   for (const Case& c : cases) {
     std::string said;
-    const TrrwVars v = read_first(c.file, said, c.reader == 't' ? 6 : 30, c.reader);
+    const OwnedSeries r = read_first(c.file, said, c.reader == 't' ? 6 : 30, c.reader);
+    const Series& v = r.s;
     EXPECT_EQ(said, c.said) << c.file;
     std::vector<float> want;
     for (const float n : c.values) want.push_back(c.unit == 1 ? n : c.unit == 100 ? n * 0.01f : n * 0.01f * 0.1f);
     if (c.id.empty()) continue;
     EXPECT_EQ(v.id.str() + " " + std::to_string(v.first_year), c.id + " " + std::to_string(c.first_year));
-    EXPECT_EQ(v.got(), want) << c.file;
+    EXPECT_EQ(r.got(), want) << c.file;
     if (c.reader == 'c') { EXPECT_EQ(v.title, Field<85>(c.said.empty() ? "" : "Site")) << c.file; }
   }
   MemoryUnit unit(over + " junk\n" + header(1, 1900, "", "(F8.0)") + "       7\n");
-  CapturedConsole cc;
-  TrrwVars v;
-  cdf(v, unit, cc.con()), cdf(v, unit, cc.con());
-  EXPECT_EQ(std::to_string(v.first_year) + " " + std::to_string(v.values[0]), "1900 7.000000");
+  Recorder rec;
+  OwnedSeries v;
+  read_compact_series(unit, v.s, rec), read_compact_series(unit, v.s, rec);
+  EXPECT_EQ(std::to_string(v.s.first_year) + " " + std::to_string(v.s.values[0]) + " " + std::to_string(v.s.counter),
+            "1900 7.000000 2");
 }
 
 TEST(TucsonRead, TextLinesAndTag) {
   std::string said;
-  const TrrwVars v = read_first("Title of data\nsecond line\nthird line\n" +
+  const OwnedSeries r = read_first("Title of data\nsecond line\nthird line\n" +
                                 data_line("644011  1690", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "          TAG1") +
                                 data_line("644011  1700", {999}, std::string(64, ' ') + "X"), said);
-  EXPECT_EQ(v.title, Field<85>("Title of data"));
-  EXPECT_EQ(v.headers[2], Field<88>("third line"));
-  EXPECT_EQ(v.tag, Field<6>("TAG1"));  // the blank column 84 of the last line leaves it
+  EXPECT_EQ(r.s.title, Field<85>("Title of data"));
+  EXPECT_EQ(r.s.headers[2], Field<88>("third line"));
+  EXPECT_EQ(r.s.tag, Field<6>("TAG1"));  // the blank column 84 of the last line leaves it
 }
 
 std::string write_series(std::int32_t first_year, std::vector<float> values, const char* id = "XXX") {
   MemoryUnit out("", 13);
-  CapturedConsole cc;
-  TrrwVars v;
-  v.id = Field<8>(id);
-  v.tag = Field<6>("AVE");
-  v.first_year = first_year;
-  v.count = static_cast<std::int32_t>(values.size());
-  v.values = values;
-  v.write(out, cc.con());
+  Series s;
+  s.id = Field<8>(id);
+  s.tag = Field<6>("AVE");
+  s.first_year = first_year;
+  s.count = static_cast<std::int32_t>(values.size());
+  s.values = values;
+  write_tucson_series(out, s);
   return out.written();
 }
 
@@ -171,9 +177,9 @@ TEST(TucsonWrite, RoundTripThroughTheReader) {
   for (int i = 0; i < 40; ++i) values.push_back(0.0137f * static_cast<float>((i * 7919) % 600) - 0.5f);
   for (std::int32_t first : {1901, 1895, -5, -1005, -10012}) {
     std::string said;
-    const TrrwVars r = read_first(write_series(first, values, "ABCDEFGH"), said);
-    EXPECT_EQ(r.first_year + r.count * 10000, first + 400000);
-    for (int i = 0; i < r.count; ++i) EXPECT_NEAR(r.values[i], values[i], 0.00051f) << first << " value " << i;
+    const OwnedSeries r = read_first(write_series(first, values, "ABCDEFGH"), said);
+    EXPECT_EQ(r.s.first_year + r.s.count * 10000, first + 400000);
+    for (int i = 0; i < r.s.count; ++i) EXPECT_NEAR(r.s.values[i], values[i], 0.00051f) << first << " value " << i;
   }
 }
 
@@ -239,14 +245,17 @@ TEST(CdfRead, RealFileMatchesItsTucsonTwin) {
   FileUnit tucson(12), compact(12);
   tucson.open_read(RINGAVE_TEST_DATA "/nm046.rwl");
   compact.open_read(RINGAVE_TEST_DATA "/nm046_cmp.cmp");
-  CapturedConsole cc;
-  TrrwVars t, c;
+  Recorder rec;
+  OwnedSeries t, c;
   int series = 0;
-  for (t.read(tucson, cc.con()); t.counter != -999; t.read(tucson, cc.con()), ++series) {
-    cdf(c, compact, cc.con());
-    EXPECT_EQ(c.id.str() + " " + std::to_string(c.first_year), t.id.str() + " " + std::to_string(t.first_year));
+  while (read_tucson_series(tucson, t.s, rec) == SeriesRead::series) {
+    EXPECT_EQ(read_compact_series(compact, c.s, rec), SeriesRead::series);
+    EXPECT_EQ(c.s.id.str() + " " + std::to_string(c.s.first_year), t.s.id.str() + " " + std::to_string(t.s.first_year));
     EXPECT_EQ(c.got(), t.got());
+    ++series;
   }
+  EXPECT_EQ(read_compact_series(compact, c.s, rec), SeriesRead::end_of_file);
+  EXPECT_EQ(rec.said, "");
   EXPECT_EQ(series, 8);
 }
 

@@ -16,20 +16,20 @@ std::string read_entries(const std::string& text, MemoryUnit& echo, FileList& fi
   std::string out;
   for (std::int32_t i = 1; i <= files.count; ++i) {
     const FileEntry& e = files.entry(i);
-    out += (i > 1 ? "|" : "") + std::string(e.name.trimmed()) + " " + std::to_string(e.format) + " " +
-           std::to_string(e.start) + " " + std::to_string(e.stop);
+    out += (i > 1 ? "|" : "") + e.name + ">" + e.output + " " + std::to_string(e.format) + " " +
+           std::to_string(e.key_first) + " " + std::to_string(e.key_last);
   }
   return out;
 }
 
 TEST(ListFile, EntriesAreReadListDirected) {
   const struct { std::string text, entries; } cases[] = {
-      {"bcc.rwl_ind1.txt 2 4 5\nLPSD_ALL.txt 1 2 4\n", "bcc.rwl_ind1.txt 2 4 5|LPSD_ALL.txt 1 2 4"},
-      {"a.rwl,2,4,5\nb.rwl , 1 ,4 5\n", "a.rwl 2 4 5|b.rwl 1 4 5"},           // commas with or without blanks
-      {"'data/a.rwl' 1 2 4\n\"my b.rwl\" 1 2 4\n", "data/a.rwl 1 2 4|my b.rwl 1 2 4"},  // quoted: whole
-      {"data/a.rwl 1 2 4\nb.rwl 1 4 5\n", "data 0 0 0|b.rwl 1 4 5"},          // a slash ends the entry
-      {"a.rwl 1\n\n4 5\nb.rwl 1 4 5 9 9\n", "a.rwl 1 4 5|b.rwl 1 4 5"},       // continued; extra items unread
-      {"a.rwl 1 4 5\nb.rwl 1 4", "a.rwl 1 4 5"},                              // cut short by the end: dropped
+      {"bcc.rwl_ind1.txt 2 4 5\nLPSD_ALL.txt 1 2 4\n", "bcc.rwl_ind1.txt>bcc_AVE.raw 2 4 5|LPSD_ALL.txt>LPSD_ALL_AVE.raw 1 2 4"},
+      {"a.rwl,2,4,5\nb.rwl , 1 ,4 5\n", "a.rwl>a_AVE.raw 2 4 5|b.rwl>b_AVE.raw 1 4 5"},  // commas, blanks or not
+      {"'data/a.rwl' 1 2 4\n\"my b.rwl\" 1 2 4\n", "data/a.rwl>data/a_AVE.raw 1 2 4|my b.rwl>my_AVE.raw 1 2 4"},  // quoted
+      {"data/a.rwl 1 2 4\nb.rwl 1 4 5\n", "data>data_AVE.raw 0 0 0|b.rwl>b_AVE.raw 1 4 5"},  // a slash ends the entry
+      {"a.rwl 1\n\n4 5\nb.rwl 1 4 5 9 9\n", "a.rwl>a_AVE.raw 1 4 5|b.rwl>b_AVE.raw 1 4 5"},  // continued; extra items unread
+      {"a.rwl 1 4 5\nb.rwl 1 4", "a.rwl>a_AVE.raw 1 4 5"},                   // cut short by the end: dropped
   };
   for (const auto& c : cases) {
     MemoryUnit echo;
@@ -45,7 +45,7 @@ TEST(ListFile, AtMostOneHundredEntriesEchoed) {
   MemoryUnit echo;
   FileList files;
   read_entries(text, echo, files);
-  EXPECT_EQ(std::string(files.entry(100).name.trimmed()), "f100.rwl");
+  EXPECT_EQ(files.entry(100).name, "f100.rwl");
   EXPECT_EQ(files.count, 100);
   const std::string& out = echo.written();
   EXPECT_EQ(out.substr(0, 14), "    1 f1.rwl  ");

@@ -1,6 +1,7 @@
-// Helpers for the Tucson reader and writer tests: a console over temporary
-// files whose output and error text can be read back, the caller's variables
-// of trrw in one place, and a builder for Tucson data lines.
+// Helpers for the format tests: a console over temporary files whose output
+// and error text can be read back, a series with its own value storage, a
+// reporter that writes down what it is told, and a builder for Tucson data
+// lines.
 #pragma once
 
 #include <unistd.h>
@@ -15,9 +16,10 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/trrw.h"
+#include "formats/series.h"
 #include "records/console.h"
 #include "records/memory_unit.h"
+#include "records/reporter.h"
 
 namespace ringave::testing {
 
@@ -38,22 +40,22 @@ class CapturedConsole {  // no answers: a pause just ends
   std::unique_ptr<Console> con_ = std::make_unique<Console>(fileno(in_), fileno(out_), fileno(err_));
 };
 
-// The caller's variables of trrw, as the run driver keeps them.
-struct TrrwVars {
-  Field<8> id;
-  std::int32_t first_year = 0, count = 0, depths = 0, counter = 0, max_count = 3001;
-  std::vector<float> values = std::vector<float>(3001, 0.0f);
-  Field<85> title;
-  Field<6> tag;
-  std::array<Field<88>, 3> headers;
-  RecordSink* listing = nullptr;
+// A series with storage for `capacity` values (a store past them is caught by ASan).
+struct OwnedSeries {
+  std::vector<float> storage;
+  Series s;
+  explicit OwnedSeries(std::size_t capacity = 3001) : storage(capacity) { s.values = storage; }
+  OwnedSeries(const OwnedSeries& o) : storage(o.storage), s(o.s) { s.values = storage; }
+  std::vector<float> got() const { return {storage.begin(), storage.begin() + std::max(s.count, 0)}; }
+};
 
-  void read(Unit& unit, Console& con) { call(unit, con, "mr"); }
-  void write(Unit& unit, Console& con) { call(unit, con, "mw"); }
-  void call(Unit& unit, Console& con, std::string_view mode) {
-    trrw(id, first_year, count, values, depths, counter, unit, listing, mode, title, tag, max_count, headers, con);
-  }
-  std::vector<float> got() const { return {values.begin(), values.begin() + std::max(count, 0)}; }
+// Writes down each finding: a note's records, a warning's summary after
+// "warning: ", a file error's records and "file error". Lets the run go on.
+struct Recorder final : Reporter {
+  std::string said;
+  void note(const Finding& f) override { said += f.records; }
+  void warning(const Finding& f) override { (said += "warning: ").append(f.summary) += '\n'; }
+  void file_error(const Finding& f) override { said.append(f.records) += "file error"; }
 };
 
 // Columns 1-12 as given, one I6 field per number, then `tail` and a line feed.

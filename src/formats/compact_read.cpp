@@ -1,0 +1,174 @@
+// The Compact reader: one series per call. Title lines are passed over and
+// shown through the reporter, the series header is parsed from the
+// 80-column line buffer, the values are read with the data layout the
+// header names and scaled by ten to the header's exponent.
+
+#include "formats/compact.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "records/layout.h"
+#include "records/outcome.h"
+#include "records/transfer.h"
+
+namespace ringave {
+namespace {
+
+// Title lines one call passes over before the next one is a header error.
+constexpr int kMaxTitleLines = 3;
+
+// Header columns (1-based, inclusive) read by their own internal reads.
+constexpr std::size_t kExponentColumn = 69;
+constexpr std::size_t kExponentWidth = 3;
+constexpr std::size_t kFormatColumn = 72;
+constexpr std::size_t kFormatWidth = 8;
+
+const Layout& text_layout() {
+  static const Layout& k = layout("(a) ");
+  return k;
+}
+
+// Ten to the power `exponent` in single precision: repeated squaring of ten
+// over the bits of |exponent|, the reciprocal for a negative exponent. An
+// exponent too large for a float gives inf (and its reciprocal 0): IEEE
+// arithmetic, defined, and the writer refuses non-finite values.
+float power_of_ten(std::int32_t exponent) {
+  if (exponent == 0) return 1.0f;
+  // The exponent comes from a three-column field (-99 .. 999), so the
+  // magnitude cannot overflow; int64 keeps that true for any caller.
+  std::int64_t n = exponent < 0 ? -static_cast<std::int64_t>(exponent) : exponent;
+  float base = 10.0f;
+  float product = 1.0f;
+  while (n > 0) {
+    if (n & 1) product *= base;
+    n >>= 1;
+    if (n > 0) base *= base;
+  }
+  return exponent < 0 ? 1.0f / product : product;
+}
+
+// Formats the records of a file error for the reporter: `layout` over
+// `items`, as the dialogue shows them.
+std::string error_records(const Layout& layout, Items items) {
+  TextSink text;
+  write_formatted(text, layout, items);
+  return text.text();
+}
+
+SeriesRead give_up(Series& s, Reporter& reporter, std::string_view summary, const std::string& records) {
+  reporter.file_error({summary, records});
+  s.count = kEndMarker;
+  s.counter = kEndMarker;
+  return SeriesRead::file_error;
+}
+
+// The data error: step back to the record at which the data read stopped and
+// report it with the header's fields. After end of file the step back leaves
+// the file at its end, so the text read (which handles neither outcome) ends
+// the run with the fatal report before any message.
+SeriesRead data_error(Series& s, Field<8>& data_format, Field<80>& line, Unit& unit, Reporter& reporter) {
+  static const Layout& kDataError = layout(
+      "(/t2,'*** error reading data in sbr cdf: '/"
+      "                                  1x,a,1x,2i6,2x,a/1x,a) ");
+  unit.step_back();
+  blank(line);
+  read_formatted(unit, text_layout(), {line});
+  return give_up(s, reporter, "sbr cdf:  error reading data of series " + std::string(s.id.trimmed()) + ": " +
+                                  std::string(line.trimmed()),
+                 error_records(kDataError, {s.id, s.first_year, s.count, data_format, line}));
+}
+
+// Reads records until one parses as a series header, which sets s.count,
+// s.first_year and s.id and stays in `line`; the title lines passed over are
+// shown through the reporter, the first one kept as s.title. Returns nothing
+// when a header was found, else how the read ends: the end of the file, or
+// the header error of a fourth title line.
+std::optional<SeriesRead> find_header(Unit& unit, Series& s, Field<80>& line, Field<8>& data_format,
+                                      Reporter& reporter) {
+  static const Layout& kHeader = layout("(1x,i7,2x,i8,3x,a8) ");
+  static const Layout& kTitleEcho = layout("(/1x,'title of data:'/1x,a) ");
+  static const Layout& kLineEcho = layout("(1x,a)  ");
+  static const Layout& kHeaderError = layout(
+      "(/t2,'*** header line read error in sbr cdf: '/"
+      "                                  1x,a,1x,2i6,2x,a/1x,a) ");
+
+  blank(s.title);
+  for (int unreadable = 1;; ++unreadable) {
+    blank(line);
+    blank(s.id);
+    blank(data_format);
+    if (read_formatted(unit, text_layout(), {line}, Handles::end_of_file) == Outcome::end_of_file) {
+      s.count = kEndMarker;
+      s.counter = kEndMarker;
+      return SeriesRead::end_of_file;
+    }
+    InternalSource header(line.view());
+    if (read_formatted(header, kHeader, {s.count, s.first_year, s.id}, Handles::error) == Outcome::done)
+      return std::nullopt;
+
+    if (unreadable > kMaxTitleLines)
+      return give_up(s, reporter, "sbr cdf:  header line read error: " + std::string(line.trimmed()),
+                     error_records(kHeaderError, {s.id, s.first_year, s.count, data_format, line}));
+    // The title lines are shown as they are passed over.
+    const std::string text(line.trimmed());
+    if (unreadable == 1) {
+      reporter.note({"title of data: " + text, error_records(kTitleEcho, {line})});
+      s.title.assign(line.view());
+    } else {
+      reporter.note({"title line: " + text, error_records(kLineEcho, {line})});
+    }
+  }
+}
+
+}  // namespace
+
+SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
+  static const Layout& kExponent = layout("(i3)");
+  static const Layout& kFormat = layout("(a8)");
+  static const Layout& kLengthError = layout(
+      "(/t2,'*** series length exceeds maximum allowable ',"
+      "                                  'length: ',a8,2x,i4,' > ',i4)  ");
+
+  Field<80> line;
+  Field<8> data_format;
+  std::int32_t exponent = 0;
+  if (const std::optional<SeriesRead> ended = find_header(unit, s, line, data_format, reporter)) return *ended;
+
+  // The values must fit the series' storage: a longer series gets the length
+  // error, never an overrun.
+  const auto capacity = static_cast<std::int64_t>(s.values.size());
+  if (static_cast<std::int64_t>(s.count) > capacity) {
+    const auto limit = static_cast<std::int32_t>(std::min<std::int64_t>(capacity, INT32_MAX));
+    return give_up(s, reporter,
+                   "sbr cdf:  series " + std::string(s.id.trimmed()) + " has " + std::to_string(s.count) +
+                       " values, more than " + std::to_string(limit),
+                   error_records(kLengthError, {s.id, s.count, limit}));
+  }
+
+  InternalSource exponent_field(line.view().substr(kExponentColumn - 1, kExponentWidth));
+  read_formatted(exponent_field, kExponent, {exponent});
+  InternalSource format_field(line.view().substr(kFormatColumn - 1, kFormatWidth));
+  read_formatted(format_field, kFormat, {data_format});
+
+  // The data read is one statement over as many records as the layout needs.
+  // A count below 1 reads no values, but the statement still runs: its layout
+  // must be usable and it takes one record, as any read does.
+  const std::size_t n = s.count > 0 ? static_cast<std::size_t>(s.count) : 0;
+  const std::span<float> values = s.values.first(n);
+  if (read_formatted(unit, layout(data_format.view()), {values}, Handles::both) != Outcome::done)
+    return data_error(s, data_format, line, unit, reporter);
+
+  const float scale = power_of_ten(exponent);
+  for (float& v : values) v *= scale;
+
+  ++s.counter;
+  return SeriesRead::series;
+}
+
+}  // namespace ringave

@@ -1,0 +1,291 @@
+// The Tucson reader, one series per call, and the reader of a self-formatted
+// block inside a Tucson file. The writer lives in tucson_write.cpp.
+#include "formats/tucson.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+#include "formats/tucson_line.h"
+#include "records/layout.h"
+#include "records/outcome.h"
+#include "records/transfer.h"
+
+namespace ringave {
+
+namespace {
+
+// The line buffer: a record is read into columns 1-88, column 89 stays blank.
+constexpr std::size_t kLineLength = kTucsonLineLength;
+// Columns of a text line kept as title or header line.
+constexpr std::size_t kKeptColumns = 80;
+// Text lines one call accepts before it stops the run.
+constexpr int kMaxTextLines = 25;
+
+constexpr std::int32_t kStopHundredths = 999;
+constexpr std::int32_t kStopThousandths = -9999;
+
+template <std::size_t N>
+void copy_kept_columns(const char* line, Field<N>& to) {
+  std::memcpy(to.data(), line, std::min(kKeptColumns, N));
+}
+
+bool is_blank(const char* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i)
+    if (p[i] != ' ') return false;
+  return true;
+}
+
+[[noreturn]] void stop_over_capacity(std::string_view routine, std::string_view what, std::string_view id,
+                                     std::size_t capacity) {
+  std::string msg = "sbr ";
+  msg += routine;
+  msg += ":  ";
+  msg += what;
+  msg += ' ';
+  msg += id;
+  msg += " has more than ";
+  msg += std::to_string(capacity);
+  msg += " values";
+  stop(kExitFailure, msg);
+}
+
+// Trailing blanks of an ID are dropped in messages; an all-blank ID shows as
+// two quotes so the message still names something.
+std::string id_for_message(std::string_view id) {
+  while (!id.empty() && id.back() == ' ') id.remove_suffix(1);
+  if (id.empty()) return "''";
+  return std::string(id);
+}
+
+// The layout of a data line, told by a minus sign in column 8 (7-5), else in
+// column 7 (6-6), else 8-4: the columns of the ID.
+int id_columns(const char* line) {
+  if (line[7] == '-') return 7;
+  if (line[6] == '-') return 6;
+  return 8;
+}
+
+// An integer field of w columns holding only blanks, signs and digits, read
+// by the rules of an I field: blanks ignored, one sign before the first
+// digit, empty or a sign alone is 0. False for anything else (a comma, a
+// second sign, a letter), which the layout engine then judges. Six columns
+// cannot overflow 32 bits.
+inline bool plain_integer(const char* p, int w, std::int32_t& out) {
+  bool neg = false;
+  bool started = false;
+  std::int32_t v = 0;
+  for (int i = 0; i < w; ++i) {
+    const char c = p[i];
+    if (c == ' ') continue;
+    const unsigned digit = static_cast<unsigned char>(c) - static_cast<unsigned>('0');
+    if (digit < 10) {
+      started = true;
+      v = v * 10 + static_cast<std::int32_t>(digit);
+      continue;
+    }
+    if ((c == '-' || c == '+') && !started) {
+      started = true;
+      neg = c == '-';
+      continue;
+    }
+    return false;
+  }
+  out = neg ? -v : v;
+  return true;
+}
+
+// Reads a self-formatted block: records up to its header (the last one
+// before it whose first three characters are not "n  " gives the block's
+// text, whose columns 1-8 are the ID, into columns 1-80 of `line`), then the
+// block's values with the layout the header names, as they stand. Returns
+// false when the file ends before a block header.
+bool read_block(Unit& unit, Series& s, char* line, Reporter& reporter) {
+  static const Layout& kText = layout("(a)");
+  static const Layout& kHeader = layout("(2(2x,i8),t23,a)");
+
+  constexpr std::size_t kRecordLength = 88;
+  char record[kRecordLength];
+  Field<8> data_layout;
+
+  for (;;) {
+    std::memset(record, ' ', kRecordLength);
+    if (read_formatted(unit, kText, {Item::chars(record, kRecordLength)}, Handles::both) != Outcome::done)
+      return false;
+    if (!(record[0] == 'n' && record[1] == ' ' && record[2] == ' ')) std::memcpy(line, record, kKeptColumns);
+    InternalSource src(std::string_view(record, kRecordLength));
+    if (read_formatted(src, kHeader, {s.count, s.first_year, data_layout}, Handles::error) != Outcome::done) continue;
+    const std::string_view text = data_layout.view();
+    if (text.find('(') == std::string_view::npos || text.find(')') == std::string_view::npos) continue;
+    break;
+  }
+
+  const std::string id = id_for_message(std::string_view(line, 8));
+  if (s.count < 0) stop(kExitFailure, "sbr datar:  block " + id + " has a negative value count");
+  if (static_cast<std::size_t>(s.count) > s.values.size()) stop_over_capacity("datar", "block", id, s.values.size());
+
+  const Outcome got = read_formatted(unit, layout(data_layout.view()),
+                                     {s.values.first(static_cast<std::size_t>(s.count))}, Handles::both);
+  if (got == Outcome::error)
+    reporter.note({"sbr datar:  block " + id + ": error reading data", ">> sbr datar:  error reading data\n"});
+  else if (got == Outcome::end_of_file)
+    reporter.note({"sbr datar:  block " + id + ": unexpected end reading data",
+                   ">> sbr datar:  unexpected end reading data\n"});
+  return true;
+}
+
+// Keeps a text line: the first as title and first header line, the second
+// and third as header lines.
+void keep_text_line(const char* line, int text_lines, Series& s) {
+  if (text_lines == 1) {
+    copy_kept_columns(line, s.title);
+    copy_kept_columns(line, s.headers[0]);
+  } else if (text_lines <= 3) {
+    copy_kept_columns(line, s.headers[static_cast<std::size_t>(text_lines - 1)]);
+  }
+}
+
+// Stores the value fields f[0 .. take) of a data line after the values the
+// series holds. Returns true when a stop marker ends the series: for -9999
+// (thousandths) the hundredths already stored are scaled once more, a second
+// single-precision rounding step.
+bool store_values(const std::int32_t* f, int take, Series& s) {
+  const std::size_t capacity = s.values.size();
+  float* const values = s.values.data();
+  for (int k = 0; k < take; ++k) {
+    if (f[k] == kStopThousandths) {
+      for (std::int32_t i = 0; i < s.count; ++i) values[i] *= 0.1f;
+      return true;
+    }
+    if (f[k] == kStopHundredths) return true;
+    if (static_cast<std::size_t>(s.count) >= capacity)
+      stop_over_capacity("trrw", "series", id_for_message(s.id.view()), capacity);
+    values[s.count] = static_cast<float>(f[k]) * 0.01f;
+    ++s.count;
+  }
+  return false;
+}
+
+SeriesRead end_of_file(Series& s) {
+  s.count = kEndMarker;
+  s.counter = kEndMarker;
+  return SeriesRead::end_of_file;
+}
+
+}  // namespace
+
+bool parse_tucson_line_plain(const char* line, TucsonFields& out) {
+  const int id_cols = id_columns(line);
+  // Year and value fields: columns id_cols+1 to 72.
+  if (!plain_integer(line + id_cols, 12 - id_cols, out.year)) return false;
+  for (int k = 0; k < 10; ++k)
+    if (!plain_integer(line + 12 + 6 * k, 6, out.f[k])) return false;
+  // The ID as an A field of id_cols columns: the rest of the 8 blank.
+  std::memcpy(out.id.data(), line, 8);
+  if (id_cols < 8) std::memset(out.id.data() + id_cols, ' ', 8 - static_cast<std::size_t>(id_cols));
+  out.tagged = line[83] != ' ';
+  if (out.tagged) std::memcpy(out.tag.data(), line + 82, 6);
+  return true;
+}
+
+bool parse_tucson_line_general(const char* line, TucsonFields& out) {
+  static const Layout& k84 = layout("(a8,i4,10i6)");
+  static const Layout& k75 = layout("(a7,i5,10i6)");
+  static const Layout& k66 = layout("(a6,i6,10i6)");
+  static const Layout& k84Tag = layout("(a8,i4,10i6,t83,a)");
+  static const Layout& k75Tag = layout("(a7,i5,10i6,t83,a)");
+  static const Layout& k66Tag = layout("(a6,i6,10i6,t83,a)");
+
+  const bool tagged = line[83] != ' ';
+  const Layout* lay;
+  switch (id_columns(line)) {
+    case 7: lay = tagged ? &k75Tag : &k75; break;
+    case 6: lay = tagged ? &k66Tag : &k66; break;
+    default: lay = tagged ? &k84Tag : &k84; break;
+  }
+  std::int32_t* f = out.f;
+  InternalSource src(std::string_view(line, kLineLength));
+  const Outcome parsed =
+      tagged ? read_formatted(src, *lay, {out.id, out.year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], out.tag},
+                    Handles::error)
+             : read_formatted(src, *lay, {out.id, out.year, f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9]},
+                    Handles::error);
+  if (parsed != Outcome::done) return false;
+  out.tagged = tagged;
+  return true;
+}
+
+bool parse_tucson_line(const char* line, TucsonFields& out) {
+  return parse_tucson_line_plain(line, out) || parse_tucson_line_general(line, out);
+}
+
+SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
+  blank(s.title);
+  s.count = 0;
+  int data_lines = 0;
+  int text_lines = 0;
+  // A counter below 0 (the end marker left by the previous file) or 0 starts
+  // a new file; the count stops at the top of its range rather than wrap.
+  if (s.counter < 0) s.counter = 0;
+  if (s.counter < INT32_MAX) ++s.counter;
+  if (s.counter == 1)
+    for (Field<88>& h : s.headers) blank(h);
+
+  char line[kLineLength];
+  TucsonFields parsed;
+
+  for (;;) {
+    // The record into columns 1-88 of the line buffer, the rest blank.
+    std::string_view rec;
+    if (!unit.next(rec)) {
+      if (data_lines > 0) {
+        // Values were stored but no stop marker came: the unit of the series
+        // is unknown, so it is not delivered. Say so rather than drop it.
+        const std::string text = "sbr trrw:  series " + id_for_message(s.id.view()) +
+                                 " ends without a stop marker at the end of the file; not read";
+        reporter.warning({text, text + "\n"});
+      }
+      return end_of_file(s);
+    }
+    const std::size_t taken = std::min(rec.size(), kLineLength - 1);
+    std::memcpy(line, rec.data(), taken);
+    std::memset(line + taken, ' ', kLineLength - taken);
+
+    // A "#" in column 80 before any value announces a self-formatted block.
+    if (s.count == 0 && line[79] == '#') {
+      unit.step_back();
+      // No block header before the end of the file: the end of the file for
+      // the caller too, so no phantom series is stored.
+      if (!read_block(unit, s, line, reporter)) return end_of_file(s);
+      s.id.assign(std::string_view(line, 8));
+      return SeriesRead::series;
+    }
+
+    // Blank year columns 9-12: neither a data line nor a text line.
+    if (is_blank(line + 8, 4)) continue;
+
+    if (!parse_tucson_line(line, parsed)) {
+      // A text line: header lines at the top of a file, or anything else
+      // that does not parse as a data line.
+      ++text_lines;
+      if (text_lines > kMaxTextLines) stop(kExitFailure, "sbr trrw:  over 25 text lines");
+      keep_text_line(line, text_lines, s);
+      continue;
+    }
+    if (parsed.tagged) s.tag = parsed.tag;
+
+    // A data line. The first one of the call names the series and its first
+    // year, and holds only the fields up to the end of its decade.
+    ++data_lines;
+    int take = 10;
+    if (data_lines == 1) {
+      s.id = parsed.id;
+      s.first_year = parsed.year;
+      take = decade_fields(parsed.year);
+    }
+    if (store_values(parsed.f, take, s)) return SeriesRead::series;
+  }
+}
+
+}  // namespace ringave

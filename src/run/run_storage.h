@@ -1,0 +1,42 @@
+// Everything a run holds, made once at start-up and reused for every file
+// (and, by a caller that keeps it, for every run): the series table, the
+// series on its way between a file and the table, the averaging's work
+// arrays and the file list. Sized by the limits in run/limits.h; the readers
+// and the averaging take their capacities from these sizes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "averaging/treemean.h"
+#include "formats/series.h"
+#include "run/file_list.h"
+#include "run/limits.h"
+#include "run/series_table.h"
+
+namespace ringave {
+
+struct RunStorage {
+  // Points the series at its value storage. Throws std::bad_alloc when the
+  // table cannot be made.
+  RunStorage() { series.values = series_values; }
+  RunStorage(const RunStorage&) = delete;
+  RunStorage& operator=(const RunStorage&) = delete;
+
+  SeriesTable table;
+  // One series on its way from a reader to the table; its values hold
+  // kLengthLimit.
+  Series series;
+  std::array<float, kLengthLimit> series_values{};
+  // The averaging's work arrays: a key per table row, a sum and a count per
+  // year a row can hold. The sums and counts stay all zero between files.
+  std::array<std::int32_t, kSeriesLimit> keys{};
+  std::array<std::int32_t, kSeriesLimit> distinct{};
+  std::array<float, kLengthLimit> year_sums{};
+  std::array<float, kLengthLimit> year_counts{};
+  FileList files;
+
+  AveragingWork work() { return {keys, distinct, year_sums, year_counts}; }
+};
+
+}  // namespace ringave
