@@ -55,7 +55,7 @@ float power_of_ten(std::int32_t exponent) {
 
 // Formats the records of a file error for the reporter: `layout` over
 // `items`, as the dialogue shows them.
-std::string error_records(const Layout& layout, Items items) {
+std::string error_records(const Layout& layout, WriteItems items) {
   TextSink text;
   write_formatted(text, layout, items);
   return text.text();

@@ -9,6 +9,7 @@
 
 #include "formats/tucson_line.h"
 #include "records/layout.h"
+#include "records/numeric_field.h"
 #include "records/outcome.h"
 #include "records/transfer.h"
 
@@ -65,35 +66,6 @@ int id_columns(const char* line) {
   if (line[7] == '-') return 7;
   if (line[6] == '-') return 6;
   return 8;
-}
-
-// An integer field of w columns holding only blanks, signs and digits, read
-// by the rules of an I field: blanks ignored, one sign before the first
-// digit, empty or a sign alone is 0. False for anything else (a comma, a
-// second sign, a letter), which the layout engine then judges. Six columns
-// cannot overflow 32 bits.
-inline bool plain_integer(const char* p, int w, std::int32_t& out) {
-  bool neg = false;
-  bool started = false;
-  std::int32_t v = 0;
-  for (int i = 0; i < w; ++i) {
-    const char c = p[i];
-    if (c == ' ') continue;
-    const unsigned digit = static_cast<unsigned char>(c) - static_cast<unsigned>('0');
-    if (digit < 10) {
-      started = true;
-      v = v * 10 + static_cast<std::int32_t>(digit);
-      continue;
-    }
-    if ((c == '-' || c == '+') && !started) {
-      started = true;
-      neg = c == '-';
-      continue;
-    }
-    return false;
-  }
-  out = neg ? -v : v;
-  return true;
 }
 
 // Reads a self-formatted block: records up to its header (the last one
@@ -178,9 +150,9 @@ SeriesRead end_of_file(Series& s) {
 bool parse_tucson_line_plain(const char* line, TucsonFields& out) {
   const int id_cols = id_columns(line);
   // Year and value fields: columns id_cols+1 to 72.
-  if (!plain_integer(line + id_cols, 12 - id_cols, out.year)) return false;
+  if (!plain_integer_field(line + id_cols, 12 - id_cols, out.year)) return false;
   for (int k = 0; k < 10; ++k)
-    if (!plain_integer(line + 12 + 6 * k, 6, out.f[k])) return false;
+    if (!plain_integer_field(line + 12 + 6 * k, 6, out.f[k])) return false;
   // The ID as an A field of id_cols columns: the rest of the 8 blank.
   std::memcpy(out.id.data(), line, 8);
   if (id_cols < 8) std::memset(out.id.data() + id_cols, ' ', 8 - static_cast<std::size_t>(id_cols));
