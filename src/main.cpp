@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "records/console.h"
+#include "records/interrupt.h"
 #include "records/outcome.h"
 #include "records/report.h"
 #include "run/driver.h"
@@ -16,6 +17,9 @@ int main() {
   // with the fatal report instead of the signal killing the run while an
   // output file is still being written.
   std::signal(SIGPIPE, SIG_IGN);
+  // Ctrl-C, a closed terminal or a kill removes the output being written
+  // (never a committed one) and ends the run by that signal.
+  install_interrupt_cleanup();
 
   Console& con = console();
   try {

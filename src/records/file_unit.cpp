@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "records/interrupt.h"
 #include "records/line_reader.h"
 #include "records/record_cursor.h"
 #include "records/outcome.h"
@@ -36,6 +37,24 @@ int close_keeping_errno(int fd) {
   return rc;
 }
 
+// Some file systems cannot flush a file or a folder to disk at all and say
+// so; the output is then as durable as they make it.
+bool sync_unsupported(int err) { return err == EINVAL || err == ENOTSUP || err == EROFS; }
+
+// Flush the folder holding `path` to disk so that a rename into it survives
+// a power loss. A folder that cannot be opened or flushed is left as it is.
+void sync_folder_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int fd;
+  do {
+    fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 }  // namespace
 
 struct FileUnit::Impl {
@@ -52,6 +71,7 @@ struct FileUnit::Impl {
   // Writing.
   std::string target;  // the file that close() replaces
   std::string temp;    // the temporary file, empty when writing straight to the target
+  int cleanup_slot = -1;  // where an interrupt finds `temp` to remove it
   std::string out;     // bytes not yet handed to the operating system
   mode_t perms = 0;
   std::int64_t written = 0;
@@ -91,7 +111,14 @@ struct FileUnit::Impl {
   void discard_output() {
     if (fd >= 0) close_keeping_errno(fd);
     fd = -1;
-    if (!temp.empty()) ::unlink(temp.c_str());
+    if (!temp.empty()) {
+      const int saved = errno;
+      InterruptsHeld held;
+      ::unlink(temp.c_str());
+      release_cleanup(cleanup_slot);
+      cleanup_slot = -1;
+      errno = saved;
+    }
     temp.clear();
     out.clear();
     mode = Mode::closed;
@@ -197,10 +224,20 @@ void FileUnit::open_write(std::string_view name) {
     // within one file system.
     u.perms = st.st_mode & 07777;
     std::string templ = u.target + ".XXXXXX";
+    // An interrupt between making the temporary file and registering it
+    // would leave it behind: hold interrupts over both.
+    InterruptsHeld held;
     const int fd = ::mkostemp(templ.data(), O_CLOEXEC);
     if (fd < 0) throw u.fatal("Cannot open file", errno, "OPEN");
+    const int slot = register_for_cleanup(templ.c_str());
+    if (slot < 0) {
+      ::close(fd);
+      ::unlink(templ.c_str());
+      throw u.fatal("Cannot open file", ENAMETOOLONG, "OPEN");
+    }
     u.fd = fd;
     u.temp = std::move(templ);
+    u.cleanup_slot = slot;
   }
   u.out.clear();
   u.out.reserve(kWriteBuffer + 256);
@@ -251,6 +288,13 @@ void FileUnit::close() {
     u.discard_output();
     throw u.fatal("Cannot close file", err, "CLOSE");
   }
+  // The new contents reach the disk before they replace the old ones, so a
+  // power loss leaves the old output or the new one, never an empty file.
+  if (::fsync(u.fd) != 0 && !sync_unsupported(errno)) {
+    const int err = errno;
+    u.discard_output();
+    throw u.fatal("Cannot write file", err, "WRITE");
+  }
   const int rc = ::close(u.fd);
   u.fd = -1;
   if (rc != 0 && errno != EINTR) {
@@ -258,13 +302,23 @@ void FileUnit::close() {
     u.discard_output();
     throw u.fatal("Cannot close file", err, "CLOSE");
   }
-  if (::rename(u.temp.c_str(), u.target.c_str()) != 0) {
-    const int err = errno;
-    u.discard_output();
-    throw u.fatal("Cannot close file", err, "CLOSE");
+  {
+    // An interrupt sees the temporary file registered until the rename and
+    // nothing after it: the rename and the release happen as one step with
+    // interrupts held, so it never removes a name that another run may
+    // have taken in between.
+    InterruptsHeld held;
+    if (::rename(u.temp.c_str(), u.target.c_str()) != 0) {
+      const int err = errno;
+      u.discard_output();
+      throw u.fatal("Cannot close file", err, "CLOSE");
+    }
+    release_cleanup(u.cleanup_slot);
+    u.cleanup_slot = -1;
   }
   u.temp.clear();
   u.mode = Impl::Mode::closed;
+  sync_folder_of(u.target);
 }
 
 bool FileUnit::next(std::string_view& record) {

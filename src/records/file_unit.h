@@ -12,8 +12,23 @@
 // left half-written and an existing one keeps its contents when nothing is
 // written to it.
 //
-// Every failure throws FatalError whose message names the file and the
-// operating system's reason, with the unit number and the statement.
+// The temporary file is named after the target with six random characters
+// appended ("site_AVE.raw.Ab3xYz"). close() flushes it to disk (fsync) before
+// the rename and flushes the target's folder after it, so a power loss leaves
+// the old output or the complete new one; a file system that cannot flush
+// (EINVAL, ENOTSUP, EROFS) or a folder that cannot be opened is passed over.
+// Concurrent runs writing the same target each rename a complete file: the
+// last rename wins. The temporary file is registered with the interrupt
+// handler (interrupt.h) from its making to its rename or removal, so SIGINT,
+// SIGTERM or SIGHUP removes it; only a hard kill (SIGKILL, a crash) can leave
+// one behind.
+//
+// Failures throw FatalError with a message naming the file and the operating
+// system's reason, the unit number, and the statement: "OPEN" (missing input, a
+// folder, no permission, more outputs open at once than the interrupt handler
+// keeps), "READ", "WRITE" (handing bytes to the system, also when close()
+// writes the last of them or flushes them to disk), "CLOSE" (setting
+// permissions, closing, renaming).
 #pragma once
 
 #include <cstdint>

@@ -10,6 +10,15 @@
 // setup lines:  env noinput|full|brokenpipe|fsize|nobody   mkdir NAME   chmod NAME OCTAL
 //               gen NAME COUNT FORMAT  (appends FORMAT printed with 1..COUNT)
 //               any NAME  (the run may write NAME; its contents are not checked)
+//               signal INT|TERM|HUP after TEXT  (standard input stays an open
+//                 pipe; once standard output holds TEXT the signal is sent,
+//                 then `answers.after`, if given, is written and the pipe closed)
+//               ignore INT|TERM|HUP  (the run starts with the signal ignored)
+// A run ended by a signal has the status a shell shows: 128 + its number.
+//
+// A run as `nobody` uses a copy of the binary in a folder that user can
+// reach (the build tree may lie inside a private folder); when no such copy
+// can be made the scenario is skipped with the reason.
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
@@ -67,19 +76,61 @@ void expect_same(const std::string& got, const std::string& want, const std::str
 
 struct Outcome {
   std::string out, err;
-  int status = -1;  // -1: ended by a signal
+  int status = -1;  // 128 + signal number when ended by a signal
 };
 
-// Runs the binary in `dir`; the standard streams pass through files in `io`.
-Outcome run_binary(const fs::path& dir, const fs::path& io, const std::string& answers, const std::string& env) {
+struct Start {
+  std::string env;
+  std::string binary = RINGAVE_BIN;
+  int signal = 0;           // sent once standard output holds `signal_after`
+  std::string signal_after;
+  std::string after;        // answers written once the signal is sent
+  std::vector<int> ignored;  // signals ignored from the start
+};
+
+int signal_named(const std::string& name) {
+  if (name == "INT") return SIGINT;
+  if (name == "TERM") return SIGTERM;
+  if (name == "HUP") return SIGHUP;
+  ADD_FAILURE() << "unknown signal " << name;
+  return 0;
+}
+
+void write_all(int fd, const std::string& text) {
+  for (std::size_t done = 0; done < text.size();) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n <= 0) return;  // the run has gone: what it did not read stays unread
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// Waits until the file holds `text`; false after 20 s or when the child ends first.
+bool wait_for_text(const fs::path& file, const std::string& text, pid_t pid) {
+  for (int i = 0; i < 20000; ++i) {
+    if (slurp(file).find(text) != std::string::npos) return true;
+    siginfo_t info{};
+    if (waitid(P_PID, pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) return false;
+    usleep(1000);
+  }
+  return false;
+}
+
+// Runs the binary in `dir`; standard output and error pass through files in
+// `io`, standard input through a file or, when a signal is to be sent, a pipe.
+Outcome run_binary(const fs::path& dir, const fs::path& io, const std::string& answers, const Start& how) {
+  const std::string& env = how.env;
   spill(io / "in", answers);
-  const int fi = open((io / "in").c_str(), O_RDONLY);
+  int feed[2] = {-1, -1};
+  if (how.signal != 0 && pipe2(feed, O_CLOEXEC) != 0) return {};
+  const int fi = how.signal != 0 ? feed[0] : open((io / "in").c_str(), O_RDONLY);
   const int fo = open((io / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int fe = open((io / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const pid_t pid = fork();
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0 || dup2(fi, 0) < 0 || dup2(fo, 1) < 0 || dup2(fe, 2) < 0) _exit(120);
     close(fi), close(fo), close(fe);
+    signal(SIGPIPE, SIG_DFL);
+    for (int s : how.ignored) signal(s, SIG_IGN);
     if (env == "noinput") close(0);  // descriptor 0 not open at all
     if (env == "full" && dup2(open("/dev/full", O_WRONLY), 1) < 0) _exit(121);
     if (env == "brokenpipe") {  // standard output a pipe that nobody reads
@@ -94,13 +145,27 @@ Outcome run_binary(const fs::path& dir, const fs::path& io, const std::string& a
     }
     if (env == "nobody" && geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534))) _exit(122);
     alarm(120);  // a hang ends by a signal, which fails the scenario
-    execl(RINGAVE_BIN, "ringave", static_cast<char*>(nullptr));
+    execl(how.binary.c_str(), "ringave", static_cast<char*>(nullptr));
     _exit(123);
   }
   close(fi), close(fo), close(fe);
+  if (how.signal != 0) {
+    signal(SIGPIPE, SIG_IGN);  // a run that has ended leaves the rest of its answers unread
+    write_all(feed[1], answers);
+    if (pid > 0 && wait_for_text(io / "out", how.signal_after, pid)) {
+      kill(pid, how.signal);
+      write_all(feed[1], how.after);
+    } else {
+      ADD_FAILURE() << "standard output never held: " << how.signal_after;
+    }
+    close(feed[1]);
+  }
   Outcome r;
   int st = 0;
-  if (pid > 0 && waitpid(pid, &st, 0) == pid && WIFEXITED(st)) r.status = WEXITSTATUS(st);
+  if (pid > 0 && waitpid(pid, &st, 0) == pid) {
+    if (WIFEXITED(st)) r.status = WEXITSTATUS(st);
+    if (WIFSIGNALED(st)) r.status = 128 + WTERMSIG(st);
+  }
   r.out = slurp(io / "out");
   r.err = slurp(io / "err");
   return r;
@@ -121,6 +186,26 @@ void open_up(const fs::path& dir) {
   for (const auto& e : fs::recursive_directory_iterator(dir)) fs::permissions(e.path(), fs::perms::all);
 }
 
+// The build tree may lie in a folder that nobody cannot enter: the run uses
+// a copy of the program in a folder of its own under `tmp`. Returns why the
+// scenario cannot run as nobody, or "" with `binary` set to the copy.
+std::string copy_for_nobody(const fs::path& tmp, std::string& binary) {
+  if (geteuid() != 0) return "running as nobody needs root; this run is not root";
+  for (fs::path p = tmp; p != p.root_path(); p = p.parent_path()) {
+    if ((fs::status(p).permissions() & fs::perms::others_exec) == fs::perms::none)
+      return "nobody cannot enter " + p.string() + ", which holds the temporary folders";
+  }
+  const fs::path bin = tmp / "bin";
+  std::error_code ec;
+  fs::create_directory(bin, ec);
+  if (!ec) fs::copy_file(RINGAVE_BIN, bin / "ringave", ec);
+  if (!ec) fs::permissions(bin, static_cast<fs::perms>(0755), ec);
+  if (!ec) fs::permissions(bin / "ringave", static_cast<fs::perms>(0755), ec);
+  if (ec) return "no copy of the program for nobody: " + ec.message();
+  binary = (bin / "ringave").string();
+  return "";
+}
+
 class Scenario : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Scenario, RunsAsRecorded) {
@@ -132,14 +217,20 @@ TEST_P(Scenario, RunsAsRecorded) {
   for (const auto& [name, text] : files_in(sc / "files")) spill(run / name, text);
   open_up(tmp);  // reachable when run as nobody
 
-  std::string env;
+  Start how;
   std::set<std::string> any;
   std::istringstream setup(slurp(sc / "setup"));
   for (std::string op, name, rest; setup >> op >> name && std::getline(setup, rest);) {
-    if (op == "env") env = name;
+    if (op == "env") how.env = name;
     if (op == "any") any.insert(name);
     if (op == "mkdir") fs::create_directories(run / name);
     if (op == "chmod") fs::permissions(run / name, static_cast<fs::perms>(std::stoi(rest, nullptr, 8)));
+    if (op == "ignore") how.ignored.push_back(signal_named(name));
+    if (op == "signal") {
+      how.signal = signal_named(name);
+      how.signal_after = rest.substr(rest.find("after ") + 6);
+      if (fs::exists(sc / "answers.after")) how.after = slurp(sc / "answers.after");
+    }
     if (op != "gen") continue;
     std::size_t fmt_at = 0;
     const int count = std::stoi(rest, &fmt_at);
@@ -149,9 +240,16 @@ TEST_P(Scenario, RunsAsRecorded) {
     for (int i = 1; i <= count; ++i) text.append(buf, std::snprintf(buf, sizeof buf, fmt.c_str(), i));
     spill(run / name, text, true);
   }
+  if (how.env == "nobody") {
+    const std::string why = copy_for_nobody(tmp, how.binary);
+    if (!why.empty()) {
+      fs::remove_all(tmp);
+      GTEST_SKIP() << why;
+    }
+  }
   const std::map<std::string, std::string> inputs = files_in(run);
 
-  const Outcome r = run_binary(run, tmp, slurp(sc / "answers"), env);
+  const Outcome r = run_binary(run, tmp, slurp(sc / "answers"), how);
   EXPECT_EQ(r.status, std::stoi(slurp(sc / "status"))) << r.err;
   expect_stream(sc, "stdout", r.out, false);
   expect_stream(sc, "stderr", r.err, true);
