@@ -16,6 +16,7 @@
 #include <span>
 #include <string_view>
 
+#include "formats/compact_values.h"
 #include "records/layout.h"
 #include "records/transfer.h"
 #include "records/outcome.h"
@@ -142,7 +143,7 @@ void cdf(Field<8>& id, std::span<float> values, std::int32_t& first_year, std::i
   // must be usable and it takes one record, as any read does.
   const std::size_t n = count > 0 ? static_cast<std::size_t>(count) : 0;
   const std::span<float> series = values.first(n);
-  if (read_formatted(unit, layout(data_format.view()), {series}, Handles::both) != Outcome::done)
+  if (read_compact_values(unit, layout(data_format.view()), series, Handles::both) != Outcome::done)
     data_error(id, first_year, count, data_format, line, unit, con);
 
   const float scale = power_of_ten(exponent);
