@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "formats/compact_values.h"
 #include "records/layout.h"
 #include "records/outcome.h"
 #include "records/transfer.h"
@@ -161,7 +162,7 @@ SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
   // must be usable and it takes one record, as any read does.
   const std::size_t n = s.count > 0 ? static_cast<std::size_t>(s.count) : 0;
   const std::span<float> values = s.values.first(n);
-  if (read_formatted(unit, layout(data_format.view()), {values}, Handles::both) != Outcome::done)
+  if (read_compact_values(unit, layout(data_format.view()), values, Handles::both) != Outcome::done)
     return data_error(s, data_format, line, unit, reporter);
 
   const float scale = power_of_ten(exponent);

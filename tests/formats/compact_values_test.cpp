@@ -1,0 +1,198 @@
+// The Compact data read against the general layout engine: for every input
+// the two must store the same values (bit for bit, a value left untouched
+// included), take the same records, give the same outcome and the same fatal
+// report, whether the layout has the real-fields-and-skips shape or not.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "formats/compact_values.h"
+#include "records/layout.h"
+#include "records/memory_unit.h"
+#include "records/outcome.h"
+#include "records/transfer.h"
+
+#ifndef RINGAVE_TEST_DATA
+#define RINGAVE_TEST_DATA "tests/data"
+#endif
+
+namespace ringave {
+namespace {
+
+constexpr float kUntouched = -7777.25f;
+
+struct Result {
+  Outcome outcome = Outcome::done;
+  bool threw = false;
+  std::string fault;  // message | statement | unit of a fatal report
+  std::vector<std::uint32_t> bits;
+  std::vector<std::string> after;       // the records a next read would take
+  std::vector<std::string> stepped;     // the same after a step back
+};
+
+std::vector<std::string> drain(MemoryUnit& unit) {
+  std::vector<std::string> out;
+  std::string_view r;
+  while (out.size() < 1000 && unit.next(r)) out.emplace_back(r);
+  return out;
+}
+
+template <typename Read>
+Result run(const std::string& text, std::size_t count, Handles handles, Read read) {
+  Result res;
+  for (int pass = 0; pass < 2; ++pass) {
+    MemoryUnit unit(text);
+    std::vector<float> values(count, kUntouched);
+    try {
+      res.outcome = read(unit, std::span<float>(values), handles);
+    } catch (const FatalError& f) {
+      res.threw = true;
+      res.fault = f.message + "|" + f.statement + "|" + f.unit;
+    }
+    if (pass == 0) {
+      res.bits.resize(count);
+      if (count > 0) std::memcpy(res.bits.data(), values.data(), count * sizeof(float));
+      res.after = drain(unit);
+    } else {
+      unit.step_back();
+      res.stepped = drain(unit);
+    }
+  }
+  return res;
+}
+
+// Compare the fast read with the engine on one input; true when they agree.
+bool agree(const std::string& layout_text, const std::string& text, std::size_t count, Handles handles) {
+  const Layout& l = layout(layout_text);
+  const Result want = run(text, count, handles, [&](MemoryUnit& u, std::span<float> v, Handles h) {
+    return read_formatted(u, l, {v}, h);
+  });
+  const Result got = run(text, count, handles, [&](MemoryUnit& u, std::span<float> v, Handles h) {
+    return read_compact_values(u, l, v, h);
+  });
+  const std::string where = layout_text + " count " + std::to_string(count) + " handles " +
+                            std::to_string(static_cast<int>(handles)) + " on [" + text + "]";
+  EXPECT_EQ(got.threw, want.threw) << where;
+  EXPECT_EQ(got.fault, want.fault) << where;
+  if (!want.threw) {
+    EXPECT_EQ(got.outcome, want.outcome) << where;
+  }
+  EXPECT_EQ(got.bits, want.bits) << where;
+  EXPECT_EQ(got.after, want.after) << where;
+  EXPECT_EQ(got.stepped, want.stepped) << where;
+  return got.threw == want.threw && got.fault == want.fault && got.bits == want.bits &&
+         got.after == want.after && got.stepped == want.stepped && (want.threw || got.outcome == want.outcome);
+}
+
+constexpr Handles kAllHandles[] = {Handles::none, Handles::end_of_file, Handles::error, Handles::both};
+
+// Layouts of real files and of the benchmark, variants of the fast shape, and
+// layouts that must take the general path (groups, other fields, faults).
+const char* const kLayouts[] = {
+    "(10F8.0)", "(26F3.0)", "(20F4.0)", "(8F10.3)", "(2X,6F12.0)", "(F5.1,3X,F4.0,2F6.2)", "(5F8.0,1X)",
+    "(10f8.0)", "(3F4.2)",  "(F8.12)",  "(2F0.0)",  "(1X,F1.0,1X)", "(8X,2F0.0,F8.0)", "(F9.0,F7.0)",
+    // general path
+    "(2(5F8.0))", "(I8,9F8.0)", "(10F8.0/)", "(A8,F8.0)", "(10F8.0", "(5X)", "(300F1.0)", "(3F4.0,2(F2.0))",
+    "(T5,3F4.0)",
+};
+
+// Fields a data record is made of: plain numbers, blanks, signs and points
+// where the fast path converts, and everything it must leave to the engine.
+const char* const kTokens[] = {
+    "     351", "    -351", "  +12.5 ", "   .25  ", "        ", "0", "-0", "  1 2 3 ", "16777215", "16777216",
+    "999999999", "1234567890", "4294967301", "0.00000000001", "1.5E2", "15-3", "1e", "12,", ",", "abc", "\t7", "  -  ", "+-1",
+    "1..2", ". -1", "-.", "   12:4 ", "      ?9", "  /12", "3.4e38", "9e99", "  0.000", "12345678", "7", "  99", "\t", " - 12",
+};
+
+std::string random_record(std::mt19937_64& rng) {
+  std::string rec;
+  const int pieces = static_cast<int>(rng() % 14);
+  for (int i = 0; i < pieces; ++i) {
+    if (rng() % 3 == 0) {
+      // A plain number in a random width, the common case.
+      std::string n = std::to_string(static_cast<int>(rng() % 100000) - 20000);
+      if (rng() % 4 == 0) n.insert(n.size() - rng() % (n.size() + 1), ".");
+      rec += std::string(rng() % 5, ' ') + n;
+    } else {
+      rec += kTokens[rng() % std::size(kTokens)];
+    }
+  }
+  if (rng() % 5 == 0 && !rec.empty()) rec.resize(rng() % rec.size());  // a short record
+  return rec;
+}
+
+TEST(CompactValues, RandomRecordsAgreeWithTheEngine) {
+  std::mt19937_64 rng(16);
+  for (int i = 0; i < 20000 && !HasFailure(); ++i) {
+    std::string text;
+    const int records = static_cast<int>(rng() % 6);
+    for (int r = 0; r < records; ++r) text += random_record(rng) + "\n";
+    if (rng() % 4 == 0) text += random_record(rng);  // last line without line feed
+    const std::size_t count = rng() % 4 == 0 ? rng() % 3 : rng() % 60;
+    agree(kLayouts[rng() % std::size(kLayouts)], text, count, kAllHandles[rng() % 4]);
+  }
+}
+
+// Hand-picked inputs at the edges: no items (one record is still taken), the
+// last item on the last field of a record, end of file before and at the
+// first record, a fault on the first and on a later record, a field cut
+// short by the end of its record, commas shifting the fields.
+TEST(CompactValues, EdgesAgreeWithTheEngine) {
+  struct Case {
+    const char* layout;
+    const char* text;
+    std::size_t count;
+  };
+  const Case cases[] = {
+      {"(10F8.0)", "", 0},
+      {"(10F8.0)", "", 1},
+      {"(10F8.0)", "     351\n", 0},
+      {"(3F4.0)", "   1   2   3\n   4\n", 3},
+      {"(3F4.0)", "   1   2   3\n   4\n", 4},
+      {"(3F4.0)", "   1   2   3\n   4\n", 7},
+      {"(3F4.0)", "   1   2   3", 3},
+      {"(3F4.0)", "   1   2   3", 4},
+      {"(3F4.0)", "   1 x 2   3\n   4\n", 5},
+      {"(3F4.0)", "   1   2   3\n   4   y\n   5\n", 9},
+      {"(3F4.0)", "   1   2   3\n   4   5   y\n", 5},
+      {"(3F4.0)", "1,2,3,4\n5\n", 4},
+      {"(3F4.0)", "  1.5E1 2\n", 3},
+      {"(2F4.1)", "  -5 123\n", 2},
+      {"(2F4.1)", "  -0   0\n", 2},
+      {"(2F10.0)", "42949673014294967296\n", 2},
+      {"(2X,2F3.0)", "xx 12 34\n", 2},
+      {"(2X,2F3.0)", "x\n", 2},
+      {"(8X,2F0.0,F8.0)", "     351     352\n", 3},
+      {"(26F3.0)", " 41 38 51 52 29 40 42 49 36 41 43 46 47 33 36 56 29 51 36 37 43 44 34 42 42 37\n999\n", 27},
+  };
+  for (const Case& c : cases)
+    for (Handles h : kAllHandles) agree(c.layout, c.text, c.count, h);
+}
+
+// Real Compact files: a read started at every record of the file (headers
+// included, which are faults for the data layout) with counts below, at and
+// beyond a record's worth of values.
+TEST(CompactValues, RealFilesAgreeWithTheEngine) {
+  for (const char* name : {"anos1_cmp.cmp", "gp_cmp.cmp", "nm046_cmp.cmp", "wa082_cmp.cmp"}) {
+    std::ifstream in(std::string(RINGAVE_TEST_DATA) + "/" + name, std::ios::binary);
+    ASSERT_TRUE(in) << name;
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line + "\n");
+    ASSERT_GT(lines.size(), 10u) << name;
+    for (std::size_t start = 0; start < lines.size() && !HasFailure(); ++start) {
+      std::string text;
+      for (std::size_t k = start; k < lines.size() && k < start + 12; ++k) text += lines[k];
+      for (std::size_t count : {std::size_t{1}, std::size_t{26}, std::size_t{27}, std::size_t{100}, std::size_t{400}})
+        for (const char* l : {"(26F3.0)", "(20F4.0)", "(10F8.0)"}) agree(l, text, count, Handles::both);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ringave
