@@ -6,7 +6,6 @@
 //
 // Target: the full-capacity picture in under a second.
 #include <benchmark/benchmark.h>
-
 #include <stdlib.h>
 
 #include <cstdio>

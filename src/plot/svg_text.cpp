@@ -1,5 +1,6 @@
 #include "plot/svg_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 
@@ -22,10 +23,16 @@ std::size_t xml_char_length(std::string_view s) {
   if (b0 < 0x80) return (b0 >= 0x20 && b0 != 0x7F) ? 1 : 0;
   std::size_t n = 0;
   std::uint32_t cp = 0;
-  if (b0 >= 0xC2 && b0 <= 0xDF) n = 2, cp = b0 & 0x1Fu;
-  else if (b0 >= 0xE0 && b0 <= 0xEF) n = 3, cp = b0 & 0x0Fu;
-  else if (b0 >= 0xF0 && b0 <= 0xF4) n = 4, cp = b0 & 0x07u;
-  else return 0;
+  // The lead byte gives the length and the first bits of the code point.
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    n = 2, cp = b0 & 0x1Fu;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    n = 3, cp = b0 & 0x0Fu;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    n = 4, cp = b0 & 0x07u;
+  } else {
+    return 0;
+  }
   if (s.size() < n) return 0;
   for (std::size_t i = 1; i < n; ++i) {
     const auto b = static_cast<unsigned char>(s[i]);
@@ -69,25 +76,15 @@ void SvgText::put_tenths(std::int64_t t, bool short_form) {
 
 void SvgText::escaped(std::string_view text) {
   while (!text.empty()) {
-    switch (text[0]) {
-      case '&': out_.append("&amp;"); break;
-      case '<': out_.append("&lt;"); break;
-      case '>': out_.append("&gt;"); break;
-      case '"': out_.append("&quot;"); break;
-      case '\'': out_.append("&apos;"); break;
-      default: {
-        const std::size_t n = xml_char_length(text);
-        if (n == 0) {
-          out_.append(kReplacement);
-          text.remove_prefix(1);
-        } else {
-          out_.append(text.substr(0, n));
-          text.remove_prefix(n);
-        }
-        continue;
-      }
-    }
-    text.remove_prefix(1);
+    const std::string_view entity = text[0] == '&'    ? "&amp;"
+                                    : text[0] == '<'  ? "&lt;"
+                                    : text[0] == '>'  ? "&gt;"
+                                    : text[0] == '"'  ? "&quot;"
+                                    : text[0] == '\'' ? "&apos;"
+                                                      : "";
+    const std::size_t n = entity.empty() ? xml_char_length(text) : 1;
+    out_.append(!entity.empty() ? entity : n == 0 ? kReplacement : text.substr(0, n));
+    text.remove_prefix(std::max<std::size_t>(n, 1));
   }
 }
 

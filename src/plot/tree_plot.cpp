@@ -17,17 +17,17 @@ namespace {
 // The picture's measures, in user units (pixels at the picture's own size).
 constexpr std::int64_t kPlotWidthGoal = 1200;  // the year axis aims at this width
 constexpr std::int64_t kMinPlotWidth = 120;
-constexpr std::int64_t kMaxYearWidth = 60;      // units per year, for very short files
-constexpr std::int64_t kYearTickSpace = 64;     // at least this far apart
+constexpr std::int64_t kMaxYearWidth = 60;   // units per year, for very short files
+constexpr std::int64_t kYearTickSpace = 64;  // at least this far apart
 constexpr std::int64_t kMaxYearTicks = 40;
-constexpr std::int64_t kLeft = 64;              // room for the width labels
+constexpr std::int64_t kLeft = 64;  // room for the width labels
 constexpr std::int64_t kLegendGap = 12;
 constexpr std::int64_t kLegendWidth = 110;
-constexpr std::int64_t kFirstPanelTop = 84;     // below the title lines and the top year labels
-constexpr std::int64_t kLabelRow = 18;          // the tree ID above each panel
+constexpr std::int64_t kFirstPanelTop = 84;  // below the title lines and the top year labels
+constexpr std::int64_t kLabelRow = 18;       // the tree ID above each panel
 constexpr std::int64_t kLegendLine = 12;
 constexpr std::int64_t kMinPanelHeight = 96;
-constexpr std::int64_t kBottom = 34;            // the bottom year labels
+constexpr std::int64_t kBottom = 34;  // the bottom year labels
 
 constexpr std::string_view kMeanColour = "#000";
 constexpr std::string_view kTextColour = "#333";
@@ -174,8 +174,8 @@ void Painter::header() {
   // The title names the file, its series and trees and the positions of the
   // tree number, so the picture can be told apart from its siblings.
   std::string title = ": " + std::to_string(series) + " series, " + std::to_string(d_.trees.size()) +
-                      " trees, tree number at positions " + std::to_string(d_.key_first) + "-" +
-                      std::to_string(d_.key_last) + " of the series ID";
+                      (d_.trees.size() == 1 ? " tree" : " trees") + ", tree number at positions " +
+                      std::to_string(d_.key_first) + "-" + std::to_string(d_.key_last) + " of the series ID";
   out_ << "<title>";
   out_.escaped(d_.input_name);
   out_.escaped(title);
@@ -183,8 +183,7 @@ void Painter::header() {
   out_.line_end();
   out_ << "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>";
   out_.line_end();
-  out_ << "<text x=\"" << kLeft << "\" y=\"24\" font-size=\"16\" font-weight=\"bold\" fill=\"" << kTextColour
-       << "\">";
+  out_ << "<text x=\"" << kLeft << "\" y=\"24\" font-size=\"16\" font-weight=\"bold\" fill=\"" << kTextColour << "\">";
   out_.escaped(d_.input_name);
   out_.escaped(title);
   out_ << "</text>";
@@ -228,8 +227,8 @@ void Painter::panel(const PlotTree& t, const PlotPanel& p) {
   out_ << "\"/>";
   out_.line_end();
   width_ticks(p);
-  out_ << "<rect x=\"" << kLeft << "\" y=\"" << p.top << "\" width=\"" << right() - kLeft << "\" height=\""
-       << p.height << "\" fill=\"none\" stroke=\"#999\"/>";
+  out_ << "<rect x=\"" << kLeft << "\" y=\"" << p.top << "\" width=\"" << right() - kLeft << "\" height=\"" << p.height
+       << "\" fill=\"none\" stroke=\"#999\"/>";
   out_.line_end();
 
   out_ << "<g fill=\"none\" stroke-width=\"1\" stroke-linejoin=\"round\">";
@@ -302,8 +301,8 @@ void Painter::legend(const PlotTree& t, const PlotPanel& p) {
   out_.line_end();
   for (std::size_t c = 0; c < t.cores.size(); ++c) {
     y += kLegendLine;
-    out_ << "<path stroke=\"" << kCoreColours[c % std::size(kCoreColours)] << "\" stroke-width=\"2\" d=\"M" << x
-         << ',' << y - 4 << "h16\"/>";
+    out_ << "<path stroke=\"" << kCoreColours[c % std::size(kCoreColours)] << "\" stroke-width=\"2\" d=\"M" << x << ','
+         << y - 4 << "h16\"/>";
     out_ << "<text x=\"" << x + 20 << "\" y=\"" << y << "\">";
     out_.escaped(t.cores[c].id);
     out_ << "</text>";
@@ -333,8 +332,10 @@ void Painter::line(std::int32_t first_year, std::span<const float> values, const
       const std::int64_t dash = std::max<std::int64_t>(step / 2, 1);
       out_ << 'M' << (alone ? x - dash : x) << ',';
       out_.path_tenths(y);
-      if (alone) out_ << 'h' << 2 * dash;
-      else out_ << 'l';
+      if (alone)
+        out_ << 'h' << 2 * dash;
+      else
+        out_ << 'l';
       in_run = !alone;
       first_step = true;
     } else {

@@ -56,21 +56,21 @@ struct PlotData {
 // Where things land in the picture, in its user units (pixels at the size
 // the SVG asks for). Vertical positions are in tenths of a unit.
 struct PlotPanel {
-  std::int64_t top = 0;          // top of the panel's plot area
-  std::int64_t height = 0;       // height of the plot area
-  double bottom_value = 0.0;     // ring width at the bottom of the plot area
-  double top_value = 1.0;        // ring width at the top
-  double tick_step = 1.0;        // distance of the width ticks
+  std::int64_t top = 0;                        // top of the panel's plot area
+  std::int64_t height = 0;                     // height of the plot area
+  double bottom_value = 0.0;                   // ring width at the bottom of the plot area
+  double top_value = 1.0;                      // ring width at the top
+  double tick_step = 1.0;                      // distance of the width ticks
   std::int64_t tenths_of(double value) const;  // vertical position of a width
 };
 
 struct PlotGeometry {
-  std::int64_t first_year = 0;   // first and last year of the year axis
+  std::int64_t first_year = 0;  // first and last year of the year axis
   std::int64_t last_year = 0;
-  std::int64_t year_width = 1;   // units per year
-  std::int64_t year_tick = 10;   // years between two ticks
-  std::int64_t left = 0;         // x of the first year
-  std::int64_t width = 0;        // of the whole picture
+  std::int64_t year_width = 1;  // units per year
+  std::int64_t year_tick = 10;  // years between two ticks
+  std::int64_t left = 0;        // x of the first year
+  std::int64_t width = 0;       // of the whole picture
   std::int64_t height = 0;
   std::vector<PlotPanel> panels;  // one per tree, in order
   std::int64_t x_of(std::int64_t year) const { return left + (year - first_year) * year_width; }

@@ -51,8 +51,8 @@ std::vector<float> mean_of(SeriesTable& table, std::size_t row, const PlotTree& 
 
 }  // namespace
 
-PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t key_last,
-                   std::vector<PlotCore> cores, SeriesTable& table, std::int32_t trees) {
+PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t key_last, std::vector<PlotCore> cores,
+                   SeriesTable& table, std::int32_t trees) {
   PlotData data;
   data.input_name = std::move(input_name);
   data.key_first = key_first;

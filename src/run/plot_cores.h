@@ -26,7 +26,7 @@ std::vector<PlotCore> keep_cores(SeriesTable& table);
 // value is no value (not a number) in the mean, whatever the row holds
 // there. Throws FatalError only for a tree-number field that does not read,
 // which the averaging has already refused.
-PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t key_last,
-                   std::vector<PlotCore> cores, SeriesTable& table, std::int32_t trees);
+PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t key_last, std::vector<PlotCore> cores,
+                   SeriesTable& table, std::int32_t trees);
 
 }  // namespace ringave
