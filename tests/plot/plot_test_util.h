@@ -1,13 +1,11 @@
 // Helpers for the plot tests: a ring-width file read and averaged the way a
-// run does it, with the cores kept for the picture; the picture rendered to
-// PNG by rsvg-convert and read back as pixels; XML checked by xmllint.
+// run does it, with the cores kept for the picture; shell tools; a rendered
+// picture read back as pixels.
 #pragma once
 
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -40,44 +38,35 @@ struct FailingReporter final : Reporter {
 // the picture's data, titled with `shown`.
 inline PlotData plot_of_file(const std::string& path, int format, int kf, int kl, const std::string& shown) {
   auto run = std::make_unique<RunStorage>();
+  SeriesTable& t = run->table;
+  Series& s = run->series;
   FailingReporter reporter;
   FileUnit in(12);
   in.open_read(path);
-  run->series.begin_file();
-  std::int32_t row = 0;
-  for (;;) {
-    Series& s = run->series;
-    const SeriesRead got = format == 1 ? read_tucson_series(in, s, reporter) : read_compact_series(in, s, reporter);
-    if (got != SeriesRead::series) break;
-    const auto i = static_cast<std::size_t>(row++);
-    run->table.ids()[i] = s.id;
-    run->table.first_years()[i] = s.first_year;
-    run->table.counts()[i] = s.count;
-    run->table.last_years()[i] = s.first_year + s.count - 1;
-    std::copy_n(s.values.begin(), s.count, run->table.row_values(row).begin());
+  s.begin_file();
+  while ((format == 1 ? read_tucson_series(in, s, reporter) : read_compact_series(in, s, reporter)) ==
+         SeriesRead::series) {
+    const auto i = static_cast<std::size_t>(t.rows++);
+    t.ids()[i] = s.id, t.first_years()[i] = s.first_year, t.counts()[i] = s.count;
+    t.last_years()[i] = s.first_year + s.count - 1;
+    std::copy_n(s.values.begin(), s.count, t.row_values(t.rows).begin());
   }
-  run->table.rows = row;
-  std::vector<PlotCore> cores = keep_cores(run->table);
-  CoreTable table = run->table.cores();
+  std::vector<PlotCore> cores = keep_cores(t);
+  CoreTable table = t.cores();
   AveragingWork work = run->work();
   const std::int32_t trees = treemean(table, work, kf, kl);
-  return plot_data(shown, kf, kl, std::move(cores), run->table, trees);
+  return plot_data(shown, kf, kl, std::move(cores), t, trees);
 }
 
-inline bool have_tool(const char* name) {
-  const std::string probe = std::string("command -v ") + name + " >/dev/null 2>&1";
-  return std::system(probe.c_str()) == 0;
+// Why `tool` cannot be run here, or empty when it can.
+inline std::string missing_tool(const std::string& tool, const std::string& package) {
+  if (std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0) return "";
+  return tool + " is not installed (Debian package " + package + ")";
 }
 
 inline int run_shell(const std::string& command) {
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-inline std::string quoted(const std::filesystem::path& p) {
-  std::string q = "'";
-  for (char c : p.string()) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
 }
 
 inline std::string slurp(const std::filesystem::path& p) {
@@ -87,46 +76,24 @@ inline std::string slurp(const std::filesystem::path& p) {
   return s.str();
 }
 
-inline void spill(const std::filesystem::path& p, const std::string& text) {
-  std::ofstream(p, std::ios::binary) << text;
-}
-
-// A folder of its own for one test, removed with it.
-struct ScratchDir {
-  std::filesystem::path path;
-  ScratchDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "ringave-plot-XXXXXX").string();
-    path = mkdtemp(tmpl.data());
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-};
-
 // 8-bit RGB pixels, row by row.
 struct Image {
-  std::int64_t width = 0;
-  std::int64_t height = 0;
+  std::int64_t width = 0, height = 0;
   std::vector<std::uint8_t> rgb;
-  const std::uint8_t* at(std::int64_t x, std::int64_t y) const {
-    return rgb.data() + static_cast<std::size_t>((y * width + x) * 3);
-  }
-  // A pixel of the mean's black, or nearly (antialiased edges are lighter;
-  // no core colour comes close).
+  const std::uint8_t* at(std::int64_t x, std::int64_t y) const { return &rgb[std::size_t((y * width + x) * 3)]; }
+  // The mean's black, or nearly (antialiased edges are lighter; no core
+  // colour and no text comes close).
   bool black(std::int64_t x, std::int64_t y) const {
-    const std::uint8_t* p = at(x, y);
-    return p[0] <= 40 && p[1] <= 40 && p[2] <= 40;
+    return at(x, y)[0] <= 40 && at(x, y)[1] <= 40 && at(x, y)[2] <= 40;
   }
   bool white(std::int64_t x, std::int64_t y) const {
-    const std::uint8_t* p = at(x, y);
-    return p[0] == 255 && p[1] == 255 && p[2] == 255;
+    return at(x, y)[0] == 255 && at(x, y)[1] == 255 && at(x, y)[2] == 255;
   }
 };
 
 // Reads a non-interlaced 8-bit RGB or RGBA PNG, as rsvg-convert writes it
 // (alpha dropped: the picture paints a white background). An empty image
-// when the file is anything else. Defined in png_read.cpp.
+// for anything else, or when built without zlib. In png_read.cpp.
 Image read_png(const std::string& bytes);
 
 }  // namespace ringave::testing
