@@ -52,7 +52,7 @@ std::vector<float> mean_of(SeriesTable& table, std::size_t row, const PlotTree& 
 }  // namespace
 
 PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t key_last, std::vector<PlotCore> cores,
-                   SeriesTable& table, std::int32_t trees) {
+                   SeriesTable& table, std::int32_t trees, bool own_sites) {
   PlotData data;
   data.input_name = std::move(input_name);
   data.key_first = key_first;
@@ -64,11 +64,14 @@ PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t 
     data.trees[k].first_year = table.first_years()[k];
   }
 
-  // Tree index of each distinct key, in order of first appearance.
-  std::unordered_map<std::int32_t, std::size_t> tree_of_key;
+  // Tree index of each distinct tree, in order of first appearance; a tree
+  // is its number, or its site code and number.
+  std::unordered_map<std::string, std::size_t> tree_of;
   for (PlotCore& c : cores) {
-    const std::int32_t key = read_tree_key(Field<8>(c.id), key_first, key_last);
-    const auto it = tree_of_key.emplace(key, tree_of_key.size()).first;
+    const Field<8> id(c.id);
+    std::string key = std::to_string(read_tree_key(id, key_first, key_last));
+    if (own_sites) key.append(1, ' ').append(site_code(id, key_first, key_last).view());
+    const auto it = tree_of.emplace(std::move(key), tree_of.size()).first;
     if (it->second < data.trees.size()) data.trees[it->second].cores.push_back(std::move(c));
   }
   for (std::size_t k = 0; k < data.trees.size(); ++k) data.trees[k].mean = mean_of(table, k, data.trees[k]);

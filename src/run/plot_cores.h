@@ -20,13 +20,16 @@ std::vector<PlotCore> keep_cores(SeriesTable& table);
 
 // The picture's data once treemean has turned `cores` into `trees` tree rows
 // of `table`, with the tree number at positions key_first..key_last: tree k
-// is row k+1 with every core whose tree key is the k-th distinct key in
-// order of first appearance, the order in which the averaging numbers the
-// trees. A year of a tree's span that none of its cores covers with a finite
-// value is no value (not a number) in the mean, whatever the row holds
-// there. Throws FatalError only for a tree-number field that does not read,
-// which the averaging has already refused.
+// is row k+1 with every core of the k-th distinct tree in order of first
+// appearance, the order in which the averaging numbers the trees. A tree is
+// known by its tree number alone (the dialogue's rule), or with
+// `own_sites` by its site code (the ID characters before the tree number)
+// together with its number, as the averaging groups trees that keep their
+// own site code. A year of a tree's span that none of its cores covers with
+// a finite value is no value (not a number) in the mean, whatever the row
+// holds there. Throws FatalError only for a tree-number field that does not
+// read, which the averaging has already refused.
 PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t key_last, std::vector<PlotCore> cores,
-                   SeriesTable& table, std::int32_t trees);
+                   SeriesTable& table, std::int32_t trees, bool own_sites = false);
 
 }  // namespace ringave
