@@ -365,7 +365,7 @@ void write_tree_plot(RecordSink& sink, const PlotData& data) {
 }
 
 void write_tree_plot_file(std::string_view name, const PlotData& data) {
-  FileUnit unit(14);
+  FileUnit unit(15);
   unit.open_write(name);
   write_tree_plot(unit, data);
   unit.close();

@@ -244,7 +244,7 @@ TEST(TreePlotTest, StreamedAsRenderedAndLinearInSize) {
     return d;
   };
   const PlotData small = trees(10), large = trees(100);
-  MemoryUnit unit(std::string_view{}, 14);
+  MemoryUnit unit(std::string_view{}, 15);
   write_tree_plot(unit, large);
   const std::string whole = render_tree_plot(large);
   EXPECT_GT(whole.size(), std::size_t{1} << 21) << "big enough to be written in several pieces";
