@@ -16,9 +16,8 @@ namespace {
 
 // The picture's measures, in user units (pixels at the picture's own size).
 constexpr std::int64_t kPlotWidthGoal = 1200;  // the year axis aims at this width
-constexpr std::int64_t kMinPlotWidth = 120;
-constexpr std::int64_t kMaxYearWidth = 60;   // units per year, for very short files
-constexpr std::int64_t kYearTickSpace = 64;  // at least this far apart
+constexpr std::int64_t kMinPlotWidth = 640;    // room for the title lines
+constexpr std::int64_t kYearTickSpace = 64;    // at least this far apart
 constexpr std::int64_t kMaxYearTicks = 40;
 constexpr std::int64_t kLeft = 64;  // room for the width labels
 constexpr std::int64_t kLegendGap = 12;
@@ -110,7 +109,7 @@ PlotGeometry plot_geometry(const PlotData& data) {
     for (const PlotCore& c : t.cores) widen(g.first_year, g.last_year, any, c.first_year, c.values.size());
   }
   const std::int64_t span = g.last_year - g.first_year;
-  g.year_width = std::clamp<std::int64_t>(kPlotWidthGoal / std::max<std::int64_t>(span, 1), 1, kMaxYearWidth);
+  g.year_width = std::max<std::int64_t>(kPlotWidthGoal / std::max<std::int64_t>(span, 1), 1);
   g.year_tick = year_tick(span, g.year_width);
   g.left = kLeft;
   const std::int64_t plot_width = std::max(span * g.year_width, kMinPlotWidth);
@@ -183,14 +182,15 @@ void Painter::header() {
   out_.line_end();
   out_ << "<rect width=\"100%\" height=\"100%\" fill=\"#fff\"/>";
   out_.line_end();
-  out_ << "<text x=\"" << kLeft << "\" y=\"24\" font-size=\"16\" font-weight=\"bold\" fill=\"" << kTextColour << "\">";
+  out_ << "<text x=\"" << kLeft << "\" y=\"22\" font-size=\"15\" font-weight=\"bold\" fill=\"" << kTextColour << "\">";
   out_.escaped(d_.input_name);
   out_.escaped(title);
   out_ << "</text>";
   out_.line_end();
-  out_ << "<text x=\"" << kLeft << "\" y=\"44\" font-size=\"12\" fill=\"" << kTextColour
-       << "\">Each core a thin coloured line labelled with its series ID, each tree&apos;s mean a thick black "
-          "line labelled with the tree ID; ring width in mm; a break in a line is a year without a value.</text>";
+  out_ << "<g font-size=\"11\" fill=\"" << kTextColour << "\"><text x=\"" << kLeft
+       << "\" y=\"40\">Thin coloured lines: the cores, labelled with their series IDs. Thick black line: the tree "
+          "mean, labelled with the tree ID.</text><text x=\""
+       << kLeft << "\" y=\"54\">Ring width in mm. A break in a line is a year without a value.</text></g>";
   out_.line_end();
   year_labels(kFirstPanelTop - 8);
 }

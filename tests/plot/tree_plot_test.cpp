@@ -111,8 +111,8 @@ TEST(PlotGeometryTest, YearTicksAreRound) {
                {1910, 2007, 10},
                {-384, -305, 5},
                {-999, 2001, 100},
-               {1900, 1900, 2},
-               {1900, 1903, 2},
+               {1900, 1900, 1},
+               {1900, 1903, 1},
                {kMinYear, kMaxYear, 200000000}};
   for (const auto& c : cases) {
     PlotData d = one_tree(c.first, {1.0f});
