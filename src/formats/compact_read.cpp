@@ -109,6 +109,13 @@ std::optional<SeriesRead> find_header(Unit& unit, Series& s, Field<80>& line, Fi
       s.counter = kEndMarker;
       return SeriesRead::end_of_file;
     }
+    // A blank line outside a series' data (editors and transfers add them
+    // before the first header and after the last series) is passed over: it
+    // is neither a header nor a title line.
+    if (line.is_blank()) {
+      --unreadable;  // the loop counts it back
+      continue;
+    }
     InternalSource header(line.view());
     if (read_formatted(header, kHeader, {s.count, s.first_year, s.id}, Handles::error) == Outcome::done)
       return std::nullopt;
@@ -125,6 +132,16 @@ std::optional<SeriesRead> find_header(Unit& unit, Series& s, Field<80>& line, Fi
       reporter.note({"title line: " + text, error_records(kLineEcho, {line})});
     }
   }
+}
+
+// Negative values are averaged as ring widths; say so once per series,
+// naming the first year that holds one.
+void warn_negative(const Series& s, std::span<const float> values, Reporter& reporter) {
+  const auto first = std::find_if(values.begin(), values.end(), [](float v) { return v < 0.0f; });
+  const std::int64_t year = static_cast<std::int64_t>(s.first_year) + (first - values.begin());
+  const std::string text = "series " + std::string(s.id.trimmed()) + ": negative value in " + std::to_string(year) +
+                           " (and perhaps later), averaged as a ring width";
+  reporter.warning({text, text + "\n"});
 }
 
 }  // namespace
@@ -166,7 +183,12 @@ SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
     return data_error(s, data_format, line, unit, reporter);
 
   const float scale = power_of_ten(exponent);
-  for (float& v : values) v *= scale;
+  bool negative = false;
+  for (float& v : values) {
+    v *= scale;
+    negative |= v < 0.0f;
+  }
+  if (negative) warn_negative(s, values, reporter);
 
   ++s.counter;
   return SeriesRead::series;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "formats/tucson_line.h"
@@ -26,6 +27,8 @@ constexpr int kMaxTextLines = 25;
 
 constexpr std::int32_t kStopHundredths = 999;
 constexpr std::int32_t kStopThousandths = -9999;
+// The missing-value code of a value field.
+constexpr std::int32_t kMissing = -999;
 
 template <std::size_t N>
 void copy_kept_columns(const char* line, Field<N>& to) {
@@ -121,22 +124,68 @@ void keep_text_line(const char* line, int text_lines, Series& s) {
 // Stores the value fields f[0 .. take) of a data line after the values the
 // series holds. Returns true when a stop marker ends the series: for -9999
 // (thousandths) the hundredths already stored are scaled once more, a second
-// single-precision rounding step.
-bool store_values(const std::int32_t* f, int take, Series& s) {
+// single-precision rounding step. A field of -999, the missing-value code,
+// keeps its year as a value that is not a number. The slot of the series'
+// first other negative value goes to `first_negative` (when still below 0).
+bool store_values(const std::int32_t* f, int take, Series& s, std::int32_t& first_negative) {
   const std::size_t capacity = s.values.size();
   float* const values = s.values.data();
   for (int k = 0; k < take; ++k) {
-    if (f[k] == kStopThousandths) {
-      for (std::int32_t i = 0; i < s.count; ++i) values[i] *= 0.1f;
+    const std::int32_t v = f[k];
+    float value = static_cast<float>(v) * 0.01f;
+    if (v < 0) {
+      if (v == kStopThousandths) {
+        for (std::int32_t i = 0; i < s.count; ++i) values[i] *= 0.1f;
+        return true;
+      }
+      if (v == kMissing)
+        value = std::numeric_limits<float>::quiet_NaN();
+      else if (first_negative < 0)
+        first_negative = s.count;
+    } else if (v == kStopHundredths) {
       return true;
     }
-    if (f[k] == kStopHundredths) return true;
     if (static_cast<std::size_t>(s.count) >= capacity)
       stop_over_capacity("trrw", "series", id_for_message(s.id.view()), capacity);
-    values[s.count] = static_cast<float>(f[k]) * 0.01f;
+    values[s.count] = value;
     ++s.count;
   }
   return false;
+}
+
+// What one call notes about the series it reads, for the warnings it gives.
+struct SeriesWatch {
+  int id_columns = 8;               // columns of the ID on the series' first line
+  bool off_track = false;           // a later line has already been reported
+  std::int32_t first_negative = -1;  // slot of the first negative value other than -999
+};
+
+// A later data line must carry the series' ID and the year that follows the
+// values taken so far; otherwise its values land in other years than its
+// own. The IDs are compared on the columns both lines' layouts give them, so
+// a series whose years cross -1000 or -10000 keeps its ID. Warns once per
+// series; the values are taken as they stand either way.
+void watch_line(const char* line, const TucsonFields& parsed, const Series& s, SeriesWatch& watch,
+                Reporter& reporter) {
+  if (watch.off_track) return;
+  const std::int64_t expected = static_cast<std::int64_t>(s.first_year) + s.count;
+  const auto columns = static_cast<std::size_t>(std::min(watch.id_columns, id_columns(line)));
+  if (parsed.year == expected && std::memcmp(parsed.id.data(), s.id.data(), columns) == 0) return;
+  watch.off_track = true;
+  const std::string text = "series " + id_for_message(s.id.view()) + ": the data line " +
+                           id_for_message(parsed.id.view()) + " " + std::to_string(parsed.year) +
+                           " does not continue it (year " + std::to_string(expected) +
+                           " expected); its values are taken for the years that follow";
+  reporter.warning({text, text + "\n"});
+}
+
+// A series that holds negative values other than the missing-value code:
+// they are averaged as ring widths; say so, naming the first year.
+void warn_negative(const Series& s, std::int32_t first_negative, Reporter& reporter) {
+  const std::int64_t year = static_cast<std::int64_t>(s.first_year) + first_negative;
+  const std::string text = "series " + id_for_message(s.id.view()) + ": negative value in " + std::to_string(year) +
+                           " (and perhaps later), averaged as a ring width";
+  reporter.warning({text, text + "\n"});
 }
 
 SeriesRead end_of_file(Series& s) {
@@ -206,6 +255,7 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
 
   char line[kLineLength];
   TucsonFields parsed;
+  SeriesWatch watch;
 
   for (;;) {
     // The record into columns 1-88 of the line buffer, the rest blank.
@@ -255,8 +305,14 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
       s.id = parsed.id;
       s.first_year = parsed.year;
       take = decade_fields(parsed.year);
+      watch.id_columns = id_columns(line);
+    } else {
+      watch_line(line, parsed, s, watch, reporter);
     }
-    if (store_values(parsed.f, take, s)) return SeriesRead::series;
+    if (store_values(parsed.f, take, s, watch.first_negative)) {
+      if (watch.first_negative >= 0) warn_negative(s, watch.first_negative, reporter);
+      return SeriesRead::series;
+    }
   }
 }
 

@@ -120,7 +120,10 @@ void write_tucson_series(RecordSink& sink, const Series& s) {
         n = k + 1;
         break;
       }
-      f[k] = thousandths(values[pos - 1]);
+      // A year without a value (not a number) is written as 0, the code
+      // of a missing ring.
+      const float value = values[pos - 1];
+      f[k] = std::isnan(value) ? 0 : thousandths(value);
     }
     write_tucson_line(sink, s.id, line_year, f, n, s.tag);
     if (finished) return;
