@@ -71,6 +71,15 @@ int id_columns(const char* line) {
   return 8;
 }
 
+// The columns of a data line that hold its ID for certain: those of its
+// layout, and no more than a writer leaves beside a year this wide. (-1000
+// is written in the 6-6 split, "ABCDEF -1000", which reads as 7-5 with the
+// blank before the year in the ID.)
+int sure_id_columns(const char* line, std::int32_t year) {
+  const int beside_year = year >= -999 ? 8 : (year >= -9999 && year != -1000 ? 7 : 6);
+  return std::min(id_columns(line), beside_year);
+}
+
 // Reads a self-formatted block: records up to its header (the last one
 // before it whose first three characters are not "n  " gives the block's
 // text, whose columns 1-8 are the ID, into columns 1-80 of `line`), then the
@@ -169,7 +178,7 @@ void watch_line(const char* line, const TucsonFields& parsed, const Series& s, S
                 Reporter& reporter) {
   if (watch.off_track) return;
   const std::int64_t expected = static_cast<std::int64_t>(s.first_year) + s.count;
-  const auto columns = static_cast<std::size_t>(std::min(watch.id_columns, id_columns(line)));
+  const auto columns = static_cast<std::size_t>(std::min(watch.id_columns, sure_id_columns(line, parsed.year)));
   if (parsed.year == expected && std::memcmp(parsed.id.data(), s.id.data(), columns) == 0) return;
   watch.off_track = true;
   const std::string text = "series " + id_for_message(s.id.view()) + ": the data line " +
@@ -305,7 +314,7 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
       s.id = parsed.id;
       s.first_year = parsed.year;
       take = decade_fields(parsed.year);
-      watch.id_columns = id_columns(line);
+      watch.id_columns = sure_id_columns(line, parsed.year);
     } else {
       watch_line(line, parsed, s, watch, reporter);
     }
