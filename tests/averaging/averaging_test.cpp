@@ -147,5 +147,45 @@ TEST(TreemeanTest, SpanBeyondTheYearSumsStopsTheRun) {
   }
 }
 
+// Years are counted per tree: a file may span more than the year sums hold as long as no tree does.
+TEST(TreemeanTest, YearsCountedPerTree) {
+  Table t(3001, 3);
+  t.add("T1A", -2649, std::vector<float>(200, 1));
+  t.add("T2A", 1000, std::vector<float>(3001, 2));
+  t.add("T1B", -2500, {3});
+  t.average(2, 2);
+  EXPECT_EQ(std::tuple(t.rows, t.first[0], t.last[0], t.values[149], t.first[1], t.last[1], t.values[3001 + 3000]),
+            std::tuple(2, -2649, -2450, 2.0f, 1000, 4000, 2.0f));
+  EXPECT_EQ(t.said.said, "");
+}
+
+// A tree number that does not read ends the run; the report says which series and what its positions hold.
+TEST(TreemeanTest, UnreadableKeyNamesTheSeries) {
+  Table t(4, 3);
+  for (const char* id : {"BDF02A", "BDF03A", "BDFH40A"}) t.add(id, 1900, {1});
+  try {
+    t.average(4, 5);
+    ADD_FAILURE();
+  } catch (const FatalError& f) {
+    EXPECT_EQ(std::tuple(f.message, f.where),
+              std::tuple(std::string(kIllegalCharacter), std::string("f.rwl, series 3 \"BDFH40A\": tree number positions 4-5 hold \"H4\"")));
+  }
+  EXPECT_EQ(t.said.said, "");  // the keys are read before anything is said
+}
+
+// Series of another site and IDs that occur again are named, in row order; the trees are averaged all the same.
+TEST(TreemeanTest, OtherSitesAndRepeatedIds) {
+  Table t(4, 6);
+  for (const char* id : {"AB01A", "CD01A", "AB01A", "AB02A", "CD01A", "AB01A"}) t.add(id, 1900, {float(t.rows + 1)});
+  t.average(3, 4);
+  EXPECT_EQ(std::tuple(t.rows, t.values[0], t.values[4]), std::tuple(2, (1.0f + 2 + 3 + 5 + 6) / 5, 4.0f));
+  EXPECT_EQ(t.said.said,
+            "warning: series 2 CD01A: site code \"CD\" differs from \"AB\" of the first series; its tree is written under \"AB\"\n"
+            "warning: series 3 AB01A: the ID occurs twice, as series 1 and 3; both are averaged as cores\n"
+            "warning: series 5 CD01A: site code \"CD\" differs from \"AB\" of the first series; its tree is written under \"AB\"\n"
+            "warning: series 5 CD01A: the ID occurs twice, as series 2 and 5; both are averaged as cores\n"
+            "warning: series 6 AB01A: the ID occurs twice, as series 1 and 6; both are averaged as cores\n");
+}
+
 }  // namespace
 }  // namespace ringave

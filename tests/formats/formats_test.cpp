@@ -2,6 +2,7 @@
 // agree with the layout engine on every line, and the Compact reader.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <tuple>
@@ -169,6 +170,7 @@ TEST(TucsonWrite, LinesByteForByte) {
   EXPECT_EQ(write_series(1900, {0.999f, 0.998f, 0.0005f, -0.999f, -1.5f, 1234.5678f}),
             "XXX     1900  1000   998     1  -999 -1500****** -9999\n");
   EXPECT_EQ(write_series(9999, eighths(2)), "XXX     9999   125\nXXX     ****   250 -9999\n");
+  EXPECT_EQ(write_series(1900, {NAN, 0.5f, NAN}), "XXX     1900     0   500     0 -9999\n");  // no value: 0
   EXPECT_EQ(write_series(1900, {}), "");
 }
 
