@@ -197,6 +197,26 @@ void warn_negative(const Series& s, std::int32_t first_negative, Reporter& repor
   reporter.warning({text, text + "\n"});
 }
 
+// The next record into columns 1-88 of the line buffer, the rest blank.
+// False at the end of the file.
+bool next_line(Unit& unit, char* line) {
+  std::string_view rec;
+  if (!unit.next(rec)) return false;
+  const std::size_t taken = std::min(rec.size(), kLineLength - 1);
+  std::memcpy(line, rec.data(), taken);
+  std::memset(line + taken, ' ', kLineLength - taken);
+  return true;
+}
+
+// Values were stored but no stop marker came before the end of the file: the
+// unit of the series is unknown, so it is not delivered. Say so rather than
+// drop it.
+void warn_cut_off(const Series& s, Reporter& reporter) {
+  const std::string text = "sbr trrw:  series " + id_for_message(s.id.view()) +
+                           " ends without a stop marker at the end of the file; not read";
+  reporter.warning({text, text + "\n"});
+}
+
 SeriesRead end_of_file(Series& s) {
   s.count = kEndMarker;
   s.counter = kEndMarker;
@@ -267,21 +287,10 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
   SeriesWatch watch;
 
   for (;;) {
-    // The record into columns 1-88 of the line buffer, the rest blank.
-    std::string_view rec;
-    if (!unit.next(rec)) {
-      if (data_lines > 0) {
-        // Values were stored but no stop marker came: the unit of the series
-        // is unknown, so it is not delivered. Say so rather than drop it.
-        const std::string text = "sbr trrw:  series " + id_for_message(s.id.view()) +
-                                 " ends without a stop marker at the end of the file; not read";
-        reporter.warning({text, text + "\n"});
-      }
+    if (!next_line(unit, line)) {
+      if (data_lines > 0) warn_cut_off(s, reporter);
       return end_of_file(s);
     }
-    const std::size_t taken = std::min(rec.size(), kLineLength - 1);
-    std::memcpy(line, rec.data(), taken);
-    std::memset(line + taken, ' ', kLineLength - taken);
 
     // A "#" in column 80 before any value announces a self-formatted block.
     if (s.count == 0 && line[79] == '#') {
