@@ -116,12 +116,13 @@ bool store_mean(CoreTable& t, AveragingWork& w, std::size_t k) {
     const std::int32_t n = last - first + 1;
     for (std::int32_t j = 0; j < n; ++j) {
       const auto y = static_cast<std::size_t>(j);
-      const bool value = w.counts[y] > 0.0f;
-      any_value |= value;
-      tree[j] = value ? w.sums[y] / w.counts[y] : kNoValue;
+      tree[j] = w.counts[y] > 0.0f ? w.sums[y] / w.counts[y] : kNoValue;
       w.sums[y] = 0.0f;
       w.counts[y] = 0.0f;
     }
+    // The first year is some core's first: it has a value unless that core
+    // is missing there, and only then is the rest looked at.
+    any_value = !std::isnan(tree[0]) || std::any_of(tree, tree + n, [](float v) { return !std::isnan(v); });
     t.first_years[k] = first;
     t.counts[k] = any_value ? n : 0;
   } else {

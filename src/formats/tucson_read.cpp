@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -139,45 +140,55 @@ void keep_text_line(const char* line, int text_lines, Series& s) {
 bool store_values(const std::int32_t* f, int take, Series& s, std::int32_t& first_negative) {
   const std::size_t capacity = s.values.size();
   float* const values = s.values.data();
+  std::int32_t count = s.count;  // kept here, so the loop works in registers
+  bool ended = false;
   for (int k = 0; k < take; ++k) {
     const std::int32_t v = f[k];
     float value = static_cast<float>(v) * 0.01f;
-    if (v < 0) {
+    if (v < 0) [[unlikely]] {
       if (v == kStopThousandths) {
-        for (std::int32_t i = 0; i < s.count; ++i) values[i] *= 0.1f;
-        return true;
+        for (std::int32_t i = 0; i < count; ++i) values[i] *= 0.1f;
+        ended = true;
+        break;
       }
       if (v == kMissing)
         value = std::numeric_limits<float>::quiet_NaN();
       else if (first_negative < 0)
-        first_negative = s.count;
+        first_negative = count;
     } else if (v == kStopHundredths) {
-      return true;
+      ended = true;
+      break;
     }
-    if (static_cast<std::size_t>(s.count) >= capacity)
+    if (static_cast<std::size_t>(count) >= capacity)
       stop_over_capacity("trrw", "series", id_for_message(s.id.view()), capacity);
-    values[s.count] = value;
-    ++s.count;
+    values[count++] = value;
   }
-  return false;
+  s.count = count;
+  return ended;
 }
 
 // What one call notes about the series it reads, for the warnings it gives.
 struct SeriesWatch {
   int id_columns = 8;               // columns of the ID on the series' first line
+  std::uint64_t id = 0;             // the first line's ID, its 8 characters as one number
+  std::uint64_t id_mask = 0;        // the bits of id that hold those columns
   bool off_track = false;           // a later line has already been reported
   std::int32_t first_negative = -1;  // slot of the first negative value other than -999
+
+  void first_line(const char* line, const TucsonFields& parsed) {
+    id_columns = sure_id_columns(line, parsed.year);
+    std::memcpy(&id, parsed.id.data(), sizeof id);
+    unsigned char mask[sizeof id_mask] = {};
+    std::memset(mask, 0xff, static_cast<std::size_t>(id_columns));
+    std::memcpy(&id_mask, mask, sizeof id_mask);
+  }
 };
 
-// A later data line must carry the series' ID and the year that follows the
-// values taken so far; otherwise its values land in other years than its
-// own. The IDs are compared on the columns both lines' layouts give them, so
-// a series whose years cross -1000 or -10000 keeps its ID. Warns once per
-// series; the values are taken as they stand either way.
-void watch_line(const char* line, const TucsonFields& parsed, const Series& s, SeriesWatch& watch,
-                Reporter& reporter) {
-  if (watch.off_track) return;
-  const std::int64_t expected = static_cast<std::int64_t>(s.first_year) + s.count;
+// The later line does not continue the series after all when its ID
+// differs on the columns both lines give it for certain (the first line's
+// columns, which the quick test used, may be more than this line's).
+void report_line(const char* line, const TucsonFields& parsed, const Series& s, std::int64_t expected,
+                 SeriesWatch& watch, Reporter& reporter) {
   const auto columns = static_cast<std::size_t>(std::min(watch.id_columns, sure_id_columns(line, parsed.year)));
   if (parsed.year == expected && std::memcmp(parsed.id.data(), s.id.data(), columns) == 0) return;
   watch.off_track = true;
@@ -186,6 +197,23 @@ void watch_line(const char* line, const TucsonFields& parsed, const Series& s, S
                            " does not continue it (year " + std::to_string(expected) +
                            " expected); its values are taken for the years that follow";
   reporter.warning({text, text + "\n"});
+}
+
+// A later data line must carry the series' ID and the year that follows the
+// values taken so far; otherwise its values land in other years than its
+// own. The IDs are compared on the columns both lines' layouts give them, so
+// a series whose years cross -1000 or -10000 keeps its ID. Warns once per
+// series; the values are taken as they stand either way. The quick test
+// (the year, and the ID on the first line's columns) passes every line of a
+// well-formed series.
+inline void watch_line(const char* line, const TucsonFields& parsed, const Series& s, SeriesWatch& watch,
+                       Reporter& reporter) {
+  if (watch.off_track) return;
+  const std::int64_t expected = static_cast<std::int64_t>(s.first_year) + s.count;
+  std::uint64_t id;
+  std::memcpy(&id, parsed.id.data(), sizeof id);
+  if (parsed.year == expected && ((id ^ watch.id) & watch.id_mask) == 0) return;
+  report_line(line, parsed, s, expected, watch, reporter);
 }
 
 // A series that holds negative values other than the missing-value code:
@@ -323,7 +351,7 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
       s.id = parsed.id;
       s.first_year = parsed.year;
       take = decade_fields(parsed.year);
-      watch.id_columns = sure_id_columns(line, parsed.year);
+      watch.first_line(line, parsed);
     } else {
       watch_line(line, parsed, s, watch, reporter);
     }

@@ -88,8 +88,9 @@ void write_tucson_line_general(RecordSink& sink, const Field<8>& id, std::int64_
 
 std::int32_t thousandths(float value) {
   const float product = value * 1000.0f;
-  // Not a number, infinite, or beyond 32 bits: no conversion, asterisks.
-  if (!(std::fabs(product) < 2147483648.0f)) return kFieldOverflow;
+  // Not a number (a year without a value): 0, the code of a missing ring.
+  // Infinite, or beyond 32 bits: no conversion, asterisks.
+  if (!(std::fabs(product) < 2147483648.0f)) return std::isnan(value) ? 0 : kFieldOverflow;
   // From 2^23 on a float holds no fraction; adding a half would round it.
   if (std::fabs(product) >= 8388608.0f) return static_cast<std::int32_t>(product);
   const float halved = product >= 0.0f ? product + 0.5f : product - 0.5f;
@@ -120,10 +121,7 @@ void write_tucson_series(RecordSink& sink, const Series& s) {
         n = k + 1;
         break;
       }
-      // A year without a value (not a number) is written as 0, the code
-      // of a missing ring.
-      const float value = values[pos - 1];
-      f[k] = std::isnan(value) ? 0 : thousandths(value);
+      f[k] = thousandths(values[pos - 1]);
     }
     write_tucson_line(sink, s.id, line_year, f, n, s.tag);
     if (finished) return;
