@@ -12,7 +12,12 @@ namespace ringave {
 
 namespace {
 
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string quoted(std::string_view text) {
+  std::string q(1, '"');
+  q.append(text);
+  q += '"';
+  return q;
+}
 
 void warn_site(const CoreTable& t, std::size_t r, const Field<8>& site, const Field<8>& first_site,
                Reporter& reporter) {
