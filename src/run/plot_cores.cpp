@@ -1,8 +1,6 @@
 #include "run/plot_cores.h"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -25,31 +23,6 @@ std::vector<PlotCore> keep_cores(SeriesTable& table) {
   }
   return cores;
 }
-
-namespace {
-
-// The tree's mean from its table row, with not a number in every year that
-// no core of the tree covers with a finite value.
-std::vector<float> mean_of(SeriesTable& table, std::size_t row, const PlotTree& tree) {
-  const auto count = static_cast<std::size_t>(std::clamp(table.counts()[row], 0, kLengthLimit));
-  const std::span<const float> values = table.row_values(static_cast<std::int32_t>(row) + 1).first(count);
-  std::vector<bool> covered(count, false);
-  for (const PlotCore& c : tree.cores) {
-    // Year of value j minus the tree's first year.
-    const std::int64_t shift = static_cast<std::int64_t>(c.first_year) - tree.first_year;
-    for (std::size_t j = 0; j < c.values.size(); ++j) {
-      const std::int64_t k = shift + static_cast<std::int64_t>(j);
-      if (k >= 0 && k < static_cast<std::int64_t>(count) && std::isfinite(c.values[j]))
-        covered[static_cast<std::size_t>(k)] = true;
-    }
-  }
-  std::vector<float> mean(values.begin(), values.end());
-  for (std::size_t k = 0; k < count; ++k)
-    if (!covered[k]) mean[k] = std::numeric_limits<float>::quiet_NaN();
-  return mean;
-}
-
-}  // namespace
 
 PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t key_last, std::vector<PlotCore> cores,
                    SeriesTable& table, std::int32_t trees, bool own_sites) {
@@ -74,7 +47,11 @@ PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t 
     const auto it = tree_of.emplace(std::move(key), tree_of.size()).first;
     if (it->second < data.trees.size()) data.trees[it->second].cores.push_back(std::move(c));
   }
-  for (std::size_t k = 0; k < data.trees.size(); ++k) data.trees[k].mean = mean_of(table, k, data.trees[k]);
+  for (std::size_t k = 0; k < data.trees.size(); ++k) {
+    const auto count = static_cast<std::size_t>(std::clamp(table.counts()[k], 0, kLengthLimit));
+    const std::span<const float> mean = table.row_values(static_cast<std::int32_t>(k) + 1).first(count);
+    data.trees[k].mean.assign(mean.begin(), mean.end());
+  }
   return data;
 }
 

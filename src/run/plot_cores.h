@@ -25,10 +25,10 @@ std::vector<PlotCore> keep_cores(SeriesTable& table);
 // known by its tree number alone (the dialogue's rule), or with
 // `own_sites` by its site code (the ID characters before the tree number)
 // together with its number, as the averaging groups trees that keep their
-// own site code. A year of a tree's span that none of its cores covers with
-// a finite value is no value (not a number) in the mean, whatever the row
-// holds there. Throws FatalError only for a tree-number field that does not
-// read, which the averaging has already refused.
+// own site code. The mean is the row's values, where the averaging leaves
+// not a number for a year without a value. Throws FatalError only for a
+// tree-number field that does not read, which the averaging has already
+// refused.
 PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t key_last, std::vector<PlotCore> cores,
                    SeriesTable& table, std::int32_t trees, bool own_sites = false);
 

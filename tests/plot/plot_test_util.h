@@ -54,7 +54,7 @@ inline PlotData plot_of_file(const std::string& path, int format, int kf, int kl
   std::vector<PlotCore> cores = keep_cores(t);
   CoreTable table = t.cores();
   AveragingWork work = run->work();
-  const std::int32_t trees = treemean(table, work, kf, kl);
+  const std::int32_t trees = treemean(table, work, kf, kl, reporter);
   return plot_data(shown, kf, kl, std::move(cores), t, trees);
 }
 

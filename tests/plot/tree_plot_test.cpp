@@ -126,8 +126,7 @@ TEST(PlotGeometryTest, YearTicksAreRound) {
 }
 
 // The cores kept before the averaging join their trees after it, in the
-// averaging's order; the mean is no value where no core of its tree has one,
-// and the averaging's mean everywhere else.
+// averaging's order; the mean is no value where no core of its tree has one.
 TEST(PlotCoresTest, TreesGetTheirCoresAndGapsStayGaps) {
   auto run = std::make_unique<RunStorage>();
   SeriesTable& t = run->table;
@@ -147,7 +146,8 @@ TEST(PlotCoresTest, TreesGetTheirCoresAndGapsStayGaps) {
   std::vector<PlotCore> cores = keep_cores(t);
   CoreTable table = t.cores();
   AveragingWork work = run->work();
-  const PlotData d = plot_data("f.rwl", 4, 5, std::move(cores), t, treemean(table, work, 4, 5));
+  FailingReporter quiet;
+  const PlotData d = plot_data("f.rwl", 4, 5, std::move(cores), t, treemean(table, work, 4, 5, quiet));
 
   ASSERT_EQ(d.trees.size(), 2u);
   const PlotTree &two = d.trees[0], &one = d.trees[1];
@@ -202,6 +202,19 @@ TEST(TreePlotTest, GapBreaksTheLine) {
   EXPECT_TRUE(black_in_column(1930) && black_in_column(1975));
   EXPECT_FALSE(black_in_column(1953) || black_in_column(1956));
   EXPECT_TRUE(img.black(g.x_of(1930), p.tenths_of(1.0) / 10));
+}
+
+// A real file with missing values (-999): none is drawn as a width, and
+// the lines of the trees that have them break there.
+TEST(TreePlotTest, MissingValuesOfARealFileBreakLines) {
+  const PlotData d = plot_of_file(std::string(RINGAVE_TEST_DATA) + "/wild/Tucson7.rwl", 1, 4, 5, "Tucson7.rwl");
+  for (const PlotTree& t : d.trees)
+    for (const PlotCore& c : t.cores)
+      EXPECT_TRUE(std::none_of(c.values.begin(), c.values.end(), [](float v) { return v < 0; })) << c.id;
+  const std::vector<std::string> paths = mean_paths(render_tree_plot(d));
+  EXPECT_EQ(std::count_if(paths.begin(), paths.end(),
+                          [](const std::string& p) { return std::count(p.begin(), p.end(), 'M') > 1; }),
+            2);  // trees 53816 and 53819: years that no core has a value for
 }
 
 // Data no real file gives still makes well-formed XML: no trees, a tree
