@@ -73,6 +73,15 @@ inline void put_field(char* p, int w, std::int32_t v) {
   }
 }
 
+// The year of an "(a8,i4,10i6)" line, -999 to 9999, into columns 9-12:
+// from the table, a negative year with its sign in the blank before its
+// first digit.
+inline void put_year(char* p, std::int32_t year) {
+  const auto magnitude = static_cast<std::size_t>(year < 0 ? -year : year);
+  std::memcpy(p, kFourColumns.text[magnitude].data(), 4);
+  if (year < 0) p[magnitude < 10 ? 2 : magnitude < 100 ? 1 : 0] = '-';
+}
+
 // The value fields of a full line: ten I6 fields from column 13 on.
 inline void put_ten_values(char* rec, const std::int32_t* f) {
 #pragma GCC unroll 10
@@ -87,7 +96,11 @@ void write_tucson_line(RecordSink& sink, const Field<8>& id, std::int64_t line_y
   char rec[80];
   const int id_cols = id_columns_for(line_year);
   std::memcpy(rec, id.data(), 8);  // the year overwrites what it does not leave to the ID
-  put_field(rec + id_cols, 12 - id_cols, year_field(line_year));
+  if (line_year >= -999 && line_year <= 9999) {
+    put_year(rec + 8, static_cast<std::int32_t>(line_year));
+  } else {
+    put_field(rec + id_cols, 12 - id_cols, year_field(line_year));
+  }
   if (n < 10) {
     for (int k = 0; k < n; ++k) put_field(rec + 12 + 6 * k, 6, f[k]);
     sink.put(std::string_view(rec, 12 + 6 * static_cast<std::size_t>(n)), true);
@@ -145,18 +158,39 @@ std::int32_t thousandths(float value) {
 #if defined(__SSE2__)
 namespace {
 
-// thousandths() of values[0 .. 4) into out[0 .. 4) when all four products
-// are numbers below 2^23 in magnitude: the same single-precision product
-// and sum, the half taking the product's sign (-0 rounds to 0 either way),
-// truncated. False, with nothing stored, otherwise.
-bool four_thousandths(const float* values, std::int32_t* out) {
-  const __m128 sign = _mm_set1_ps(-0.0f);
-  const __m128 product = _mm_mul_ps(_mm_loadu_ps(values), _mm_set1_ps(1000.0f));
-  if (_mm_movemask_ps(_mm_cmplt_ps(_mm_andnot_ps(sign, product), _mm_set1_ps(8388608.0f))) != 0xF) return false;
-  const __m128 halved = _mm_add_ps(product, _mm_or_ps(_mm_and_ps(product, sign), _mm_set1_ps(0.5f)));
-  const __m128i n = _mm_cvttps_epi32(halved);
+// Four values at a time, with the same single-precision product and sum as
+// thousandths(), the half taking the product's sign (-0 rounds to 0 either
+// way), truncated; only for products that are numbers below 2^23 in
+// magnitude.
+inline __m128 products(const float* values) { return _mm_mul_ps(_mm_loadu_ps(values), _mm_set1_ps(1000.0f)); }
+
+inline __m128 exact(__m128 product) {
+  return _mm_cmplt_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), product), _mm_set1_ps(8388608.0f));
+}
+
+inline void store_rounded(__m128 product, std::int32_t* out) {
+  const __m128 half = _mm_or_ps(_mm_and_ps(product, _mm_set1_ps(-0.0f)), _mm_set1_ps(0.5f));
+  const __m128i n = _mm_cvttps_epi32(_mm_add_ps(product, half));
   // 999 becomes 1000: the comparison gives -1 where it holds.
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_sub_epi32(n, _mm_cmpeq_epi32(n, _mm_set1_epi32(999))));
+}
+
+// Values 0 .. 3 into out[0 .. 4); false, with nothing stored, when one of
+// them is beyond the exact products.
+bool four_thousandths(const float* values, std::int32_t* out) {
+  const __m128 p = products(values);
+  if (_mm_movemask_ps(exact(p)) != 0xF) return false;
+  store_rounded(p, out);
+  return true;
+}
+
+// A full line, values 0 .. 9, as values 0-3, 4-7 and 6-9 (6 and 7 twice).
+bool ten_thousandths(const float* values, std::int32_t* out) {
+  const __m128 a = products(values), b = products(values + 4), c = products(values + 6);
+  if (_mm_movemask_ps(_mm_and_ps(_mm_and_ps(exact(a), exact(b)), exact(c))) != 0xF) return false;
+  store_rounded(a, out);
+  store_rounded(b, out + 4);
+  store_rounded(c, out + 6);
   return true;
 }
 
@@ -166,6 +200,7 @@ bool four_thousandths(const float* values, std::int32_t* out) {
 void thousandths(const float* values, int n, std::int32_t* out) {
   int k = 0;
 #if defined(__SSE2__)
+  if (n == 10 && ten_thousandths(values, out)) return;
   while (k + 4 <= n && four_thousandths(values + k, out + k)) k += 4;
   // The last one to three values with the three or so before them, which
   // are converted a second time to the same numbers.

@@ -1,5 +1,6 @@
 #include "records/file_unit.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -72,7 +73,10 @@ struct FileUnit::Impl {
   std::string target;  // the file that close() replaces
   std::string temp;    // the temporary file, empty when writing straight to the target
   int cleanup_slot = -1;  // where an interrupt finds `temp` to remove it
-  std::string out;     // bytes not yet handed to the operating system
+  // Bytes not yet handed to the operating system: out_used of the
+  // kWriteBuffer, made by the first open for writing.
+  std::unique_ptr<char[]> out;
+  std::size_t out_used = 0;
   mode_t perms = 0;
   std::int64_t written = 0;
   bool failed = false;  // a write failed: the output is never committed
@@ -93,21 +97,36 @@ struct FileUnit::Impl {
   // with their carriage returns, which are dropped here: one search of the
   // buffer rather than one per record.
   void drain() {
-    if (std::memchr(out.data(), '\r', out.size()) != nullptr) std::erase(out, '\r');
-    std::size_t done = 0;
-    while (done < out.size()) {
-      const ssize_t n = ::write(fd, out.data() + done, out.size() - done);
+    char* const begin = out.get();
+    char* end = begin + out_used;
+    out_used = 0;
+    if (std::memchr(begin, '\r', static_cast<std::size_t>(end - begin)) != nullptr) end = std::remove(begin, end, '\r');
+    for (const char* p = begin; p < end;) {
+      const ssize_t n = ::write(fd, p, static_cast<std::size_t>(end - p));
       if (n < 0) {
         if (errno == EINTR) continue;
         failed = true;
         const int err = errno;
         write_error = err;
-        out.clear();
         throw fatal("Cannot write file", err, "WRITE");
       }
-      done += static_cast<std::size_t>(n);
+      p += n;
     }
-    out.clear();
+  }
+
+  // Append bytes to the buffer, handing it to the operating system each
+  // time it fills.
+  void buffer(const char* p, std::size_t n) {
+    while (n > kWriteBuffer - out_used) {
+      const std::size_t room = kWriteBuffer - out_used;
+      std::memcpy(out.get() + out_used, p, room);
+      out_used = kWriteBuffer;
+      p += room;
+      n -= room;
+      drain();
+    }
+    std::memcpy(out.get() + out_used, p, n);
+    out_used += n;
   }
 
   // Forget an output without committing it: the target stays as it was.
@@ -123,7 +142,7 @@ struct FileUnit::Impl {
       errno = saved;
     }
     temp.clear();
-    out.clear();
+    out_used = 0;
     mode = Mode::closed;
   }
 
@@ -242,8 +261,8 @@ void FileUnit::open_write(std::string_view name) {
     u.temp = std::move(templ);
     u.cleanup_slot = slot;
   }
-  u.out.clear();
-  u.out.reserve(kWriteBuffer + 256);
+  if (!u.out) u.out = std::make_unique<char[]>(kWriteBuffer);
+  u.out_used = 0;
   u.mode = Impl::Mode::writing;
 }
 
@@ -357,10 +376,12 @@ void FileUnit::put(std::string_view record, bool line_end) {
   }
   if (u.failed) throw u.fatal("Cannot write file", u.write_error, "WRITE");
   // Carriage returns are dropped when the buffer is drained.
-  u.out.append(record);
-  if (line_end) u.out.push_back('\n');
+  u.buffer(record.data(), record.size());
+  if (line_end) {
+    if (u.out_used == kWriteBuffer) u.drain();
+    u.out[u.out_used++] = '\n';
+  }
   ++u.written;
-  if (u.out.size() >= kWriteBuffer) u.drain();
 }
 
 bool file_exists(std::string_view name) {
