@@ -88,12 +88,11 @@ inline void put_ten_values(char* rec, const std::int32_t* f) {
   for (int k = 0; k < 10; ++k) put_field(rec + 12 + 6 * k, 6, f[k]);
 }
 
-}  // namespace
-
-void write_tucson_line(RecordSink& sink, const Field<8>& id, std::int64_t line_year, const std::int32_t* f, int n,
-                       const Field<6>& tag) {
+// Formats one data line into rec (80 columns) as write_tucson_line
+// describes it; returns its length.
+inline std::size_t format_line(char* rec, const Field<8>& id, std::int64_t line_year, const std::int32_t* f, int n,
+                               const Field<6>& tag) {
   n = std::clamp(n, 1, 10);
-  char rec[80];
   const int id_cols = id_columns_for(line_year);
   std::memcpy(rec, id.data(), 8);  // the year overwrites what it does not leave to the ID
   if (line_year >= -999 && line_year <= 9999) {
@@ -103,15 +102,75 @@ void write_tucson_line(RecordSink& sink, const Field<8>& id, std::int64_t line_y
   }
   if (n < 10) {
     for (int k = 0; k < n; ++k) put_field(rec + 12 + 6 * k, 6, f[k]);
-    sink.put(std::string_view(rec, 12 + 6 * static_cast<std::size_t>(n)), true);
-    return;
+    return 12 + 6 * static_cast<std::size_t>(n);
   }
   put_ten_values(rec, f);
   // Columns 73-74 blank, the tag in columns 75-80.
   rec[72] = ' ';
   rec[73] = ' ';
   std::memcpy(rec + 74, tag.data(), 6);
-  sink.put(std::string_view(rec, 80), true);
+  return 80;
+}
+
+#if defined(__SSE2__)
+// Four values at a time, with the same single-precision product and sum as
+// thousandths(), the half taking the product's sign (-0 rounds to 0 either
+// way), truncated; only for products that are numbers below 2^23 in
+// magnitude.
+inline __m128 products(const float* values) { return _mm_mul_ps(_mm_loadu_ps(values), _mm_set1_ps(1000.0f)); }
+
+inline __m128 exact(__m128 product) {
+  return _mm_cmplt_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), product), _mm_set1_ps(8388608.0f));
+}
+
+inline void store_rounded(__m128 product, std::int32_t* out) {
+  const __m128 half = _mm_or_ps(_mm_and_ps(product, _mm_set1_ps(-0.0f)), _mm_set1_ps(0.5f));
+  const __m128i n = _mm_cvttps_epi32(_mm_add_ps(product, half));
+  // 999 becomes 1000: the comparison gives -1 where it holds.
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_sub_epi32(n, _mm_cmpeq_epi32(n, _mm_set1_epi32(999))));
+}
+
+// Values 0 .. 3 into out[0 .. 4); false, with nothing stored, when one of
+// them is beyond the exact products.
+inline bool four_thousandths(const float* values, std::int32_t* out) {
+  const __m128 p = products(values);
+  if (_mm_movemask_ps(exact(p)) != 0xF) return false;
+  store_rounded(p, out);
+  return true;
+}
+
+// A full line, values 0 .. 9, as values 0-3, 4-7 and 6-9 (6 and 7 twice).
+inline bool ten_thousandths(const float* values, std::int32_t* out) {
+  const __m128 a = products(values), b = products(values + 4), c = products(values + 6);
+  if (_mm_movemask_ps(_mm_and_ps(_mm_and_ps(exact(a), exact(b)), exact(c))) != 0xF) return false;
+  store_rounded(a, out);
+  store_rounded(b, out + 4);
+  store_rounded(c, out + 6);
+  return true;
+}
+
+#endif
+
+// thousandths() of values[0 .. n) into out[0 .. n), four at a time where
+// the products allow.
+inline void convert(const float* values, int n, std::int32_t* out) {
+  int k = 0;
+#if defined(__SSE2__)
+  if (n == 10 && ten_thousandths(values, out)) return;
+  while (k + 4 <= n && four_thousandths(values + k, out + k)) k += 4;
+  // The last one to three values with the three or so before them, which
+  // are converted a second time to the same numbers.
+  if (k < n && k + 4 > n && n >= 4 && four_thousandths(values + n - 4, out + n - 4)) k = n;
+#endif
+  for (; k < n; ++k) out[k] = thousandths(values[k]);
+}
+
+}  // namespace
+
+void write_tucson_line(RecordSink& sink, const Field<8>& id, std::int64_t line_year, const std::int32_t* f, int n,
+                       const Field<6>& tag) {
+  char rec[80];
+  sink.put(std::string_view(rec, format_line(rec, id, line_year, f, n, tag)), true);
 }
 
 void write_tucson_line_general(RecordSink& sink, const Field<8>& id, std::int64_t line_year, const std::int32_t* f,
@@ -155,59 +214,7 @@ std::int32_t thousandths(float value) {
   return n == 999 ? 1000 : n;
 }
 
-#if defined(__SSE2__)
-namespace {
-
-// Four values at a time, with the same single-precision product and sum as
-// thousandths(), the half taking the product's sign (-0 rounds to 0 either
-// way), truncated; only for products that are numbers below 2^23 in
-// magnitude.
-inline __m128 products(const float* values) { return _mm_mul_ps(_mm_loadu_ps(values), _mm_set1_ps(1000.0f)); }
-
-inline __m128 exact(__m128 product) {
-  return _mm_cmplt_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), product), _mm_set1_ps(8388608.0f));
-}
-
-inline void store_rounded(__m128 product, std::int32_t* out) {
-  const __m128 half = _mm_or_ps(_mm_and_ps(product, _mm_set1_ps(-0.0f)), _mm_set1_ps(0.5f));
-  const __m128i n = _mm_cvttps_epi32(_mm_add_ps(product, half));
-  // 999 becomes 1000: the comparison gives -1 where it holds.
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_sub_epi32(n, _mm_cmpeq_epi32(n, _mm_set1_epi32(999))));
-}
-
-// Values 0 .. 3 into out[0 .. 4); false, with nothing stored, when one of
-// them is beyond the exact products.
-bool four_thousandths(const float* values, std::int32_t* out) {
-  const __m128 p = products(values);
-  if (_mm_movemask_ps(exact(p)) != 0xF) return false;
-  store_rounded(p, out);
-  return true;
-}
-
-// A full line, values 0 .. 9, as values 0-3, 4-7 and 6-9 (6 and 7 twice).
-bool ten_thousandths(const float* values, std::int32_t* out) {
-  const __m128 a = products(values), b = products(values + 4), c = products(values + 6);
-  if (_mm_movemask_ps(_mm_and_ps(_mm_and_ps(exact(a), exact(b)), exact(c))) != 0xF) return false;
-  store_rounded(a, out);
-  store_rounded(b, out + 4);
-  store_rounded(c, out + 6);
-  return true;
-}
-
-}  // namespace
-#endif
-
-void thousandths(const float* values, int n, std::int32_t* out) {
-  int k = 0;
-#if defined(__SSE2__)
-  if (n == 10 && ten_thousandths(values, out)) return;
-  while (k + 4 <= n && four_thousandths(values + k, out + k)) k += 4;
-  // The last one to three values with the three or so before them, which
-  // are converted a second time to the same numbers.
-  if (k < n && k + 4 > n && n >= 4 && four_thousandths(values + n - 4, out + n - 4)) k = n;
-#endif
-  for (; k < n; ++k) out[k] = thousandths(values[k]);
-}
+void thousandths(const float* values, int n, std::int32_t* out) { convert(values, n, out); }
 
 void write_tucson_series(RecordSink& sink, const Series& s) {
   if (s.count < 1) return;
@@ -226,14 +233,15 @@ void write_tucson_series(RecordSink& sink, const Series& s) {
     // after them: the stop marker may stand alone on a line of its own.
     const std::int64_t left = n_values - pos;
     const int n = left >= fields ? fields : static_cast<int>(left);
-    thousandths(values + pos, n, f);
+    convert(values + pos, n, f);
     pos += n;
+    char rec[80];
     if (n < fields) {
       f[n] = kStopThousandths;
-      write_tucson_line(sink, s.id, line_year, f, n + 1, s.tag);
+      sink.put(std::string_view(rec, format_line(rec, s.id, line_year, f, n + 1, s.tag)), true);
       return;
     }
-    write_tucson_line(sink, s.id, line_year, f, n, s.tag);
+    sink.put(std::string_view(rec, format_line(rec, s.id, line_year, f, n, s.tag)), true);
     line_year += n;
     fields = 10;
   }

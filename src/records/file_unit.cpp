@@ -114,9 +114,9 @@ struct FileUnit::Impl {
     }
   }
 
-  // Append bytes to the buffer, handing it to the operating system each
-  // time it fills.
-  void buffer(const char* p, std::size_t n) {
+  // Append a record that does not fit what is left of the buffer, handing
+  // the buffer to the operating system each time it fills.
+  [[gnu::noinline]] void buffer_long(const char* p, std::size_t n, bool line_end) {
     while (n > kWriteBuffer - out_used) {
       const std::size_t room = kWriteBuffer - out_used;
       std::memcpy(out.get() + out_used, p, room);
@@ -127,6 +127,10 @@ struct FileUnit::Impl {
     }
     std::memcpy(out.get() + out_used, p, n);
     out_used += n;
+    if (line_end) {
+      if (out_used == kWriteBuffer) drain();
+      out[out_used++] = '\n';
+    }
   }
 
   // Forget an output without committing it: the target stays as it was.
@@ -376,10 +380,13 @@ void FileUnit::put(std::string_view record, bool line_end) {
   }
   if (u.failed) throw u.fatal("Cannot write file", u.write_error, "WRITE");
   // Carriage returns are dropped when the buffer is drained.
-  u.buffer(record.data(), record.size());
-  if (line_end) {
-    if (u.out_used == kWriteBuffer) u.drain();
-    u.out[u.out_used++] = '\n';
+  const std::size_t n = record.size();
+  if (n < kWriteBuffer - u.out_used) {  // room for the record and a line feed
+    std::memcpy(u.out.get() + u.out_used, record.data(), n);
+    u.out_used += n;
+    if (line_end) u.out[u.out_used++] = '\n';
+  } else {
+    u.buffer_long(record.data(), n, line_end);
   }
   ++u.written;
 }
