@@ -114,9 +114,9 @@ struct FileUnit::Impl {
     }
   }
 
-  // Append a record that does not fit what is left of the buffer, handing
-  // the buffer to the operating system each time it fills.
-  [[gnu::noinline]] void buffer_long(const char* p, std::size_t n, bool line_end) {
+  // Append bytes that do not fit what is left of the buffer, handing the
+  // buffer to the operating system each time it fills.
+  [[gnu::noinline]] void buffer_long(const char* p, std::size_t n) {
     while (n > kWriteBuffer - out_used) {
       const std::size_t room = kWriteBuffer - out_used;
       std::memcpy(out.get() + out_used, p, room);
@@ -127,10 +127,6 @@ struct FileUnit::Impl {
     }
     std::memcpy(out.get() + out_used, p, n);
     out_used += n;
-    if (line_end) {
-      if (out_used == kWriteBuffer) drain();
-      out[out_used++] = '\n';
-    }
   }
 
   // Forget an output without committing it: the target stays as it was.
@@ -386,7 +382,8 @@ void FileUnit::put(std::string_view record, bool line_end) {
     u.out_used += n;
     if (line_end) u.out[u.out_used++] = '\n';
   } else {
-    u.buffer_long(record.data(), n, line_end);
+    u.buffer_long(record.data(), n);
+    if (line_end) u.buffer_long("\n", 1);
   }
   ++u.written;
 }
