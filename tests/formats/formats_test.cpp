@@ -195,6 +195,12 @@ std::string parsed(bool data_line, const TucsonFields& t) {
 
 // Which parse takes a line first: the wide parse, the in-place one, or the engine.
 enum Taker { kEngine, kPlain, kWide };
+// The wide parse needs SSE2; elsewhere the in-place parse takes its lines.
+#if defined(__SSE2__)
+constexpr Taker kWideOrPlain = kWide;
+#else
+constexpr Taker kWideOrPlain = kPlain;
+#endif
 
 // The in-place and the wide parse against the engine; returns the one that took the line.
 Taker expect_same_parse(const std::string& record) {
@@ -220,7 +226,7 @@ Taker expect_same_parse(const std::string& record) {
 TEST(TucsonFastPath, ParseAgreesWithTheEngine) {
   EXPECT_EQ(expect_same_parse("ABCDEF--1234     1  1 2  +  3   - 4     -     +"), kPlain);
   EXPECT_EQ(expect_same_parse("ABC010111901   1,2    1-\x01" "9"), kEngine);
-  EXPECT_EQ(expect_same_parse("ABC01011-999     1    -2    +3 -9999"), kWide);
+  EXPECT_EQ(expect_same_parse("ABC01011-999     1    -2    +3 -9999"), kWideOrPlain);
   std::mt19937 rng(20240611);
   auto pick = [&](const char* from) { return from[rng() % std::strlen(from)]; };
   int plain = 0;
@@ -258,7 +264,7 @@ TEST(TucsonFastPath, WideParseAgreesWithTheEngine) {
       rec[rng() % rec.size()] = pick(" +-09.,Ee\tA#*\x80");
     ++taken[expect_same_parse(rec)];
   }
-  EXPECT_TRUE(taken[kWide] > 30000 && taken[kPlain] > 5000 && taken[kEngine] > 2000)
+  EXPECT_TRUE(taken[kWideOrPlain] > 30000 && taken[kPlain] > 5000 && taken[kEngine] > 2000)
       << taken[kWide] << " " << taken[kPlain] << " " << taken[kEngine];
 }
 
@@ -278,7 +284,7 @@ TEST(TucsonFastPath, RealLinesAgreeWithTheEngine) {
       ++taken[expect_same_parse(line)];
     }
   }
-  EXPECT_TRUE(taken[kWide] > 8000 && taken[kEngine] > 1000) << taken[kWide] << " " << taken[kEngine];
+  EXPECT_TRUE(taken[kWideOrPlain] > 8000 && taken[kEngine] > 1000) << taken[kWide] << " " << taken[kEngine];
 }
 
 // The conversion of several values at once against the one of a single
