@@ -318,7 +318,7 @@ void FileUnit::open_write(std::string_view name) {
     u.perms = st.st_mode & 07777;
     u.make_temp();
   }
-  if (!u.out) u.out = std::make_unique<char[]>(kWriteBuffer);
+  if (!u.out) u.out.reset(new char[kWriteBuffer]);  // not cleared: only written bytes are read
   u.out_used = 0;
   u.mode = Impl::Mode::writing;
 }
