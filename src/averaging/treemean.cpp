@@ -108,7 +108,8 @@ void store_mean(CoreTable& t, AveragingWork& w, std::size_t row, Span span, std:
 
 }  // namespace
 
-std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_first, std::int32_t key_last) {
+std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_first, std::int32_t key_last,
+                      TreeSites sites) {
   if (table.rows <= 0) return 0;
   // A tree series holds one value per year of its span, so the span is bound
   // by the slots of a row as well as by the year sums.
@@ -122,6 +123,7 @@ std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_fi
     const auto r = static_cast<std::size_t>(m);
     work.keys[r] = read_tree_key(table.ids[r], key_first, key_last);
   }
+  if (sites == TreeSites::own) key_by_own_site(table.ids, work.keys, work.distinct, table.rows, key_first, key_last);
   const std::int32_t trees = nodups(work.keys, table.rows, work.distinct);
 
   // Tree k's first core lies in row k or later (trees are numbered in order
@@ -132,7 +134,9 @@ std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_fi
     const std::int32_t key = work.distinct[static_cast<std::size_t>(k)];
     const Span span = sum_tree(table, work, key, k, earliest, year_limit);
     store_mean(table, work, static_cast<std::size_t>(k), span, earliest);
-    table.ids[static_cast<std::size_t>(k)] = compose_tree_id(site, key, key_first, key_last);
+    table.ids[static_cast<std::size_t>(k)] = sites == TreeSites::own
+                                                 ? own_site_tree_id(table.ids, key, key_first, key_last)
+                                                 : compose_tree_id(site, key, key_first, key_last);
   }
   return trees;
 }

@@ -39,11 +39,19 @@ struct AveragingWork {
   std::span<float> counts;
 };
 
+// Which site code a tree takes. first_series: every tree is known by its
+// number alone and takes the site code of row 0 (the dialogue's rule).
+// own: a tree is its site code (the ID characters before the tree number)
+// together with its number, so two sites in one file keep their trees apart
+// and each tree ID keeps its own site code (the command line's rule). For a
+// file of one site code both give the same trees and IDs.
+enum class TreeSites { first_series, own };
+
 // Averages rows 0 .. table.rows-1 by tree, with the tree number at positions
 // key_first..key_last of the series IDs, and returns the number of trees;
 // rows from there on keep what they held.
 //
-// Tree k's row gets the tree ID (the site code of row 0, then the tree
+// Tree k's row gets the tree ID (the site code by `sites`, then the tree
 // number zero-padded), the first year and value count of the span its cores
 // cover, its last year, and per year of the span the single-precision mean
 // of the cores' values there, summed in table order; a year that no core
@@ -57,6 +65,7 @@ struct AveragingWork {
 // that ends after the year 2147483647. Fatal report: a series ID whose
 // tree-number field does not read as a number of 0 or more (read_tree_key),
 // also before anything changes.
-std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_first, std::int32_t key_last);
+std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_first, std::int32_t key_last,
+                      TreeSites sites = TreeSites::first_series);
 
 }  // namespace ringave

@@ -35,14 +35,14 @@ std::string shown(const std::string& name) {
   return text;
 }
 
+}  // namespace
+
 // The tree number must lie inside the 8-character series ID, after a site
 // code of key_first-1 characters (none for 1); other positions would make
 // tree IDs longer than their 8 characters.
 bool positions_valid(const FileEntry& e) { return 1 <= e.key_first && e.key_first <= e.key_last && e.key_last <= 8; }
 
-// Reads every series of the open input into table rows 1.., listing each.
-// Returns false when the reporter let the run go on after a file error.
-bool read_series(Console& con, RunStorage& run, const FileEntry& e, FileUnit& in, Reporter& reporter) {
+bool read_series(RecordSink* listing, RunStorage& run, const FileEntry& e, Unit& in, Reporter& reporter) {
   SeriesTable& table = run.table;
   Series& s = run.series;
   s.begin_file();
@@ -68,16 +68,14 @@ bool read_series(Console& con, RunStorage& run, const FileEntry& e, FileUnit& in
     table.last_years()[i] = last_year_of(s.first_year, s.count);
     table.counts()[i] = s.count;
     if (s.count > 0) std::copy_n(s.values.begin(), s.count, table.row_values(row).begin());
-    write_listing_row(con, row, table.ids()[i], table.first_years()[i], table.last_years()[i], table.counts()[i]);
+    if (listing) write_listing_row(*listing, row, table.ids()[i], table.first_years()[i], table.last_years()[i], table.counts()[i]);
     ++row;
   }
   table.rows = row - 1;
   return true;
 }
 
-// Writes tree rows 1 .. row count, each straight from its table row, with
-// the tag every tree series carries.
-void write_trees(SeriesTable& table, FileUnit& out) {
+void write_trees(SeriesTable& table, RecordSink& out) {
   Series tree;
   tree.tag.assign("AVE   ");
   const std::int32_t trees = std::min(table.rows, kSeriesLimit);
@@ -90,6 +88,8 @@ void write_trees(SeriesTable& table, FileUnit& out) {
     write_tucson_series(out, tree);
   }
 }
+
+namespace {
 
 // One entry of the file list. Returns false when the entry was skipped or
 // given up.
@@ -122,7 +122,7 @@ bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& 
 
   write_formatted(con, "(/1x,'READING INPUT FILE :> ',a)", {name});
   write_listing_heading(con);
-  if (!read_series(con, run, e, in, reporter)) return false;
+  if (!read_series(&con, run, e, in, reporter)) return false;
   in.close();
 
   CoreTable cores = run.table.cores();
