@@ -124,6 +124,79 @@ struct FileUnit::Impl {
     mode = Mode::closed;
   }
 
+  // Make the temporary file beside the target (so that the rename stays
+  // within one file system) and register it for removal on an interrupt.
+  void make_temp() {
+    std::string templ = target + ".XXXXXX";
+    // An interrupt between making the temporary file and registering it
+    // would leave it behind: hold interrupts over both.
+    InterruptsHeld held;
+    const int made = ::mkostemp(templ.data(), O_CLOEXEC);
+    if (made < 0) throw fatal("Cannot open file", errno, "OPEN");
+    const int slot = register_for_cleanup(templ.c_str());
+    if (slot < 0) {
+      ::close(made);
+      ::unlink(templ.c_str());
+      throw fatal("Cannot open file", ENAMETOOLONG, "OPEN");
+    }
+    fd = made;
+    temp = std::move(templ);
+    cleanup_slot = slot;
+  }
+
+  // Close an output written straight to a device or a pipe.
+  void close_direct() {
+    try {
+      drain();
+    } catch (...) {
+      discard_output();
+      throw;
+    }
+    const int rc = ::close(fd);
+    fd = -1;
+    mode = Mode::closed;
+    if (rc != 0 && errno != EINTR) throw fatal("Cannot close file", errno, "CLOSE");
+  }
+
+  // Discard the output and throw the fatal report for `err`.
+  [[noreturn]] void fail_commit(const char* what, int err, const char* statement) {
+    discard_output();
+    throw fatal(what, err, statement);
+  }
+
+  // Put the temporary file in the target's place: the last bytes written,
+  // the target's permissions, flushed to disk, renamed, the folder flushed.
+  void commit() {
+    try {
+      drain();
+    } catch (...) {
+      discard_output();
+      throw;
+    }
+    // The committed file gets the target's permissions (a new target has
+    // those of any new file), not the private ones of a temporary file.
+    if (::fchmod(fd, perms) != 0) fail_commit("Cannot close file", errno, "CLOSE");
+    // The new contents reach the disk before they replace the old ones, so a
+    // power loss leaves the old output or the new one, never an empty file.
+    if (::fsync(fd) != 0 && !sync_unsupported(errno)) fail_commit("Cannot write file", errno, "WRITE");
+    const int rc = ::close(fd);
+    fd = -1;
+    if (rc != 0 && errno != EINTR) fail_commit("Cannot close file", errno, "CLOSE");
+    {
+      // An interrupt sees the temporary file registered until the rename and
+      // nothing after it: the rename and the release happen as one step with
+      // interrupts held, so it never removes a name that another run may
+      // have taken in between.
+      InterruptsHeld held;
+      if (::rename(temp.c_str(), target.c_str()) != 0) fail_commit("Cannot close file", errno, "CLOSE");
+      release_cleanup(cleanup_slot);
+      cleanup_slot = -1;
+    }
+    temp.clear();
+    mode = Mode::closed;
+    sync_folder_of(target);
+  }
+
   void close_input() {
     if (fd >= 0) ::close(fd);
     fd = -1;
@@ -220,24 +293,8 @@ void FileUnit::open_write(std::string_view name) {
     u.temp.clear();
   } else {
     ::close(probe);
-    // The temporary file lives beside the target so that the rename stays
-    // within one file system.
     u.perms = st.st_mode & 07777;
-    std::string templ = u.target + ".XXXXXX";
-    // An interrupt between making the temporary file and registering it
-    // would leave it behind: hold interrupts over both.
-    InterruptsHeld held;
-    const int fd = ::mkostemp(templ.data(), O_CLOEXEC);
-    if (fd < 0) throw u.fatal("Cannot open file", errno, "OPEN");
-    const int slot = register_for_cleanup(templ.c_str());
-    if (slot < 0) {
-      ::close(fd);
-      ::unlink(templ.c_str());
-      throw u.fatal("Cannot open file", ENAMETOOLONG, "OPEN");
-    }
-    u.fd = fd;
-    u.temp = std::move(templ);
-    u.cleanup_slot = slot;
+    u.make_temp();
   }
   u.out.clear();
   u.out.reserve(kWriteBuffer + 256);
@@ -254,71 +311,14 @@ void FileUnit::close() {
 
   if (u.failed) {
     u.discard_output();
-    return;
-  }
-  if (u.temp.empty()) {
-    // Writing straight to a device or a pipe.
-    try {
-      u.drain();
-    } catch (...) {
-      u.discard_output();
-      throw;
-    }
-    const int rc = ::close(u.fd);
-    u.fd = -1;
-    u.mode = Impl::Mode::closed;
-    if (rc != 0 && errno != EINTR) throw u.fatal("Cannot close file", errno, "CLOSE");
-    return;
-  }
-  if (u.written == 0) {
+  } else if (u.temp.empty()) {
+    u.close_direct();
+  } else if (u.written == 0) {
     // Nothing written: the target keeps what it had.
     u.discard_output();
-    return;
+  } else {
+    u.commit();
   }
-  try {
-    u.drain();
-  } catch (...) {
-    u.discard_output();
-    throw;
-  }
-  // The committed file gets the target's permissions (a new target has
-  // those of any new file), not the private ones of a temporary file.
-  if (::fchmod(u.fd, u.perms) != 0) {
-    const int err = errno;
-    u.discard_output();
-    throw u.fatal("Cannot close file", err, "CLOSE");
-  }
-  // The new contents reach the disk before they replace the old ones, so a
-  // power loss leaves the old output or the new one, never an empty file.
-  if (::fsync(u.fd) != 0 && !sync_unsupported(errno)) {
-    const int err = errno;
-    u.discard_output();
-    throw u.fatal("Cannot write file", err, "WRITE");
-  }
-  const int rc = ::close(u.fd);
-  u.fd = -1;
-  if (rc != 0 && errno != EINTR) {
-    const int err = errno;
-    u.discard_output();
-    throw u.fatal("Cannot close file", err, "CLOSE");
-  }
-  {
-    // An interrupt sees the temporary file registered until the rename and
-    // nothing after it: the rename and the release happen as one step with
-    // interrupts held, so it never removes a name that another run may
-    // have taken in between.
-    InterruptsHeld held;
-    if (::rename(u.temp.c_str(), u.target.c_str()) != 0) {
-      const int err = errno;
-      u.discard_output();
-      throw u.fatal("Cannot close file", err, "CLOSE");
-    }
-    release_cleanup(u.cleanup_slot);
-    u.cleanup_slot = -1;
-  }
-  u.temp.clear();
-  u.mode = Impl::Mode::closed;
-  sync_folder_of(u.target);
 }
 
 bool FileUnit::next(std::string_view& record) {

@@ -111,7 +111,9 @@ const char* Compiler::literal(char quote) {
 }
 
 // One element other than a group, starting at the next non-blank character
-// (the repeat count, if any, already taken).
+// (the repeat count, if any, already taken). One switch over the element's
+// letter, each case a few lines: kept as one table of cases rather than a
+// function per letter.
 const char* Compiler::element(bool has_count, std::int32_t count) {
   const std::int32_t rep = has_count ? count : 1;
   const char c = peek();

@@ -13,6 +13,9 @@ bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
+// One pass over the field as a small state machine (sign, mantissa,
+// exponent letter, exponent) whose states share the digit buffer and its
+// counters; split up, each piece would need all of them, so it stays whole.
 const char* exact_real_field(std::string_view f, std::int32_t d, float& out) {
   constexpr int kMaxDigits = 120;
   char buf[kMaxDigits + 32];
