@@ -10,7 +10,7 @@
 #include "averaging/tree_keys.h"
 #include "averaging/treemean.h"
 #include "formats/csv.h"
-#include "formats/format_guess.h"
+#include "formats/auto_format.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
 #include "run/cli_report.h"
@@ -54,6 +54,8 @@ class FileRun {
   bool process(const Job& job);
 
  private:
+  bool attempt(const Job& job, FileEntry& e);
+  void hint_format(const Job& job, std::int32_t format);
   bool fail(const Job& job, const std::string& why) {
     con_.warn(job.name + ": error: " + why);
     return false;
@@ -73,6 +75,30 @@ class FileRun {
 
 bool FileRun::process(const Job& job) {
   FileEntry e{job.name, job.output, job.format, job.key_first, job.key_last};
+  if (attempt(job, e)) return true;
+  hint_format(job, e.format);
+  return false;
+}
+
+// A file that failed in the format it was given may be in the other one:
+// say so when its first records look like that.
+void FileRun::hint_format(const Job& job, std::int32_t format) {
+  if (job.format_auto) return;
+  try {
+    FileUnit file(12);
+    file.open_read(job.name);
+    const FileFormat guess = guess_format(file);
+    if (guess == FileFormat::neither || (guess == FileFormat::tucson) == (format == 1)) return;
+    const bool tucson = guess == FileFormat::tucson;
+    con_.warn(job.name + ": hint: the file looks like a " + std::string(format_name(guess)) + " file; give " +
+              (cl_.list.empty() ? (tucson ? "-f tucson" : "-f compact") + std::string(" or -f auto")
+                                : std::string(tucson ? "format code 1" : "format code 2") + " in the list file"));
+  } catch (const FatalError&) {
+    // Not even a second look: the error line has said what went wrong.
+  }
+}
+
+bool FileRun::attempt(const Job& job, FileEntry& e) {
   if (!job.tree_auto && !positions_valid(e))
     return fail(job, "invalid tree-number positions " + positions_text(e.key_first, e.key_last) +
                          " (they must satisfy 1 <= start <= stop <= 8)");

@@ -1,7 +1,6 @@
-#include "formats/format_guess.h"
+#include "formats/auto_format.h"
 
 #include <cstddef>
-#include <cstdint>
 
 namespace ringave {
 

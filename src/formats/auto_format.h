@@ -1,5 +1,5 @@
-// Format guess: which of the two ring-width formats a file is written in,
-// told from its first records, for a run that was not told the format.
+// The format of a ring-width file told from its first records, for a run
+// that was not told it: Tucson, Compact or neither.
 //
 // A Compact file begins (after up to three title lines) with a series
 // header: the value count right-justified in columns 2-8, the first year in
