@@ -10,7 +10,7 @@ namespace {
 
 bool digit(char c) { return c >= '0' && c <= '9'; }
 
-std::string quoted(std::string_view id) { return "'" + std::string(id) + "'"; }
+std::string quoted(std::string_view id) { return std::string(1, '\'').append(id).append(1, '\''); }
 
 // Where one ID's tree number ends and where its run of digits starts
 // (1-based columns); end 0 with `why` set when the ID has no tree number.
@@ -37,8 +37,17 @@ IdSplit split_id(std::string_view id) {
     s.end = last - 1;  // two or more digits at the end: the last is the core
     s.core_digit = true;
   } else {
-    s.why = "the only digit of series ID " + quoted(id) + " is its last character";
-    return s;
+    // One digit after letters ("ABC12A3"): the core code is letters and
+    // digit, and the tree number the run of digits before them.
+    last = run - 1;
+    while (last > 0 && !digit(id[last - 1])) --last;
+    if (last == 0) {
+      s.why = "the only digit of series ID " + quoted(id) + " is its last character";
+      return s;
+    }
+    s.end = last;
+    run = last;
+    while (run > 1 && digit(id[run - 2])) --run;
   }
   s.digits_from = run;
   return s;

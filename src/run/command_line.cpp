@@ -66,8 +66,9 @@ std::string check_combination(CommandLine& cl, const std::string& tree, const st
 
 std::string canonical_name(const std::string& name) {
   std::error_code ec;
-  const fs::path p = fs::weakly_canonical(fs::path(name), ec);
-  return ec ? fs::absolute(fs::path(name), ec).lexically_normal().string() : p.string();
+  const fs::path absolute = fs::absolute(fs::path(name), ec).lexically_normal();
+  const fs::path p = fs::weakly_canonical(absolute, ec);
+  return ec ? absolute.string() : p.string();
 }
 
 }  // namespace

@@ -1,0 +1,121 @@
+#include "run/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "records/memory_unit.h"
+#include "run/cli_report.h"
+
+namespace ringave {
+namespace {
+
+ParseResult parse(std::vector<const char*> args, CommandLine& cl) {
+  args.insert(args.begin(), "ringave");
+  return parse_command_line(static_cast<int>(args.size()), args.data(), cl);
+}
+
+// What each argument list parses to: the outcome, and for a usage error a part of its message.
+TEST(CommandLineTest, ParseOutcomes) {
+  const struct { std::vector<const char*> args; Parsed want; const char* error; } cases[] = {
+      {{"-t", "4-5", "a.rwl"}, Parsed::run, ""},
+      {{"--tree=4-5", "a.rwl", "b.cmp"}, Parsed::run, ""},
+      {{"-t5", "a.rwl"}, Parsed::run, ""},
+      {{"-t", "auto", "-f", "compact", "--csv", "-n", "-q", "a.rwl"}, Parsed::run, ""},
+      {{"-l", "sites.lst", "-v"}, Parsed::run, ""},
+      {{"-t", "4-5", "--", "-a.rwl"}, Parsed::run, ""},
+      {{"-h"}, Parsed::help, ""},
+      {{"-t", "4-5", "--help", "a.rwl"}, Parsed::help, ""},
+      {{"-V"}, Parsed::version, ""},
+      {{"-x", "a.rwl"}, Parsed::usage_error, "-x"},
+      {{"a.rwl"}, Parsed::usage_error, "-t START-STOP (or -t auto) is required"},
+      {{"-t", "4-5"}, Parsed::usage_error, "no input file"},
+      {{"-t", "9", "a.rwl"}, Parsed::usage_error, "-t '9'"},
+      {{"-t", "4-5", "-f", "cmp", "a.rwl"}, Parsed::usage_error, "-f 'cmp'"},
+      {{"-l", "s.lst", "a.rwl"}, Parsed::usage_error, "-l does not go with FILE"},
+      {{"-l", "s.lst", "-t", "auto"}, Parsed::usage_error, "-t does not go with -l"},
+      {{"-l", "s.lst", "-f", "auto"}, Parsed::usage_error, "-f does not go with -l"},
+      {{"-q", "-v", "-l", "s.lst"}, Parsed::usage_error, "-q and -v"},
+      {{"-t", "4-5", "-"}, Parsed::usage_error, "'-' is no file"},
+      {{"-o", "/nonexistent-folder", "-t", "4-5", "a.rwl"}, Parsed::usage_error, "no such folder"},
+  };
+  for (const auto& c : cases) {
+    CommandLine cl;
+    const ParseResult got = parse(c.args, cl);
+    EXPECT_EQ(got.what, c.want) << c.args[0] << " " << got.error;
+    EXPECT_NE(got.error.find(c.error), std::string::npos) << got.error;
+  }
+}
+
+TEST(CommandLineTest, TreePositions) {
+  const struct { const char* text; bool ok, automatic; std::int32_t first, last; } cases[] = {
+      {"4-5", true, false, 4, 5}, {"5", true, false, 5, 5}, {"1-8", true, false, 1, 8}, {"auto", true, true, 0, 0},
+      {"8-8", true, false, 8, 8}, {"5-4", false, false, 0, 0}, {"0-2", false, false, 0, 0}, {"4-9", false, false, 0, 0}, {"4-", false, false, 0, 0}, {"-5", false, false, 0, 0},
+      {"45", false, false, 0, 0}, {"4 - 5", false, false, 0, 0}, {"", false, false, 0, 0}, {"AUTO", false, false, 0, 0}, {"04-05", false, false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    CommandLine cl;
+    ASSERT_EQ(parse_tree_positions(c.text, cl), c.ok) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(std::tuple(cl.tree_auto, cl.key_first, cl.key_last), std::tuple(c.automatic, c.first, c.last));
+    }
+  }
+}
+
+// The file name without its last extension, in the input's folder or the output folder.
+TEST(CommandLineTest, OutputNames) {
+  const struct { const char *input, *dir, *output; } cases[] = {
+      {"data.v2/nm046.rwl", "", "data.v2/nm046_AVE.raw"}, {"my cores.rwl", "", "my cores_AVE.raw"},
+      {"ca533", "", "ca533_AVE.raw"}, {"a.b.c", "", "a.b_AVE.raw"}, {"/x/y/site.rwl", "", "/x/y/site_AVE.raw"},
+      {"data.v2/nm046.rwl", "out", "out/nm046_AVE.raw"}, {"nm046.rwl", "out/", "out/nm046_AVE.raw"},
+      {std::string(300, 'n').c_str(), "", nullptr},
+  };
+  for (const auto& c : cases) {
+    const std::string got = cli_output_name(c.input, c.dir, "_AVE.raw");
+    if (c.output) EXPECT_EQ(got, c.output) << c.input;
+    else EXPECT_EQ(got, std::string(c.input) + "_AVE.raw");  // names of any length
+  }
+}
+
+TEST(CommandLineTest, OutputsThatClash) {
+  const auto jobs = [](std::vector<const char*> files, const char* dir = "") {
+    CommandLine cl;
+    for (const char* f : files) cl.files.push_back(f);
+    cl.output_dir = dir;
+    return jobs_from_files(cl);
+  };
+  EXPECT_EQ(output_clash(jobs({"a.rwl", "b.rwl", "d/a.rwl"}), true), "");
+  EXPECT_EQ(output_clash(jobs({"a.rwl", "a.txt"}), false), "a.rwl and a.txt would both write a_AVE.raw");
+  EXPECT_EQ(output_clash(jobs({"a.rwl", "./a.rwl"}), false), "a.rwl and ./a.rwl would both write ./a_AVE.raw");
+  EXPECT_EQ(output_clash(jobs({"a.rwl", "d/a.rwl"}, "o"), false), "a.rwl and d/a.rwl would both write o/a_AVE.raw");
+  EXPECT_EQ(output_clash(jobs({"a_AVE.raw", "a.rwl"}), false),
+            "the output a_AVE.raw of a.rwl would replace the input a_AVE.raw");
+  EXPECT_EQ(output_clash(jobs({"a.rwl", "a_AVE.csv"}), false), "");
+  EXPECT_NE(output_clash(jobs({"a.rwl", "a_AVE.csv"}), true), "");
+}
+
+// Lines counted as records are delivered, stepped back over and delivered again.
+TEST(CommandLineTest, CountingUnitFollowsStepBack) {
+  MemoryUnit memory("a\nb\n", 12);
+  CountingUnit unit(memory);
+  std::string_view r;
+  EXPECT_TRUE(unit.next(r));
+  EXPECT_TRUE(unit.next(r));
+  EXPECT_EQ(unit.line(), 2);
+  unit.step_back();
+  unit.step_back();  // one record of history only
+  EXPECT_EQ(unit.line(), 1);
+  EXPECT_TRUE(unit.next(r));
+  EXPECT_EQ(std::pair(std::string(r), unit.line()), std::pair(std::string("b"), std::int64_t{2}));
+  EXPECT_FALSE(unit.next(r));
+  unit.step_back();  // clears the end of file only
+  EXPECT_EQ(unit.line(), 2);
+  unit.step_back();
+  EXPECT_TRUE(unit.next(r));
+  EXPECT_EQ(unit.line(), 2);
+}
+
+}  // namespace
+}  // namespace ringave
