@@ -206,7 +206,6 @@ void BM_TucsonWriteFile(benchmark::State& state) {
 BENCHMARK(BM_TucsonWriteFile)->Unit(benchmark::kMillisecond);
 
 void BM_TucsonWriteMemory(benchmark::State& state) {
-  Data& data = Data::get();
   const std::int64_t bytes = written_size();
   SeriesBuffer b;
   for (auto _ : state) {

@@ -14,7 +14,6 @@
 #include "formats/compact_values.h"
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -142,6 +141,15 @@ bool plain_value(const char* p, const char* end, std::int32_t decimals, float& o
   return true;
 }
 
+// Eight bytes as one number, the first in the lowest byte whatever the
+// machine's byte order; the compiler makes it one load where it can.
+inline std::uint64_t load_little_endian(const char* c) {
+  using U = std::uint64_t;
+  const auto* p = reinterpret_cast<const unsigned char*>(c);
+  return U{p[0]} | U{p[1]} << 8 | U{p[2]} << 16 | U{p[3]} << 24 | U{p[4]} << 32 | U{p[5]} << 40 | U{p[6]} << 48 |
+         U{p[7]} << 56;
+}
+
 // A field of 1 to 8 columns ending at `end`, with 8 readable bytes before
 // `end`, that is blanks followed by digits: all eight bytes are loaded at
 // once, the columns before the field (`before`, see before_mask) become
@@ -150,11 +158,9 @@ bool plain_value(const char* p, const char* end, std::int32_t decimals, float& o
 // after a digit), which plain_value then reads.
 [[gnu::always_inline]] inline bool packed_value(const char* end, std::uint64_t before, std::int32_t decimals,
                                                 float& out) {
-  if constexpr (std::endian::native != std::endian::little) return false;
   constexpr std::uint64_t kOnes = 0x0101010101010101ull;
   constexpr std::uint64_t kHigh = kOnes * 0x80;
-  std::uint64_t x;
-  std::memcpy(&x, end - 8, 8);  // first column in the lowest byte
+  std::uint64_t x = load_little_endian(end - 8);  // first column in the lowest byte
   x = (x & ~before) | (before & (kOnes * ' '));
   // High bit of each byte that is a blank, exactly (no carry between bytes).
   const std::uint64_t diff = x ^ (kOnes * ' ');

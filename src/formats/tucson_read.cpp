@@ -82,7 +82,7 @@ bool read_block(Unit& unit, Series& s, char* line, Reporter& reporter) {
   Field<8> data_layout;
 
   for (;;) {
-    std::memset(record, ' ', kRecordLength);
+    // The A field fills all of `record`, blanks after the line's end.
     if (read_formatted(unit, kText, {Item::chars(record, kRecordLength)}, Handles::both) != Outcome::done)
       return false;
     if (!(record[0] == 'n' && record[1] == ' ' && record[2] == ' ')) std::memcpy(line, record, kKeptColumns);

@@ -35,9 +35,8 @@ extern "C" void on_interrupt(int signo) {
     if (s.armed) ::unlink(s.path);
   }
   // The handler runs with all three signals blocked, so a second interrupt
-  // waits until the re-raised one below ends the run. SA_RESETHAND already
-  // restored the default action; set it again in case the handler was
-  // entered some other way.
+  // waits until the re-raised one below ends the run: the default action,
+  // set here, ends it.
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
   sigemptyset(&dfl.sa_mask);
@@ -58,7 +57,6 @@ void install_interrupt_cleanup() {
   struct sigaction act {};
   act.sa_handler = on_interrupt;
   act.sa_mask = interrupt_set();
-  act.sa_flags = SA_RESETHAND;
   for (int s : kSignals) {
     struct sigaction old {};
     if (::sigaction(s, nullptr, &old) != 0) continue;

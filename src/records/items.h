@@ -19,6 +19,8 @@
 
 namespace ringave {
 
+// A single real is made as a run of one; `real` is the kind of each element
+// a statement takes from a run.
 enum class ItemKind : std::uint8_t { integer, real, chars, logical, reals };
 
 // A character field given as pointer and length, for fields of other shapes
@@ -48,7 +50,7 @@ struct Item {
 
 struct ReadItem : Item {
   ReadItem(std::int32_t& v) : Item{ItemKind::integer, &v, 1} {}
-  ReadItem(float& v) : Item{ItemKind::real, &v, 1} {}
+  ReadItem(float& v) : Item{ItemKind::reals, &v, 1} {}  // a run of one
   ReadItem(bool& v) : Item{ItemKind::logical, &v, 1} {}
   template <std::size_t N>
   ReadItem(Field<N>& f) : Item{ItemKind::chars, f.data(), static_cast<std::int32_t>(N)} {}
@@ -58,7 +60,7 @@ struct ReadItem : Item {
 
 struct WriteItem : Item {
   WriteItem(const std::int32_t& v) : Item{ItemKind::integer, &v, 1} {}
-  WriteItem(const float& v) : Item{ItemKind::real, &v, 1} {}
+  WriteItem(const float& v) : Item{ItemKind::reals, &v, 1} {}  // a run of one
   WriteItem(const bool& v) : Item{ItemKind::logical, &v, 1} {}
   template <std::size_t N>
   WriteItem(const Field<N>& f) : Item{ItemKind::chars, f.data(), static_cast<std::int32_t>(N)} {}

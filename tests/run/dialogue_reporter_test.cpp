@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "formats/format_test_util.h"
 #include "records/outcome.h"
+#include "records/reporter.h"
 #include "run/dialogue.h"
 
 namespace ringave {
@@ -24,6 +26,26 @@ TEST(DialogueReporter, ShowsFindingsAsTheDialogueAlwaysHas) {
     EXPECT_EQ(std::to_string(s.status) + "[" + s.message + "]", "1[ ]");
   }
   EXPECT_EQ(cc.out(), "\n note\n\n *** error\n line\n  \n");
+}
+
+// A finding's records reach a sink one record at a time: an empty record
+// stays a record, and a last piece without line end (a prompt) gets none.
+TEST(PutText, SplitsRecordsAndKeepsALastPieceWithoutLineEnd) {
+  struct Sink final : RecordSink {
+    std::vector<std::string> got;
+    void put(std::string_view record, bool line_end) override { got.push_back(std::string(record) + (line_end ? "|" : "")); }
+    std::string unit_label() const override { return "t"; }
+  };
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"a\n\nb\nprompt ", {"a|", "|", "b|", "prompt "}},
+      {"single", {"single"}},
+      {"", {}},
+  };
+  for (const auto& [text, want] : cases) {
+    Sink sink;
+    put_text(sink, text);
+    EXPECT_EQ(sink.got, want) << text;
+  }
 }
 
 }  // namespace
