@@ -1,6 +1,7 @@
 #include "run/cli_run.h"
 
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <new>
 #include <string>
@@ -293,6 +294,8 @@ int run_command_line(int argc, const char* const* argv, Console& con) {
     std::fprintf(stderr, "ringave: cannot write standard output: %s\n", f.message.c_str());
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "ringave: not enough memory\n");
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "ringave: %s\n", e.what());
   }
   return kExitFailure;
 }

@@ -66,11 +66,12 @@ TEST(CommandLineTest, TreePositions) {
 
 // The file name without its last extension, in the input's folder or the output folder.
 TEST(CommandLineTest, OutputNames) {
+  const std::string long_name(300, 'n');
   const struct { const char *input, *dir, *output; } cases[] = {
       {"data.v2/nm046.rwl", "", "data.v2/nm046_AVE.raw"}, {"my cores.rwl", "", "my cores_AVE.raw"},
       {"ca533", "", "ca533_AVE.raw"}, {"a.b.c", "", "a.b_AVE.raw"}, {"/x/y/site.rwl", "", "/x/y/site_AVE.raw"},
       {"data.v2/nm046.rwl", "out", "out/nm046_AVE.raw"}, {"nm046.rwl", "out/", "out/nm046_AVE.raw"},
-      {std::string(300, 'n').c_str(), "", nullptr},
+      {long_name.c_str(), "", nullptr},
   };
   for (const auto& c : cases) {
     const std::string got = cli_output_name(c.input, c.dir, "_AVE.raw");
