@@ -39,6 +39,20 @@ std::int32_t nodups(std::span<const std::int32_t> keys, std::int32_t n, std::spa
   return count;
 }
 
+std::int32_t group_by_tree(std::span<std::int32_t> keys, std::int32_t n, std::span<std::int32_t> distinct) {
+  std::int32_t count = 0;
+  if (n <= 0) return 0;
+  const std::size_t limit = std::min({static_cast<std::size_t>(n), keys.size(), distinct.size()});
+  for (std::size_t i = 0; i < limit; ++i) {
+    const std::int32_t key = keys[i];
+    std::int32_t d = 0;
+    while (d < count && distinct[static_cast<std::size_t>(d)] != key) ++d;
+    if (d == count) distinct[static_cast<std::size_t>(count++)] = key;
+    keys[i] = d;
+  }
+  return count;
+}
+
 KeyField key_field(std::int32_t key_first, std::int32_t key_last) {
   KeyField f;
   f.first = key_first < 1 ? 1 : (key_first > 9 ? 9 : key_first);

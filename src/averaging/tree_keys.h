@@ -21,6 +21,11 @@ namespace ringave {
 // keys than `keys` or `distinct` holds; n <= 0 gives 0.
 std::int32_t nodups(std::span<const std::int32_t> keys, std::int32_t n, std::span<std::int32_t> distinct);
 
+// Like nodups, and then replaces each of keys[0 .. n) by the number of its
+// tree: the index of its key in distinct (0 for the first tree). Returns the
+// number of trees. Looks at no more keys than `keys` or `distinct` holds.
+std::int32_t group_by_tree(std::span<std::int32_t> keys, std::int32_t n, std::span<std::int32_t> distinct);
+
 // The tree-number field of an ID: positions first..last, i.e. key_first..
 // key_last cut to 1..8 (first = key_first raised to 1 and lowered to 9,
 // last = key_last lowered to 8). The field is empty when last < first; the

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "averaging/series_checks.h"
 #include "averaging/tree_keys.h"
 #include "records/outcome.h"
 
@@ -13,130 +14,176 @@ namespace ringave {
 
 namespace {
 
-// The first and last year slot (counted from the earliest first year) that
-// a tree's cores cover; empty when last < first.
-struct Span {
-  std::int32_t first;
-  std::int32_t last;
-};
+constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
 
-// Checks that the table can be averaged with these work arrays and returns
-// the earliest first year of the series that have values (0 when none has).
-// Stops the run before anything changes when it cannot.
-std::int32_t check_spans(const CoreTable& t, const AveragingWork& w, std::int32_t year_limit) {
+// The series must fit the table and the work arrays; the run stops before
+// anything changes when they do not.
+void check_rows(const CoreTable& t, const AveragingWork& w) {
   const std::size_t n = static_cast<std::size_t>(t.rows);
   std::size_t table_rows = std::min({t.ids.size(), t.first_years.size(), t.last_years.size(), t.counts.size()});
   if (t.row_length > 0) table_rows = std::min(table_rows, t.values.size() / t.row_length);
-  if (n > table_rows || n > w.keys.size() || n > w.distinct.size())
+  if (n > table_rows || n > w.keys.size() || n > w.distinct.size() || n > w.tree_first.size() ||
+      n > w.tree_last.size() || n > w.id_rows.size())
     stop(kExitFailure, "sbr treemean:  more series than the table holds");
-
-  // An empty series covers no year.
-  bool any_values = false;
-  std::int32_t earliest = 0;
-  for (std::size_t m = 0; m < n; ++m) {
-    if (t.counts[m] < 1) continue;
-    if (!any_values || t.first_years[m] < earliest) earliest = t.first_years[m];
-    any_values = true;
-  }
-  // Every series with values must end within the year sums, and its last
-  // year must be a year.
-  for (std::size_t m = 0; m < n; ++m) {
-    const std::int64_t count = t.counts[m];
-    if (count < 1) continue;
-    const std::int64_t last = static_cast<std::int64_t>(t.first_years[m]) + count - 1;
-    if (last - earliest + 1 > year_limit)
-      stop(kExitFailure,
-           "sbr treemean:  the series of the file span more than " + std::to_string(year_limit) + " years");
-    if (last > std::numeric_limits<std::int32_t>::max())
-      stop(kExitFailure, "sbr treemean:  a series ends after the year 2147483647");
-  }
-  return earliest;
 }
 
-// Adds the values of every core of tree `key` into the year sums and counts,
-// in table order, from row `from` on (the tree's first core lies there or
-// later). A slot holding not a number is no value. Returns the years the
-// cores cover with values.
-Span sum_tree(const CoreTable& t, AveragingWork& w, std::int32_t key, std::int32_t from, std::int32_t earliest,
-              std::int32_t year_limit) {
-  Span span{year_limit, -1};
+// Reads the tree key of every row into w.keys. A key that cannot be read
+// ends the run with the fatal report, whose fourth line names the series,
+// the positions and what they hold.
+void read_keys(const CoreTable& t, AveragingWork& w, std::int32_t key_first, std::int32_t key_last) {
+  for (std::int32_t m = 0; m < t.rows; ++m) {
+    const auto r = static_cast<std::size_t>(m);
+    try {
+      w.keys[r] = read_tree_key(t.ids[r], key_first, key_last);
+    } catch (FatalError& fatal) {
+      const KeyField f = key_field(key_first, key_last);
+      const std::string held(t.ids[r].view().substr(static_cast<std::size_t>(f.first - 1),
+                                                    static_cast<std::size_t>(f.width())));
+      fatal.where = (t.name.empty() ? std::string() : std::string(t.name) + ", ") + "series " +
+                    std::to_string(m + 1) + " \"" + std::string(t.ids[r].trimmed()) + "\": tree number positions " +
+                    std::to_string(key_first) + "-" + std::to_string(key_last) + " hold \"" + held + "\"";
+      throw;
+    }
+  }
+}
+
+// The tree ID of tree i: the site code of row 0 and the tree number in
+// w.distinct[i]; or, with the trees kept by site code, the site code and tree
+// number of the tree's first core, the row in w.distinct[i] (a row at i or
+// later, which still holds its core's ID until tree i is stored).
+struct TreeIds {
+  const Field<8>& site;
+  std::int32_t key_first;
+  std::int32_t key_last;
+  TreeSites sites;
+  Field<8> of(const CoreTable& t, const AveragingWork& w, std::size_t i) const {
+    return sites == TreeSites::own ? own_site_tree_id(t.ids, w.distinct[i], key_first, key_last)
+                                   : compose_tree_id(site, w.distinct[i], key_first, key_last);
+  }
+};
+
+// The years each tree's cores cover, from the first year of its earliest
+// core with values to the last year of its latest: tree_first[k] and
+// tree_last[k] (first > last for a tree of empty cores). Stops the run,
+// before anything changes, for a tree that spans more than `year_limit`
+// years, and for a series that ends after the year 2147483647.
+void tree_spans(const CoreTable& t, AveragingWork& w, std::int32_t trees, std::int32_t year_limit,
+                const TreeIds& tree_ids) {
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  for (std::int32_t k = 0; k < trees; ++k) {
+    w.tree_first[static_cast<std::size_t>(k)] = kMax;
+    w.tree_last[static_cast<std::size_t>(k)] = std::numeric_limits<std::int32_t>::min();
+  }
+  for (std::int32_t m = 0; m < t.rows; ++m) {
+    const auto r = static_cast<std::size_t>(m);
+    if (t.counts[r] < 1) continue;  // an empty series covers no year
+    const std::int64_t last = static_cast<std::int64_t>(t.first_years[r]) + t.counts[r] - 1;
+    if (last > kMax) stop(kExitFailure, "sbr treemean:  a series ends after the year 2147483647");
+    const auto k = static_cast<std::size_t>(w.keys[r]);
+    w.tree_first[k] = std::min(w.tree_first[k], t.first_years[r]);
+    w.tree_last[k] = std::max(w.tree_last[k], static_cast<std::int32_t>(last));
+  }
+  for (std::int32_t k = 0; k < trees; ++k) {
+    const auto i = static_cast<std::size_t>(k);
+    const std::int64_t first = w.tree_first[i];
+    const std::int64_t last = w.tree_last[i];
+    if (last < first || last - first + 1 <= year_limit) continue;
+    const Field<8> tree = tree_ids.of(t, w, i);
+    stop(kExitFailure, "File " + std::string(t.name) + ": tree " + std::string(tree.trimmed()) + " spans the years " +
+                           std::to_string(first) + " to " + std::to_string(last) + ", more than " +
+                           std::to_string(year_limit) + " years (Max: record length)");
+  }
+}
+
+// Adds the values of every core of tree k into the year sums and counts, in
+// table order, from row `from` on (the tree's first core lies there or
+// later); year slot j is the tree's first year + j. A slot holding not a
+// number is a missing value: it adds nothing.
+void sum_tree(const CoreTable& t, AveragingWork& w, std::int32_t k, std::int32_t from) {
+  const std::int32_t base = w.tree_first[static_cast<std::size_t>(k)];
   for (std::int32_t m = from; m < t.rows; ++m) {
     const auto r = static_cast<std::size_t>(m);
-    if (w.keys[r] != key || t.counts[r] < 1) continue;
+    if (w.keys[r] != k || t.counts[r] < 1) continue;
     const float* core = t.values.data() + r * t.row_length;
-    // Not-a-number slots at either end are years the core does not cover.
-    std::int32_t a = 0;
-    std::int32_t b = t.counts[r] - 1;
-    while (a <= b && std::isnan(core[a])) ++a;
-    while (b > a && std::isnan(core[b])) --b;
-    if (a > b) continue;
-    const std::int32_t js = t.first_years[r] - earliest;
-    span.first = std::min(span.first, js + a);
-    span.last = std::max(span.last, js + b);
+    const std::int32_t js = t.first_years[r] - base;
     float* sums = w.sums.data() + js;
     float* counts = w.counts.data() + js;
-    for (std::int32_t j = a; j <= b; ++j) {
+    for (std::int32_t j = 0; j < t.counts[r]; ++j) {
       // Adding 0 leaves a sum as it is: no branch in the loop.
       const bool value = !std::isnan(core[j]);
       sums[j] += value ? core[j] : 0.0f;
       counts[j] += value ? 1.0f : 0.0f;
     }
   }
-  return span;
 }
 
-// Stores the mean of every year of `span` in row `row` from slot 0 on, with
-// its first year, count and last year, and clears the sums and counts it
-// used. A year without a value gets 0, the code of a missing ring.
-void store_mean(CoreTable& t, AveragingWork& w, std::size_t row, Span span, std::int32_t earliest) {
-  if (span.last >= span.first) {
-    float* tree = t.values.data() + row * t.row_length;
-    for (std::int32_t j = span.first; j <= span.last; ++j) {
+// Stores the mean of every year of tree k's span in row k from slot 0 on,
+// with its first year, count and last year, and clears the sums and counts
+// it used. A year without a value (no core covers it, or every core that
+// does is missing there) gets not a number. Returns false when no year of
+// the span has a value: the row then gets count 0.
+bool store_mean(CoreTable& t, AveragingWork& w, std::size_t k) {
+  const std::int32_t first = w.tree_first[k];
+  const std::int32_t last = w.tree_last[k];
+  bool any_value = false;
+  if (last >= first) {
+    float* tree = t.values.data() + k * t.row_length;
+    const std::int32_t n = last - first + 1;
+    for (std::int32_t j = 0; j < n; ++j) {
       const auto y = static_cast<std::size_t>(j);
-      tree[j - span.first] = w.counts[y] > 0.0f ? w.sums[y] / w.counts[y] : 0.0f;
+      tree[j] = w.counts[y] > 0.0f ? w.sums[y] / w.counts[y] : kNoValue;
       w.sums[y] = 0.0f;
       w.counts[y] = 0.0f;
     }
-    t.first_years[row] = earliest + span.first;
-    t.counts[row] = span.last - span.first + 1;
+    // The first year is some core's first: it has a value unless that core
+    // is missing there, and only then is the rest looked at.
+    any_value = !std::isnan(tree[0]) || std::any_of(tree, tree + n, [](float v) { return !std::isnan(v); });
+    t.first_years[k] = first;
+    t.counts[k] = any_value ? n : 0;
   } else {
     // Only empty cores: no values; the first year stays as the row had it.
-    t.counts[row] = 0;
+    t.counts[k] = 0;
   }
-  t.last_years[row] = static_cast<std::int32_t>(static_cast<std::int64_t>(t.first_years[row]) + t.counts[row] - 1);
+  t.last_years[k] = static_cast<std::int32_t>(static_cast<std::int64_t>(t.first_years[k]) + t.counts[k] - 1);
+  return any_value || last < first;
 }
 
 }  // namespace
 
 std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_first, std::int32_t key_last,
-                      TreeSites sites) {
+                      Reporter& reporter, TreeSites sites) {
   if (table.rows <= 0) return 0;
+  check_rows(table, work);
   // A tree series holds one value per year of its span, so the span is bound
   // by the slots of a row as well as by the year sums.
   const auto year_limit = static_cast<std::int32_t>(
       std::min({work.sums.size(), work.counts.size(), table.row_length,
                 static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())}));
-  const std::int32_t earliest = check_spans(table, work, year_limit);
 
   const Field<8> site = site_code(table.ids[0], key_first, key_last);
-  for (std::int32_t m = 0; m < table.rows; ++m) {
-    const auto r = static_cast<std::size_t>(m);
-    work.keys[r] = read_tree_key(table.ids[r], key_first, key_last);
-  }
+  read_keys(table, work, key_first, key_last);
+  // Kept by site code, a tree's key is the row of its first core, which
+  // group_by_tree then keeps as the tree's entry of work.distinct.
   if (sites == TreeSites::own) key_by_own_site(table.ids, work.keys, work.distinct, table.rows, key_first, key_last);
-  const std::int32_t trees = nodups(work.keys, table.rows, work.distinct);
+  const std::int32_t trees = group_by_tree(work.keys, table.rows, work.distinct);
+  check_series_ids(table, work.id_rows, key_first, key_last, reporter, sites == TreeSites::first_series);
+  const TreeIds tree_ids{site, key_first, key_last, sites};
+  tree_spans(table, work, trees, year_limit, tree_ids);
 
   // Tree k's first core lies in row k or later (trees are numbered in order
   // of first appearance), and every row before k already holds an earlier
-  // tree; the keys come from the key list, which is what the IDs of rows k..
-  // still read as.
+  // tree; the tree of every row is in work.keys, so the IDs are not read
+  // again.
   for (std::int32_t k = 0; k < trees; ++k) {
-    const std::int32_t key = work.distinct[static_cast<std::size_t>(k)];
-    const Span span = sum_tree(table, work, key, k, earliest, year_limit);
-    store_mean(table, work, static_cast<std::size_t>(k), span, earliest);
-    table.ids[static_cast<std::size_t>(k)] = sites == TreeSites::own
-                                                 ? own_site_tree_id(table.ids, key, key_first, key_last)
-                                                 : compose_tree_id(site, key, key_first, key_last);
+    const auto i = static_cast<std::size_t>(k);
+    sum_tree(table, work, k, k);
+    const bool has_values = store_mean(table, work, i);
+    table.ids[i] = tree_ids.of(table, work, i);
+    if (!has_values) {
+      const std::string text = "tree " + std::string(table.ids[i].trimmed()) +
+                               ": every year of its cores is a missing value; the tree is not written";
+      reporter.warning({text, text + "\n"});
+    }
   }
   return trees;
 }

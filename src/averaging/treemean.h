@@ -2,21 +2,26 @@
 // place. Tree k (in order of first appearance of its key) goes to row k of
 // the table. The averaging does no I/O and holds no storage of its own: the
 // table and the work arrays come from the caller, and their sizes are the
-// limits it works within.
+// limits it works within. What it finds worth a word about the series goes
+// to a Reporter.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
+#include "averaging/series_checks.h"
 #include "records/field.h"
+#include "records/reporter.h"
 
 namespace ringave {
 
 // The series of one file as columns: row r is index r of every span. The
 // values are a row-major matrix of `row_length` slots per row; a row holds
 // its series' values from slot 0 on (slot j is year first_year + j). A slot
-// that holds not a number stands for a missing value.
+// that holds not a number stands for a missing value. `name` is the file's
+// name as messages give it.
 struct CoreTable {
   std::span<Field<8>> ids;
   std::span<std::int32_t> first_years;
@@ -25,18 +30,23 @@ struct CoreTable {
   std::span<float> values;
   std::size_t row_length = 0;
   std::int32_t rows = 0;  // rows in use
+  std::string_view name = {};
 };
 
-// Work arrays of the averaging, reused for every file. `keys` and `distinct`
-// hold one tree key per row, so their size is the most series a file may
-// hold; `sums` and `counts` hold one year each, so their size (the smaller
-// of the two) bounds the years the series of one file may span. `sums` and
-// `counts` must be all zero before a call and are left all zero after it.
+// Work arrays of the averaging, reused for every file. `keys`, `distinct`,
+// `tree_first`, `tree_last` and `id_rows` hold one entry per row, so their
+// size is the most series a file may hold; `sums` and `counts` hold one year
+// each, so their size (the smaller of the two) bounds the years one tree
+// may span. `sums` and `counts` must be all zero before a call and are left
+// all zero after it.
 struct AveragingWork {
   std::span<std::int32_t> keys;
   std::span<std::int32_t> distinct;
   std::span<float> sums;
   std::span<float> counts;
+  std::span<std::int32_t> tree_first;
+  std::span<std::int32_t> tree_last;
+  std::span<IdRow> id_rows;
 };
 
 // Which site code a tree takes. first_series: every tree is known by its
@@ -53,19 +63,28 @@ enum class TreeSites { first_series, own };
 //
 // Tree k's row gets the tree ID (the site code by `sites`, then the tree
 // number zero-padded), the first year and value count of the span its cores
-// cover, its last year, and per year of the span the single-precision mean
-// of the cores' values there, summed in table order; a year that no core
-// covers with a number gets 0, the code of a missing ring. A core with no
-// values covers no year; a tree of such cores only gets count 0 and keeps
-// its row's first year.
+// cover (a missing value covers its year), its last year, and per year of
+// the span the single-precision mean of the cores' values there, summed in
+// table order; a year that no core covers with a number gets not a number
+// (the Tucson writer writes it as 0, the code of a missing ring). Years are
+// counted per tree, from the tree's first year. A core with no values
+// covers no year; a tree of such cores only gets count 0 and keeps its
+// row's first year; a tree whose every year is missing gets count 0 too,
+// and the reporter a warning naming it.
 //
-// Stops (exit status 1, with a message), each before the table or the work
-// arrays change: more rows than `keys`, `distinct` or the table hold; series
-// that together span more years than the year sums or a row hold; a series
-// that ends after the year 2147483647. Fatal report: a series ID whose
-// tree-number field does not read as a number of 0 or more (read_tree_key),
-// also before anything changes.
+// Once every key is read, the reporter gets the warnings of
+// check_series_ids (site codes, with `sites` first_series only, where a
+// differing site code changes a tree; IDs that occur twice).
+//
+// Stops (exit status 1, with a message), each before the table changes and
+// with the sums and counts all zero: more rows than the work arrays or the table hold; a tree
+// whose cores span more years than the year sums or a row hold (naming the
+// file, the tree, its first and last year); a series that ends after the
+// year 2147483647. Fatal report: a series ID whose tree-number field does
+// not read as a number of 0 or more (read_tree_key), with a fourth line
+// naming the file, the series, its row number from 1, the positions and
+// what they hold; every key is read before any other check.
 std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_first, std::int32_t key_last,
-                      TreeSites sites = TreeSites::first_series);
+                      Reporter& reporter, TreeSites sites = TreeSites::first_series);
 
 }  // namespace ringave

@@ -6,6 +6,7 @@
 #include "formats/compact.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -109,6 +110,13 @@ std::optional<SeriesRead> find_header(Unit& unit, Series& s, Field<80>& line, Fi
       s.counter = kEndMarker;
       return SeriesRead::end_of_file;
     }
+    // A blank line outside a series' data (editors and transfers add them
+    // before the first header and after the last series) is passed over: it
+    // is neither a header nor a title line.
+    if (line.is_blank()) {
+      --unreadable;  // the loop counts it back
+      continue;
+    }
     InternalSource header(line.view());
     if (read_formatted(header, kHeader, {s.count, s.first_year, s.id}, Handles::error) == Outcome::done)
       return std::nullopt;
@@ -125,6 +133,17 @@ std::optional<SeriesRead> find_header(Unit& unit, Series& s, Field<80>& line, Fi
       reporter.note({"title line: " + text, error_records(kLineEcho, {line})});
     }
   }
+}
+
+// Negative values are averaged as ring widths; say so once per series,
+// naming the first year that holds one.
+void warn_negative(const Series& s, std::span<const float> values, Reporter& reporter) {
+  const auto first = std::find_if(values.begin(), values.end(), [](float v) { return v < 0.0f; });
+  if (first == values.end()) return;  // only -0 or a not-a-number with its sign bit set
+  const std::int64_t year = static_cast<std::int64_t>(s.first_year) + (first - values.begin());
+  const std::string text = "series " + std::string(s.id.trimmed()) + ": negative value in " + std::to_string(year) +
+                           " (and perhaps later), averaged as a ring width";
+  reporter.warning({text, text + "\n"});
 }
 
 }  // namespace
@@ -166,7 +185,14 @@ SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
     return data_error(s, data_format, line, unit, reporter);
 
   const float scale = power_of_ten(exponent);
-  for (float& v : values) v *= scale;
+  // The sign bits of all values at once (a loop the compiler vectorizes);
+  // only a series with one set is searched for a negative value.
+  std::uint32_t signs = 0;
+  for (float& v : values) {
+    v *= scale;
+    signs |= std::bit_cast<std::uint32_t>(v);
+  }
+  if ((signs & 0x80000000u) != 0) warn_negative(s, values, reporter);
 
   ++s.counter;
   return SeriesRead::series;

@@ -18,7 +18,8 @@ namespace ringave {
 // "(a6,i6,10i6)" as their columns 7-8 tell; the first names the series and
 // its first year and holds the values to the end of its decade. A field 999
 // ends the series in hundredths of a millimetre, -9999 in thousandths (the
-// stored hundredths are then scaled by 0.1 once more). A data line with
+// stored hundredths are then scaled by 0.1 once more). A field -999 is a
+// missing value: it keeps its year and is stored as not a number. A data line with
 // column 84 not blank sets s.tag. A "#" in column 80 before any value
 // starts a self-formatted block: title record, header "(2(2x,i8),t23,a)"
 // with value count, first year and data layout, then the values as that
@@ -29,7 +30,12 @@ namespace ringave {
 // (a counter below 1 starts a new file). Returns SeriesRead::end_of_file
 // at the end of the file (count and counter kEndMarker); values stored
 // without a stop marker before it are not delivered and the reporter gets
-// a warning. The reporter gets a note when a block's values cannot all be
+// a warning. The reporter also gets a warning (once per series) when a
+// later data line does not continue the series (its year is not the first
+// year plus the values taken so far, or its ID differs on the columns both
+// lines' layouts give the ID; its values are taken all the same), and when
+// a series holds a negative value other than -999 (naming the first year).
+// The reporter gets a note when a block's values cannot all be
 // read (the series is delivered as read). Never returns file_error.
 //
 // Stops (exit status 1, with a message): more than 25 text lines in one
@@ -44,8 +50,9 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter);
 // ID cut to the columns the year leaves), the first line ending at the end
 // of its decade, ten values on every later line with s.tag in columns
 // 75-80, closed by the stop marker -9999 in the field after the last value.
-// A value too wide for its field, or a year beyond 32 bits, is written as
-// asterisks. Nothing is written for a count below 1. Reads no more than
+// A value that is not a number (a year without a value) is written as 0; a
+// value too wide for its field, or a year beyond 32 bits, as asterisks.
+// Nothing is written for a count below 1. Reads no more than
 // s.values holds. Fatal reports: failures of `sink`.
 void write_tucson_series(RecordSink& sink, const Series& s);
 

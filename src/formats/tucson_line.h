@@ -58,8 +58,9 @@ bool parse_tucson_line_plain(const char* line, TucsonFields& out);
 // millimetres: value x 1000 in single precision, halves rounded away from
 // zero, a product of 8388608 or more in magnitude truncated as it stands,
 // 999 turned into 1000 so no field reads as the hundredths stop marker. A
-// value whose product is not a number or does not fit 32 bits gives
-// kFieldOverflow, which an I6 field writes as asterisks.
+// value that is not a number (a year without a value) gives 0; one whose
+// product does not fit 32 bits gives kFieldOverflow, which an I6 field
+// writes as asterisks.
 inline constexpr std::int32_t kFieldOverflow = INT32_MAX;
 std::int32_t thousandths(float value);
 

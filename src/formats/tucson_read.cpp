@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "formats/tucson_line.h"
@@ -26,6 +28,8 @@ constexpr int kMaxTextLines = 25;
 
 constexpr std::int32_t kStopHundredths = 999;
 constexpr std::int32_t kStopThousandths = -9999;
+// The missing-value code of a value field.
+constexpr std::int32_t kMissing = -999;
 
 template <std::size_t N>
 void copy_kept_columns(const char* line, Field<N>& to) {
@@ -66,6 +70,15 @@ int id_columns(const char* line) {
   if (line[7] == '-') return 7;
   if (line[6] == '-') return 6;
   return 8;
+}
+
+// The columns of a data line that hold its ID for certain: those of its
+// layout, and no more than a writer leaves beside a year this wide. (-1000
+// is written in the 6-6 split, "ABCDEF -1000", which reads as 7-5 with the
+// blank before the year in the ID.)
+int sure_id_columns(const char* line, std::int32_t year) {
+  const int beside_year = year >= -999 ? 8 : (year >= -9999 && year != -1000 ? 7 : 6);
+  return std::min(id_columns(line), beside_year);
 }
 
 // Reads a self-formatted block: records up to its header (the last one
@@ -121,22 +134,115 @@ void keep_text_line(const char* line, int text_lines, Series& s) {
 // Stores the value fields f[0 .. take) of a data line after the values the
 // series holds. Returns true when a stop marker ends the series: for -9999
 // (thousandths) the hundredths already stored are scaled once more, a second
-// single-precision rounding step.
-bool store_values(const std::int32_t* f, int take, Series& s) {
+// single-precision rounding step. A field of -999, the missing-value code,
+// keeps its year as a value that is not a number. The slot of the series'
+// first other negative value goes to `first_negative` (when still below 0).
+bool store_values(const std::int32_t* f, int take, Series& s, std::int32_t& first_negative) {
   const std::size_t capacity = s.values.size();
   float* const values = s.values.data();
+  std::int32_t count = s.count;  // kept here, so the loop works in registers
+  bool ended = false;
   for (int k = 0; k < take; ++k) {
-    if (f[k] == kStopThousandths) {
-      for (std::int32_t i = 0; i < s.count; ++i) values[i] *= 0.1f;
-      return true;
+    const std::int32_t v = f[k];
+    float value = static_cast<float>(v) * 0.01f;
+    if (v < 0) [[unlikely]] {
+      if (v == kStopThousandths) {
+        for (std::int32_t i = 0; i < count; ++i) values[i] *= 0.1f;
+        ended = true;
+        break;
+      }
+      if (v == kMissing)
+        value = std::numeric_limits<float>::quiet_NaN();
+      else if (first_negative < 0)
+        first_negative = count;
+    } else if (v == kStopHundredths) {
+      ended = true;
+      break;
     }
-    if (f[k] == kStopHundredths) return true;
-    if (static_cast<std::size_t>(s.count) >= capacity)
+    if (static_cast<std::size_t>(count) >= capacity)
       stop_over_capacity("trrw", "series", id_for_message(s.id.view()), capacity);
-    values[s.count] = static_cast<float>(f[k]) * 0.01f;
-    ++s.count;
+    values[count++] = value;
   }
-  return false;
+  s.count = count;
+  return ended;
+}
+
+// What one call notes about the series it reads, for the warnings it gives.
+struct SeriesWatch {
+  int id_columns = 8;               // columns of the ID on the series' first line
+  std::uint64_t id = 0;             // the first line's ID, its 8 characters as one number
+  std::uint64_t id_mask = 0;        // the bits of id that hold those columns
+  bool off_track = false;           // a later line has already been reported
+  std::int32_t first_negative = -1;  // slot of the first negative value other than -999
+
+  void first_line(const char* line, const TucsonFields& parsed) {
+    id_columns = sure_id_columns(line, parsed.year);
+    std::memcpy(&id, parsed.id.data(), sizeof id);
+    unsigned char mask[sizeof id_mask] = {};
+    std::memset(mask, 0xff, static_cast<std::size_t>(id_columns));
+    std::memcpy(&id_mask, mask, sizeof id_mask);
+  }
+};
+
+// The later line does not continue the series after all when its ID
+// differs on the columns both lines give it for certain (the first line's
+// columns, which the quick test used, may be more than this line's).
+void report_line(const char* line, const TucsonFields& parsed, const Series& s, std::int64_t expected,
+                 SeriesWatch& watch, Reporter& reporter) {
+  const auto columns = static_cast<std::size_t>(std::min(watch.id_columns, sure_id_columns(line, parsed.year)));
+  if (parsed.year == expected && std::memcmp(parsed.id.data(), s.id.data(), columns) == 0) return;
+  watch.off_track = true;
+  const std::string text = "series " + id_for_message(s.id.view()) + ": the data line " +
+                           id_for_message(parsed.id.view()) + " " + std::to_string(parsed.year) +
+                           " does not continue it (year " + std::to_string(expected) +
+                           " expected); its values are taken for the years that follow";
+  reporter.warning({text, text + "\n"});
+}
+
+// A later data line must carry the series' ID and the year that follows the
+// values taken so far; otherwise its values land in other years than its
+// own. The IDs are compared on the columns both lines' layouts give them, so
+// a series whose years cross -1000 or -10000 keeps its ID. Warns once per
+// series; the values are taken as they stand either way. The quick test
+// (the year, and the ID on the first line's columns) passes every line of a
+// well-formed series.
+inline void watch_line(const char* line, const TucsonFields& parsed, const Series& s, SeriesWatch& watch,
+                       Reporter& reporter) {
+  if (watch.off_track) return;
+  const std::int64_t expected = static_cast<std::int64_t>(s.first_year) + s.count;
+  std::uint64_t id;
+  std::memcpy(&id, parsed.id.data(), sizeof id);
+  if (parsed.year == expected && ((id ^ watch.id) & watch.id_mask) == 0) return;
+  report_line(line, parsed, s, expected, watch, reporter);
+}
+
+// A series that holds negative values other than the missing-value code:
+// they are averaged as ring widths; say so, naming the first year.
+void warn_negative(const Series& s, std::int32_t first_negative, Reporter& reporter) {
+  const std::int64_t year = static_cast<std::int64_t>(s.first_year) + first_negative;
+  const std::string text = "series " + id_for_message(s.id.view()) + ": negative value in " + std::to_string(year) +
+                           " (and perhaps later), averaged as a ring width";
+  reporter.warning({text, text + "\n"});
+}
+
+// The next record into columns 1-88 of the line buffer, the rest blank.
+// False at the end of the file.
+bool next_line(Unit& unit, char* line) {
+  std::string_view rec;
+  if (!unit.next(rec)) return false;
+  const std::size_t taken = std::min(rec.size(), kLineLength - 1);
+  std::memcpy(line, rec.data(), taken);
+  std::memset(line + taken, ' ', kLineLength - taken);
+  return true;
+}
+
+// Values were stored but no stop marker came before the end of the file: the
+// unit of the series is unknown, so it is not delivered. Say so rather than
+// drop it.
+void warn_cut_off(const Series& s, Reporter& reporter) {
+  const std::string text = "sbr trrw:  series " + id_for_message(s.id.view()) +
+                           " ends without a stop marker at the end of the file; not read";
+  reporter.warning({text, text + "\n"});
 }
 
 SeriesRead end_of_file(Series& s) {
@@ -206,23 +312,13 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
 
   char line[kLineLength];
   TucsonFields parsed;
+  SeriesWatch watch;
 
   for (;;) {
-    // The record into columns 1-88 of the line buffer, the rest blank.
-    std::string_view rec;
-    if (!unit.next(rec)) {
-      if (data_lines > 0) {
-        // Values were stored but no stop marker came: the unit of the series
-        // is unknown, so it is not delivered. Say so rather than drop it.
-        const std::string text = "sbr trrw:  series " + id_for_message(s.id.view()) +
-                                 " ends without a stop marker at the end of the file; not read";
-        reporter.warning({text, text + "\n"});
-      }
+    if (!next_line(unit, line)) {
+      if (data_lines > 0) warn_cut_off(s, reporter);
       return end_of_file(s);
     }
-    const std::size_t taken = std::min(rec.size(), kLineLength - 1);
-    std::memcpy(line, rec.data(), taken);
-    std::memset(line + taken, ' ', kLineLength - taken);
 
     // A "#" in column 80 before any value announces a self-formatted block.
     if (s.count == 0 && line[79] == '#') {
@@ -255,8 +351,14 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
       s.id = parsed.id;
       s.first_year = parsed.year;
       take = decade_fields(parsed.year);
+      watch.first_line(line, parsed);
+    } else {
+      watch_line(line, parsed, s, watch, reporter);
     }
-    if (store_values(parsed.f, take, s)) return SeriesRead::series;
+    if (store_values(parsed.f, take, s, watch.first_negative)) {
+      if (watch.first_negative >= 0) warn_negative(s, watch.first_negative, reporter);
+      return SeriesRead::series;
+    }
   }
 }
 

@@ -88,8 +88,9 @@ void write_tucson_line_general(RecordSink& sink, const Field<8>& id, std::int64_
 
 std::int32_t thousandths(float value) {
   const float product = value * 1000.0f;
-  // Not a number, infinite, or beyond 32 bits: no conversion, asterisks.
-  if (!(std::fabs(product) < 2147483648.0f)) return kFieldOverflow;
+  // Not a number (a year without a value): 0, the code of a missing ring.
+  // Infinite, or beyond 32 bits: no conversion, asterisks.
+  if (!(std::fabs(product) < 2147483648.0f)) return std::isnan(value) ? 0 : kFieldOverflow;
   // From 2^23 on a float holds no fraction; adding a half would round it.
   if (std::fabs(product) >= 8388608.0f) return static_cast<std::int32_t>(product);
   const float halved = product >= 0.0f ? product + 0.5f : product - 0.5f;

@@ -38,11 +38,15 @@ struct Stop {
 
 // The record layer's fatal report: a read or write outcome that its statement
 // does not handle. main writes three "? " lines to the error output and exits
-// with kExitFatal.
+// with kExitFatal; a fourth when `where` is set.
 struct FatalError {
   std::string message;    // e.g. "Illegal character in numeric input"
   std::string statement;  // "READ", "WRITE", "OPEN", "CLOSE", "BACKSPACE", "INQUIRE"
   std::string unit;       // "12", "13", "*" (console) or "INTERNAL"
+  // What was being read, in the user's terms (a series and its tree-number
+  // positions, a list-file line, the question being answered); set by the
+  // caller that knows it, on the way out. Empty: no fourth line.
+  std::string where = {};
 };
 
 // Messages of the record layer, exactly as the fatal report shows them.

@@ -28,6 +28,11 @@ int report(const FatalError& fatal, std::FILE* err) {
   put_text("(UNIT=", err);
   put_text(fatal.unit, err);
   put_text(",...\n", err);
+  if (!fatal.where.empty()) {
+    put_text("? ", err);
+    put_text(fatal.where, err);
+    put_text("\n", err);
+  }
   std::fflush(err);
   return kExitFatal;
 }

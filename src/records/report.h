@@ -12,8 +12,9 @@ namespace ringave {
 int report(const Stop& stop, std::FILE* err);
 
 // The fatal report: three lines on `err`, each beginning with "? ": a header
-// line, the message, and the statement with its unit ("READ(UNIT=12,...").
-// Returns kExitFatal.
+// line, the message, and the statement with its unit ("READ(UNIT=12,...");
+// then, when fatal.where is set, a fourth "? " line with it. Returns
+// kExitFatal.
 int report(const FatalError& fatal, std::FILE* err);
 
 }  // namespace ringave

@@ -41,6 +41,23 @@ class Reporter {
   virtual void file_error(const Finding& finding) = 0;
 };
 
+// Passes every finding on to `to` with "<name>: " in front of its summary,
+// so that each summary line names the file it is about (the readers and the
+// averaging do not know the file's name). The records are passed on as they
+// are. `to` must outlive it; `name` is copied.
+class NamedReporter final : public Reporter {
+ public:
+  NamedReporter(Reporter& to, std::string_view name) : to_(to), prefix_(std::string(name) + ": ") {}
+  void note(const Finding& finding) override { to_.note({named(finding.summary), finding.records}); }
+  void warning(const Finding& finding) override { to_.warning({named(finding.summary), finding.records}); }
+  void file_error(const Finding& finding) override { to_.file_error({named(finding.summary), finding.records}); }
+
+ private:
+  std::string named(std::string_view summary) const { return prefix_ + std::string(summary); }
+  Reporter& to_;
+  std::string prefix_;
+};
+
 // A record sink that gathers the records written to it as text, each
 // followed by '\n' (none after a record written without line end), for the
 // `records` form of a finding.

@@ -61,7 +61,7 @@ class FileRun {
     con_.warn(job.name + ": error: " + why);
     return false;
   }
-  bool read(const Job& job, FileEntry& e, CountingUnit& in, FileUnit& file);
+  bool read(const Job& job, FileEntry& e, CountingUnit& in, FileUnit& file, Reporter& reporter);
   bool choose_positions(const Job& job, FileEntry& e);
   bool keys_readable(const Job& job, const FileEntry& e);
   std::vector<Series> tree_series();
@@ -105,8 +105,9 @@ bool FileRun::attempt(const Job& job, FileEntry& e) {
                          " (they must satisfy 1 <= start <= stop <= 8)");
   FileUnit file(12);
   CountingUnit in(file);
+  LineReporter reporter(con_, job.name, cl_.verbose);
   try {
-    if (!read(job, e, in, file)) return false;
+    if (!read(job, e, in, file, reporter)) return false;
     const std::int32_t series = run_.table.rows;
     if (series == 0) return fail(job, "no series found in the file");
     if (job.tree_auto && !choose_positions(job, e)) return false;
@@ -115,8 +116,9 @@ bool FileRun::attempt(const Job& job, FileEntry& e) {
     std::vector<Field<8>> cores;
     if (cl_.dry_run) cores.assign(run_.table.ids().begin(), run_.table.ids().begin() + series);
     CoreTable table = run_.table.cores();
+    table.name = job.name;
     AveragingWork work = run_.work();
-    run_.table.rows = treemean(table, work, e.key_first, e.key_last, TreeSites::own);
+    run_.table.rows = treemean(table, work, e.key_first, e.key_last, reporter, TreeSites::own);
     const std::vector<Series> trees = tree_series();
     if (trees.empty()) return fail(job, "no tree series to write: every core is empty");
 
@@ -140,7 +142,7 @@ bool FileRun::attempt(const Job& job, FileEntry& e) {
 
 // Opens the file, tells its format when asked to, and reads every series
 // into the table.
-bool FileRun::read(const Job& job, FileEntry& e, CountingUnit& in, FileUnit& file) {
+bool FileRun::read(const Job& job, FileEntry& e, CountingUnit& in, FileUnit& file, Reporter& reporter) {
   file.open_read(job.name);
   if (job.format_auto) {
     const FileFormat format = guess_format(in);
@@ -152,7 +154,6 @@ bool FileRun::read(const Job& job, FileEntry& e, CountingUnit& in, FileUnit& fil
     in.restart();
   }
   if (cl_.verbose) write_listing_heading(con_);
-  LineReporter reporter(con_, job.name, cl_.verbose);
   if (!read_series(cl_.verbose ? &con_ : nullptr, run_, e, in, reporter)) return false;
   file.close();
   return true;

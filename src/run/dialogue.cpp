@@ -1,6 +1,8 @@
 #include "run/dialogue.h"
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "records/file_unit.h"
 #include "records/transfer.h"
@@ -32,6 +34,44 @@ void write_help(Console& con) {
   write_formatted(con, "(1x,' Name, and Start and End positions of the tree numbers in the ID field.')");
 }
 
+// Reads one answer. A fatal report of the read (end of the answers, a number
+// that cannot be read) names the question being answered.
+template <typename T>
+void answer(Console& con, T& value, std::string_view question) {
+  try {
+    read_answer(con, value);
+  } catch (FatalError& fatal) {
+    if (fatal.statement == "READ" && fatal.where.empty()) fatal.where = "in the answer to \"" + std::string(question) + '"';
+    throw;
+  }
+}
+
+// The list file as a record source that counts the records taken, so that a
+// fatal report can name the line it came from.
+class CountingSource final : public RecordSource {
+ public:
+  explicit CountingSource(RecordSource& source) : source_(source) {}
+  bool next(std::string_view& record) override {
+    const bool got = source_.next(record);
+    if (got) ++records_;
+    return got;
+  }
+  std::string unit_label() const override { return source_.unit_label(); }
+  std::int64_t records() const { return records_; }
+
+ private:
+  RecordSource& source_;
+  std::int64_t records_ = 0;
+};
+
+// True when anything but blank lines is left in `source`.
+bool more_than_blank_lines(RecordSource& source) {
+  std::string_view record;
+  while (source.next(record))
+    if (record.find_first_not_of(' ') != std::string_view::npos) return true;
+  return false;
+}
+
 // A named file is missing: say so, wait for RETURN and end the run. Nothing
 // else happens in the run, and it ends as a failure.
 [[noreturn]] void missing_file(Console& con, const Field<50>& name) {
@@ -55,7 +95,7 @@ void select_single_file(Console& con, FileList& files) {
   e = FileEntry{};
   Field<50> name;
   write_formatted(con, "(/1x,'Enter input file name :  ',$)");
-  read_answer(con, name);
+  answer(con, name, "Enter input file name :");
   if (!file_exists(name.trimmed())) missing_file(con, name);
   set_names(e, name);
 
@@ -63,41 +103,51 @@ void select_single_file(Console& con, FileList& files) {
   write_formatted(con, "(2x,'[1] TSF (Tucson raw ring width)')");
   write_formatted(con, "(2x,'[2] Compact TRF')");
   write_formatted(con, "(1x,'Enter Selection :> ',$)");
-  read_answer(con, e.format);
+  answer(con, e.format, "Enter Selection :>");
 
   write_formatted(con, "(/1x,'For all series IDs in this file: ',a)", {name});
   write_formatted(con, "(2x,'Enter start position of the tree number >   ',$)");
-  read_answer(con, e.key_first);
+  answer(con, e.key_first, "Enter start position of the tree number >");
   write_formatted(con, "(2x,'Enter stop position of the tree number  >   ',$)");
-  read_answer(con, e.key_last);
+  answer(con, e.key_last, "Enter stop position of the tree number  >");
   files.count = 1;
 }
 
 void select_list_file(Console& con, FileList& files) {
   Field<50> list_name;
   write_formatted(con, "(/1x,'List- file name ==> ',$)");
-  read_answer(con, list_name);
+  answer(con, list_name, "List- file name ==>");
   if (!file_exists(list_name.trimmed())) missing_file(con, list_name);
 
   FileUnit unit(12);
   unit.open_read(list_name.trimmed());
   write_formatted(con, "(/1x,'Openning files:')");
-  read_list_entries(unit, con, files);
+  read_list_entries(unit, con, files, list_name.trimmed());
   unit.close();
 }
 
 }  // namespace
 
-void read_list_entries(RecordSource& source, RecordSink& echo, FileList& files) {
+void read_list_entries(RecordSource& list, RecordSink& echo, FileList& files, std::string_view list_name) {
   files.count = 0;
+  files.list_name = list_name;
+  files.entries_left_out = false;
+  CountingSource source(list);
   for (std::int32_t i = 1; i <= kFileLimit; ++i) {
     FileEntry& e = files.entry(i);
     // Items that an entry does not supply (a "/" ends it early) stay as
     // they were at start-up.
     e = FileEntry{};
     Field<50> name;
-    if (read_list_directed(source, {name, e.format, e.key_first, e.key_last}, Handles::end_of_file) ==
-        Outcome::end_of_file) {
+    Outcome got;
+    try {
+      got = read_list_directed(source, {name, e.format, e.key_first, e.key_last}, Handles::end_of_file);
+    } catch (FatalError& fatal) {
+      if (fatal.statement == "READ" && fatal.where.empty())
+        fatal.where = "list file " + std::string(list_name) + ", line " + std::to_string(source.records());
+      throw;
+    }
+    if (got == Outcome::end_of_file) {
       e = FileEntry{};  // cut short by the end of the file: dropped
       return;
     }
@@ -105,14 +155,19 @@ void read_list_entries(RecordSource& source, RecordSink& echo, FileList& files) 
     write_formatted(echo, "(1x,i4,' ',a,3(1x,i1))", {i, name, e.format, e.key_first, e.key_last});
     files.count = i;
   }
+  // Lines after the last entry the list holds are not read as entries (so
+  // they cannot end the run), but the run must not pass them over silently.
+  files.entries_left_out = more_than_blank_lines(source);
 }
 
 void select_inputs(Console& con, FileList& files) {
   write_help(con);
   bool use_list = false;
   write_formatted(con, "(/1x,'Read input file names from a .lst file? [T]rue or [F]alse :  ',$)");
-  read_answer(con, use_list);
+  answer(con, use_list, "Read input file names from a .lst file? [T]rue or [F]alse :");
   files.count = 0;
+  files.list_name.clear();
+  files.entries_left_out = false;
   if (use_list)
     select_list_file(con, files);
   else

@@ -8,6 +8,7 @@
 
 #include "averaging/treemean.h"
 #include "formats/compact.h"
+#include "formats/format_guess.h"
 #include "formats/tucson.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
@@ -68,7 +69,9 @@ bool read_series(RecordSink* listing, RunStorage& run, const FileEntry& e, Unit&
     table.last_years()[i] = last_year_of(s.first_year, s.count);
     table.counts()[i] = s.count;
     if (s.count > 0) std::copy_n(s.values.begin(), s.count, table.row_values(row).begin());
-    if (listing) write_listing_row(*listing, row, table.ids()[i], table.first_years()[i], table.last_years()[i], table.counts()[i]);
+    if (listing)
+      write_listing_row(*listing, row, table.ids()[i], table.first_years()[i], table.last_years()[i],
+                        table.counts()[i]);
     ++row;
   }
   table.rows = row - 1;
@@ -91,9 +94,45 @@ void write_trees(SeriesTable& table, RecordSink& out) {
 
 namespace {
 
-// One entry of the file list. Returns false when the entry was skipped or
-// given up.
-bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& reporter) {
+// True when at least one tree row holds values: the output gets a series.
+bool any_tree_series(SeriesTable& table) {
+  const std::span<const std::int32_t> counts = table.counts();
+  return std::any_of(counts.begin(), counts.begin() + table.rows, [](std::int32_t n) { return n > 0; });
+}
+
+// After an entry that gave no tree series or that a reader gave up on: when
+// the file looks like the other format, name the format code to use. A
+// file that cannot be looked at again gets no hint.
+void hint_format(const FileEntry& e, Reporter& reporter) {
+  try {
+    FileUnit again(12);
+    again.open_read(e.name);
+    const bool tucson = e.format == 1;
+    if (tucson ? !looks_like_compact(again) : !looks_like_tucson(again)) return;
+    const std::string text = tucson ? "this looks like a Compact file: its format code is 2"
+                                    : "this looks like a Tucson file: its format code is 1";
+    reporter.warning({text, text + "\n"});
+  } catch (const FatalError&) {
+  }
+}
+
+// Reads the entry's series; a reader's stop, or a file error the reporter
+// let pass, gets the format hint first.
+bool read_entry(Console& con, RunStorage& run, const FileEntry& e, FileUnit& in, Reporter& reporter) {
+  bool read = false;
+  try {
+    read = read_series(&con, run, e, in, reporter);
+  } catch (const Stop&) {
+    hint_format(e, reporter);
+    throw;
+  }
+  if (!read) hint_format(e, reporter);
+  return read;
+}
+
+// One entry of the file list. Returns false when the entry was skipped,
+// given up, or wrote no tree series.
+bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& front_door) {
   const std::string name_text = shown(e.name);
   const std::string_view name = name_text;
   if (!file_exists(e.name)) {
@@ -120,17 +159,24 @@ bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& 
   FileUnit out(13);
   out.open_write(e.output);
 
+  // Every finding about this file names it.
+  NamedReporter reporter(front_door, e.name);
   write_formatted(con, "(/1x,'READING INPUT FILE :> ',a)", {name});
   write_listing_heading(con);
-  if (!read_series(&con, run, e, in, reporter)) return false;
+  if (!read_entry(con, run, e, in, reporter)) return false;
   in.close();
 
   CoreTable cores = run.table.cores();
+  cores.name = e.name;
   AveragingWork work = run.work();
-  run.table.rows = treemean(cores, work, e.key_first, e.key_last);
+  run.table.rows = treemean(cores, work, e.key_first, e.key_last, reporter);
   write_trees(run.table, out);
   out.close();
-  return true;
+  if (any_tree_series(run.table)) return true;
+  const std::string text = "no tree series: nothing written to " + e.output;
+  reporter.warning({text, text + "\n"});
+  hint_format(e, reporter);
+  return false;
 }
 
 }  // namespace
@@ -141,6 +187,12 @@ int drive(Console& con, RunStorage& run) {
   select_inputs(con, run.files);
 
   bool skipped = false;
+  if (run.files.entries_left_out) {
+    const std::string text = run.files.list_name + ": more than " + std::to_string(kFileLimit) +
+                             " entries; the lines after entry " + std::to_string(kFileLimit) + " were left out";
+    reporter.warning({text, text + "\n"});
+    skipped = true;
+  }
   for (std::int32_t k = 1; k <= run.files.count; ++k) {
     if (!process_entry(con, run, run.files.entry(k), reporter)) skipped = true;
   }

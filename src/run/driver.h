@@ -18,7 +18,11 @@ namespace ringave {
 // Returns the exit status of a run that reaches "Normal Termination of
 // program": 0 when every entry was processed, 1 when one or more entries
 // were skipped (file not found, invalid tree-number positions, output that
-// would replace the input). Every other end is thrown to the caller: a Stop
+// would replace the input) or wrote no tree series, or the list file held
+// more entries than were taken. Findings go to the reporter, each summary
+// beginning with the name of the file it is about; after an entry that gave
+// no tree series or that a reader gave up on, a file that looks like the
+// other format gets a warning naming its format code. Every other end is thrown to the caller: a Stop
 // (the dialogue's missing file, a reader's or the averaging's stop, more
 // series or values than the table holds) or a FatalError (the record layer's
 // fatal report). An output file is written only by an entry that ends

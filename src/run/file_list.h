@@ -22,10 +22,13 @@ struct FileEntry {
   std::int32_t key_last = 0;
 };
 
-// Up to kFileLimit entries and their count.
+// Up to kFileLimit entries and their count; for a list file, its name and
+// whether it held more entries than were taken.
 struct FileList {
   std::array<FileEntry, kFileLimit> entries;
   std::int32_t count = 0;
+  std::string list_name;
+  bool entries_left_out = false;
 
   // Entry i, 1-based.
   FileEntry& entry(std::int32_t i) { return entries[static_cast<std::size_t>(i - 1)]; }

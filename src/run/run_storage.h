@@ -28,15 +28,19 @@ struct RunStorage {
   // kLengthLimit.
   Series series;
   std::array<float, kLengthLimit> series_values{};
-  // The averaging's work arrays: a key per table row, a sum and a count per
-  // year a row can hold. The sums and counts stay all zero between files.
+  // The averaging's work arrays: a key, a tree span and an ID slot per table
+  // row, a sum and a count per year a row can hold. The sums and counts stay
+  // all zero between files.
   std::array<std::int32_t, kSeriesLimit> keys{};
   std::array<std::int32_t, kSeriesLimit> distinct{};
   std::array<float, kLengthLimit> year_sums{};
   std::array<float, kLengthLimit> year_counts{};
+  std::array<std::int32_t, kSeriesLimit> tree_first{};
+  std::array<std::int32_t, kSeriesLimit> tree_last{};
+  std::array<IdRow, kSeriesLimit> id_rows{};
   FileList files;
 
-  AveragingWork work() { return {keys, distinct, year_sums, year_counts}; }
+  AveragingWork work() { return {keys, distinct, year_sums, year_counts, tree_first, tree_last, id_rows}; }
 };
 
 }  // namespace ringave

@@ -8,6 +8,7 @@
 
 #include "averaging/tree_keys.h"
 #include "averaging/treemean.h"
+#include "formats/format_test_util.h"
 #include "records/outcome.h"
 
 namespace ringave {
@@ -42,8 +43,10 @@ struct Table {
   std::vector<float> values;
   std::vector<Field<8>> ids;
   std::vector<std::int32_t> first, last, count;
-  std::vector<std::int32_t> keys = std::vector<std::int32_t>(ids.size()), distinct = keys;
+  std::vector<std::int32_t> keys = std::vector<std::int32_t>(ids.size()), distinct = keys, tree_first = keys, tree_last = keys;
+  std::vector<IdRow> id_rows = std::vector<IdRow>(ids.size());
   std::vector<float> sums = std::vector<float>(3001), year_counts = sums;
+  testing::Recorder said;
   Table(std::int32_t len, std::size_t n) : length(len), values(n * len), ids(n), first(n), last(n), count(n) {}
   void add(const char* id, std::int32_t year, const std::vector<float>& v) {
     const std::size_t r = std::size_t(rows++);
@@ -52,13 +55,23 @@ struct Table {
     std::copy(v.begin(), v.end(), values.begin() + r * length);
   }
   void average(std::int32_t key_first, std::int32_t key_last) {
-    CoreTable t{ids, first, last, count, values, std::size_t(length), rows};
-    AveragingWork w{keys, distinct, sums, year_counts};
-    rows = treemean(t, w, key_first, key_last);
+    CoreTable t{ids, first, last, count, values, std::size_t(length), rows, "f.rwl"};
+    AveragingWork w{keys, distinct, sums, year_counts, tree_first, tree_last, id_rows};
+    rows = treemean(t, w, key_first, key_last, said);
     EXPECT_EQ(std::count(sums.begin(), sums.end(), 0.0f) + std::count(year_counts.begin(), year_counts.end(), 0.0f), 6002);
   }
-  std::vector<float> row(std::size_t r) const { return {&values[r * length], &values[r * length] + count[r]}; }
-  bool operator==(const Table&) const = default;
+  // Row r's values, a missing one (not a number) as -1.
+  std::vector<float> row(std::size_t r) const {
+    std::vector<float> v(&values[r * length], &values[r * length] + count[r]);
+    for (float& x : v) x = std::isnan(x) ? -1.0f : x;
+    return v;
+  }
+  bool operator==(const Table& o) const {
+    return std::tie(length, rows, ids, first, last, count, sums, year_counts) ==
+               std::tie(o.length, o.rows, o.ids, o.first, o.last, o.count, o.sums, o.year_counts) &&
+           std::equal(values.begin(), values.end(), o.values.begin(), o.values.end(),
+                      [](float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); });
+  }
 };
 
 // Trees in order of first appearance of their keys (7, 12, 7, 3, 12); the site code is that of series 1.
@@ -85,24 +98,34 @@ TEST(TreemeanTest, OverlappingCoresOfInterleavedTrees) {
             std::tuple(2, "ABC01B  ", 1920, std::vector<float>(61, 2)));
 }
 
-// Each year keeps its place; an empty core covers no year, nor does a missing value (not a number); means are single-precision sums in table order.
+// Each year keeps its place; an empty core covers no year; a missing value (not a number) covers its
+// year but counts for nothing; a year without a value is not a number (-1 here); means are
+// single-precision sums in table order.
 constexpr float kNaN = NAN;
 static_assert((1.234f + 0.587f + 2.909f) / 3 != (1.234f + (0.587f + 2.909f)) / 3);
-TEST(TreemeanTest, GapYearsZeroSumsAndEmptyCores) {
-  const struct { std::vector<std::pair<std::int32_t, std::vector<float>>> cores; std::vector<float> want; } cases[] = {
-      {{{1900, {1, 2}}, {1905, {6, 7}}}, {1, 2, 0, 0, 0, 6, 7}},  // a gap holds 0
-      {{{1900, {1, 0.5f, 3}}, {1901, {-0.5f, 5}}}, {1, 0, 4}},    // a year summing to 0 is kept
-      {{{1700, {}}, {1900, {1, 2}}}, {1, 2}},                      // an empty core is ignored
-      {{{1900, {1, kNaN, 3}}, {1900, {3, 4, 5}}}, {2, 4, 4}},      // a missing value counts for nothing
-      {{{1900, {1, kNaN, 3}}}, {1, 0, 3}},                         // a year of missing values only: a gap
-      {{{1899, {kNaN, 1, 2, kNaN}}, {1890, {kNaN}}, {1900, {3}}}, {2, 2}},  // missing at the ends: not covered
-      {{{1900, {1.234f}}, {1900, {0.587f}}, {1900, {2.909f}}}, {(1.234f + 0.587f + 2.909f) / 3}},
+TEST(TreemeanTest, GapYearsZeroSumsMissingValuesAndEmptyCores) {
+  const struct {
+    std::vector<std::pair<std::int32_t, std::vector<float>>> cores;
+    std::int32_t first;
+    std::vector<float> want;
+  } cases[] = {
+      {{{1900, {1, 2}}, {1905, {6, 7}}}, 1900, {1, 2, -1, -1, -1, 6, 7}},  // a gap has no value
+      {{{1900, {1, 0.5f, 3}}, {1901, {-0.5f, 5}}}, 1900, {1, 0, 4}},       // a year summing to 0 is kept
+      {{{1700, {}}, {1900, {1, 2}}}, 1900, {1, 2}},                         // an empty core is ignored
+      {{{1900, {1, kNaN, 3}}, {1900, {3, 4, 5}}}, 1900, {2, 4, 4}},         // a missing value counts for nothing
+      {{{1900, {1, kNaN, 3}}}, 1900, {1, -1, 3}},                            // a year of missing values only
+      {{{1899, {kNaN, 1, 2, kNaN}}, {1890, {kNaN}}, {1900, {3}}}, 1890,     // missing at the ends: still covered
+       {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 2, 2, -1}},
+      {{{1900, {1.234f}}, {1900, {0.587f}}, {1900, {2.909f}}}, 1900, {(1.234f + 0.587f + 2.909f) / 3}},
+      {{{1900, {kNaN, kNaN}}, {1950, {kNaN}}}, 1900, {}},  // every year missing: no tree series
   };
   for (const auto& c : cases) {
-    Table t(20, c.cores.size());
-    for (const auto& [year, v] : c.cores) t.add("T1", year, v);
+    Table t(60, c.cores.size());
+    const char* ids[] = {"T1A", "T1B", "T1C"};
+    for (const auto& [year, v] : c.cores) t.add(ids[t.rows], year, v);
     t.average(2, 2);
-    EXPECT_EQ(std::tuple(t.rows, t.first[0], t.row(0)), std::tuple(1, 1900, c.want));
+    EXPECT_EQ(std::tuple(t.rows, t.first[0], t.row(0)), std::tuple(1, c.first, c.want));
+    EXPECT_EQ(t.said.said, c.want.empty() ? "warning: tree T1: every year of its cores is a missing value; the tree is not written\n" : "");
   }
 }
 
@@ -122,6 +145,46 @@ TEST(TreemeanTest, SpanBeyondTheYearSumsStopsTheRun) {
       EXPECT_EQ(std::tuple(c.stops, s.status, t == before), std::tuple(true, 1, true)) << c.second;
     }
   }
+}
+
+// Years are counted per tree: a file may span more than the year sums hold as long as no tree does.
+TEST(TreemeanTest, YearsCountedPerTree) {
+  Table t(3001, 3);
+  t.add("T1A", -2649, std::vector<float>(200, 1));
+  t.add("T2A", 1000, std::vector<float>(3001, 2));
+  t.add("T1B", -2500, {3});
+  t.average(2, 2);
+  EXPECT_EQ(std::tuple(t.rows, t.first[0], t.last[0], t.values[149], t.first[1], t.last[1], t.values[3001 + 3000]),
+            std::tuple(2, -2649, -2450, 2.0f, 1000, 4000, 2.0f));
+  EXPECT_EQ(t.said.said, "");
+}
+
+// A tree number that does not read ends the run; the report says which series and what its positions hold.
+TEST(TreemeanTest, UnreadableKeyNamesTheSeries) {
+  Table t(4, 3);
+  for (const char* id : {"BDF02A", "BDF03A", "BDFH40A"}) t.add(id, 1900, {1});
+  try {
+    t.average(4, 5);
+    ADD_FAILURE();
+  } catch (const FatalError& f) {
+    EXPECT_EQ(std::tuple(f.message, f.where),
+              std::tuple(std::string(kIllegalCharacter), std::string("f.rwl, series 3 \"BDFH40A\": tree number positions 4-5 hold \"H4\"")));
+  }
+  EXPECT_EQ(t.said.said, "");  // the keys are read before anything is said
+}
+
+// Series of another site and IDs that occur again are named, in row order; the trees are averaged all the same.
+TEST(TreemeanTest, OtherSitesAndRepeatedIds) {
+  Table t(4, 6);
+  for (const char* id : {"AB01A", "CD01A", "AB01A", "AB02A", "CD01A", "AB01A"}) t.add(id, 1900, {float(t.rows + 1)});
+  t.average(3, 4);
+  EXPECT_EQ(std::tuple(t.rows, t.values[0], t.values[4]), std::tuple(2, (1.0f + 2 + 3 + 5 + 6) / 5, 4.0f));
+  EXPECT_EQ(t.said.said,
+            "warning: series 2 CD01A: site code \"CD\" differs from \"AB\" of the first series; its tree is written under \"AB\"\n"
+            "warning: series 3 AB01A: the ID occurs twice, as series 1 and 3; both are averaged as cores\n"
+            "warning: series 5 CD01A: site code \"CD\" differs from \"AB\" of the first series; its tree is written under \"AB\"\n"
+            "warning: series 5 CD01A: the ID occurs twice, as series 2 and 5; both are averaged as cores\n"
+            "warning: series 6 AB01A: the ID occurs twice, as series 1 and 6; both are averaged as cores\n");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "averaging/tree_keys.h"
 #include "averaging/treemean.h"
+#include "formats/format_test_util.h"
 
 namespace ringave {
 namespace {
@@ -14,18 +15,23 @@ namespace {
 struct Trees {
   std::vector<std::string> ids;
   std::vector<float> values;
+  std::string warnings;
 };
 
 Trees average(const std::vector<std::pair<const char*, float>>& cores, TreeSites sites) {
+  Trees out;
   const std::size_t n = cores.size();
   std::vector<Field<8>> ids;
-  std::vector<std::int32_t> first(n, 1990), last(n, 1990), count(n, 1), keys(n), distinct(n);
+  std::vector<std::int32_t> first(n, 1990), last(n, 1990), count(n, 1), keys(n), distinct(n), tree_first(n),
+      tree_last(n);
+  std::vector<IdRow> id_rows(n);
   std::vector<float> values, sums(10), year_counts(10);
   for (const auto& [id, v] : cores) ids.emplace_back(id), values.push_back(v);
   CoreTable t{ids, first, last, count, values, 1, static_cast<std::int32_t>(n)};
-  AveragingWork w{keys, distinct, sums, year_counts};
-  const std::int32_t trees = treemean(t, w, 4, 5, sites);
-  Trees out;
+  AveragingWork w{keys, distinct, sums, year_counts, tree_first, tree_last, id_rows};
+  testing::Recorder said;
+  const std::int32_t trees = treemean(t, w, 4, 5, said, sites);
+  out.warnings = said.said;
   for (std::int32_t k = 0; k < trees; ++k) out.ids.push_back(ids[k].str()), out.values.push_back(values[k]);
   return out;
 }
@@ -38,9 +44,11 @@ TEST(OwnSitesTest, SitesKeptApart) {
   const Trees own = average(cores, TreeSites::own);
   EXPECT_EQ(own.ids, (std::vector<std::string>{"AAA01   ", "BBB01   ", "BBB02   ", "AAA02   "}));
   EXPECT_EQ(own.values, (std::vector<float>{2, 10, 20, 5}));
+  EXPECT_EQ(own.warnings, "");  // no word about other site codes: they are kept apart
   const Trees first = average(cores, TreeSites::first_series);
   EXPECT_EQ(first.ids, (std::vector<std::string>{"AAA01   ", "AAA02   "}));
   EXPECT_EQ(first.values, (std::vector<float>{14.0f / 3, 12.5f}));
+  EXPECT_NE(first.warnings.find("site code \"BBB\" differs"), std::string::npos) << first.warnings;
 }
 
 TEST(OwnSitesTest, OneSiteGivesTheSameTreesEitherWay) {

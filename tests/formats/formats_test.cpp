@@ -2,6 +2,7 @@
 // agree with the layout engine on every line, and the Compact reader.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <tuple>
@@ -21,7 +22,6 @@ using testing::OwnedSeries;
 using testing::Recorder;
 
 std::string text_lines(int n) { return n > 0 ? "text line\n" + text_lines(n - 1) : ""; }
-const char* const kNext = "Z          0";  // a later line of a series: its ID and year are not used
 const std::string kBlock = "XYZ00101 block" + std::string(65, ' ') + "#\n";  // '#' in column 80: a block title
 
 // Runs `f`: "" when it returns, "status message" for a stop, "fatal message" for a fatal report.
@@ -78,13 +78,14 @@ TEST(FirstSeries, TucsonAndCompact) {
     std::string said = "";
   } cases[] = {
       {'t', data_line("ABC010111901", {123, 45, 999}), "ABC01011", 1901, {123, 45}, 100},
-      {'t', data_line("ABCDEFG-1234", {5, 9, 13, 4, 77}) + data_line(kNext, {-9999}), "ABCDEFG ", -1234, {5, 9, 13, 4}, 1000},
-      {'t', data_line("ABCDEF-11953", {1, 2, 3, 77}) + data_line(kNext, {999}), "ABCDEF  ", -11953, {1, 2, 3}, 100},
-      {'t', data_line("ABC010111905", {1, 2, 3, 4, 5, 999, -9999}) + data_line(kNext, {6, 999}), "ABC01011", 1905,
+      {'t', data_line("ABCDEFG-1234", {5, 9, 13, 4, 77}) + data_line("ABCDEFG-1230", {-9999}), "ABCDEFG ", -1234, {5, 9, 13, 4}, 1000},
+      {'t', data_line("ABCDEF-11953", {1, 2, 3, 77}) + data_line("ABCDEF-11950", {999}), "ABCDEF  ", -11953, {1, 2, 3}, 100},
+      {'t', data_line("ABC010111905", {1, 2, 3, 4, 5, 999, -9999}) + data_line("ABC010111910", {6, 999}), "ABC01011", 1905,
        {1, 2, 3, 4, 5, 6}, 100},
-      {'t', data_line("ABC01011  -5", {1, 2, 3, 4, 5, 77}) + data_line(kNext, {6, 999}), "ABC01011", -5, {1, 2, 3, 4, 5, 6}, 100},
-      {'t', data_line("ABC010111901   123      ", {-5, 0, 999}), "ABC01011", 1901, {123, 0, -5, 0}, 100},
-      {'t', data_line("ABC010111909", {5}) + data_line("ABC01011    ", {-9999}) + data_line(kNext, {9, -9999}), "ABC01011",
+      {'t', data_line("ABC01011  -5", {1, 2, 3, 4, 5, 77}) + data_line("ABC01011   0", {6, 999}), "ABC01011", -5, {1, 2, 3, 4, 5, 6}, 100},
+      {'t', data_line("ABC010111901   123      ", {-5, 0, 999}), "ABC01011", 1901, {123, 0, -5, 0}, 100,
+       "warning: series ABC01011: negative value in 1903 (and perhaps later), averaged as a ring width\n"},
+      {'t', data_line("ABC010111909", {5}) + data_line("ABC01011    ", {-9999}) + data_line("ABC010111910", {9, -9999}), "ABC01011",
        1909, {5, 9}, 1000},
       {'t', text_lines(25) + data_line("ABC010111901", {999}), "ABC01011", 1901, {}, 100},
       {'t', data_line("ABC010111900", {1, 2, 3, 4, 5, 6, 7, 999}), "", 0, {}, 1, "1 sbr trrw:  series ABC01011 has more than 6 values"},
@@ -169,6 +170,7 @@ TEST(TucsonWrite, LinesByteForByte) {
   EXPECT_EQ(write_series(1900, {0.999f, 0.998f, 0.0005f, -0.999f, -1.5f, 1234.5678f}),
             "XXX     1900  1000   998     1  -999 -1500****** -9999\n");
   EXPECT_EQ(write_series(9999, eighths(2)), "XXX     9999   125\nXXX     ****   250 -9999\n");
+  EXPECT_EQ(write_series(1900, {NAN, 0.5f, NAN}), "XXX     1900     0   500     0 -9999\n");  // no value: 0
   EXPECT_EQ(write_series(1900, {}), "");
 }
 

@@ -18,12 +18,17 @@ TEST(ReportTest, StopsAndTheFatalReport) {
   EXPECT_EQ(report(Stop{kExitFailure, ""}, err), kExitFailure);
   EXPECT_EQ(report(Stop{kExitFailure, " over 25 text lines"}, err), kExitFailure);
   EXPECT_EQ(report(FatalError{kIllegalCharacter, "READ", "12"}, err), kExitFatal);
+  EXPECT_EQ(report(FatalError{kReadPastEnd, "READ", "*", "answering: Enter Selection :>"}, err), kExitFatal);
   std::fclose(err);
   EXPECT_EQ(std::string(buf, len),
             " over 25 text lines\n"
             "? ringave: run-time error in the record layer\n"
             "? Illegal character in numeric input\n"
-            "? READ(UNIT=12,...\n");
+            "? READ(UNIT=12,...\n"
+            "? ringave: run-time error in the record layer\n"
+            "? Attempt to read past end of file\n"
+            "? READ(UNIT=*,...\n"
+            "? answering: Enter Selection :>\n");
   std::free(buf);
 }
 

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
+
+#include "records/outcome.h"
 
 #include "records/memory_unit.h"
 #include "run/dialogue.h"
@@ -50,6 +53,41 @@ TEST(ListFile, AtMostOneHundredEntriesEchoed) {
   const std::string& out = echo.written();
   EXPECT_EQ(out.substr(0, 14), "    1 f1.rwl  ");
   EXPECT_EQ(out.substr(out.size() - 63), "  100 f100.rwl" + std::string(42, ' ') + " 1 4 *\n");
+}
+
+// Anything but blank lines after the 100th entry is noted (not parsed, so it cannot end the run).
+TEST(ListFile, LinesAfterTheLastEntryTakenAreNoted) {
+  std::string hundred;
+  for (int i = 1; i <= 100; ++i) hundred += "f.rwl 1 4 5\n";
+  const struct { std::string text; bool left_out; } cases[] = {
+      {hundred, false}, {hundred + "\n  \n", false}, {hundred + "g.rwl 1 4 5\n", true},
+      {hundred + "\n\ngarbage / 'x\n", true}, {"f.rwl 1 4 5\n", false},
+  };
+  for (const auto& c : cases) {
+    MemoryUnit echo, source(c.text);
+    FileList files;
+    read_list_entries(source, echo, files, "l.lst");
+    EXPECT_EQ(std::tuple(files.entries_left_out, files.list_name), std::tuple(c.left_out, std::string("l.lst")));
+  }
+}
+
+// The fatal report of an entry that cannot be read names the list file and the line it stopped at.
+TEST(ListFile, FatalReportNamesTheLine) {
+  const struct { std::string text, where; } cases[] = {
+      {"x 1 4 5\ny 1 a 5\n", "list file l.lst, line 2"},
+      {"x 1 4 5\n\ny 1\n\n 4 5 7\nz 1 4 b\n", "list file l.lst, line 6"},
+      {"x 1 99999999999 5\n", "list file l.lst, line 1"},
+  };
+  for (const auto& c : cases) {
+    MemoryUnit echo, source(c.text);
+    FileList files;
+    try {
+      read_list_entries(source, echo, files, "l.lst");
+      ADD_FAILURE() << c.text;
+    } catch (const FatalError& f) {
+      EXPECT_EQ(f.where, c.where) << c.text;
+    }
+  }
 }
 
 }  // namespace

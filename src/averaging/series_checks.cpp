@@ -1,0 +1,72 @@
+#include "averaging/series_checks.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+#include "averaging/tree_keys.h"
+#include "averaging/treemean.h"
+
+namespace ringave {
+
+namespace {
+
+std::string quoted(std::string_view text) {
+  std::string q(1, '"');
+  q.append(text);
+  q += '"';
+  return q;
+}
+
+void warn_site(const CoreTable& t, std::size_t r, const Field<8>& site, const Field<8>& first_site,
+               Reporter& reporter) {
+  const std::string text = "series " + std::to_string(r + 1) + " " + std::string(t.ids[r].trimmed()) +
+                           ": site code " + quoted(site.trimmed()) + " differs from " + quoted(first_site.trimmed()) +
+                           " of the first series; its tree is written under " + quoted(first_site.trimmed());
+  reporter.warning({text, text + "\n"});
+}
+
+void warn_twice(const CoreTable& t, const IdRow& e, Reporter& reporter) {
+  const auto r = static_cast<std::size_t>(e.row);
+  const std::string text = "series " + std::to_string(e.row + 1) + " " + std::string(t.ids[r].trimmed()) +
+                           ": the ID occurs twice, as series " + std::to_string(e.first_row + 1) + " and " +
+                           std::to_string(e.row + 1) + "; both are averaged as cores";
+  reporter.warning({text, text + "\n"});
+}
+
+// Marks in scratch[0 .. n), left in row order, every row whose ID occurs in
+// an earlier row, with that row. Sorting keeps this at n log n for the
+// largest files.
+void mark_repeated_ids(const CoreTable& t, std::span<IdRow> scratch, std::size_t n) {
+  for (std::size_t r = 0; r < n; ++r) {
+    std::uint64_t id;
+    std::memcpy(&id, t.ids[r].data(), sizeof id);
+    scratch[r] = {id, static_cast<std::int32_t>(r), -1};
+  }
+  const auto by_id = [](const IdRow& a, const IdRow& b) { return a.id != b.id ? a.id < b.id : a.row < b.row; };
+  std::sort(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(n), by_id);
+  for (std::size_t i = 1; i < n; ++i)
+    if (scratch[i].id == scratch[i - 1].id)
+      scratch[i].first_row = scratch[i - 1].first_row >= 0 ? scratch[i - 1].first_row : scratch[i - 1].row;
+  std::sort(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(n),
+            [](const IdRow& a, const IdRow& b) { return a.row < b.row; });
+}
+
+}  // namespace
+
+void check_series_ids(const CoreTable& table, std::span<IdRow> scratch, std::int32_t key_first, std::int32_t key_last,
+                      Reporter& reporter, bool site_codes) {
+  static_assert(sizeof(std::uint64_t) == Field<8>::size());
+  if (table.rows <= 0) return;
+  const auto n = std::min(static_cast<std::size_t>(table.rows), scratch.size());
+  mark_repeated_ids(table, scratch, n);
+  const Field<8> first_site = site_code(table.ids[0], key_first, key_last);
+  for (std::size_t r = 0; r < n; ++r) {
+    const Field<8> site = site_code(table.ids[r], key_first, key_last);
+    if (site_codes && site.view() != first_site.view()) warn_site(table, r, site, first_site, reporter);
+    if (scratch[r].first_row >= 0) warn_twice(table, scratch[r], reporter);
+  }
+}
+
+}  // namespace ringave
