@@ -1,8 +1,11 @@
 #include "run/command_line.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -95,6 +98,29 @@ TEST(CommandLineTest, OutputsThatClash) {
             "the output a_AVE.raw of a.rwl would replace the input a_AVE.raw");
   EXPECT_EQ(output_clash(jobs({"a.rwl", "a_AVE.csv"}), false), "");
   EXPECT_NE(output_clash(jobs({"a.rwl", "a_AVE.csv"}), true), "");
+}
+
+// A list file's entries with the dialogue's parser, any number of them, and
+// a line that does not parse named with its line.
+TEST(CommandLineTest, ListFileEntries) {
+  const std::filesystem::path list = std::filesystem::temp_directory_path() / ("ringave-list-" + std::to_string(getpid()) + ".lst");
+  std::string text = "'data v2/a.rwl',2,1,2\n\nb.rwl 1 4\n 5\n";
+  for (int i = 0; i < 150; ++i) text += "s" + std::to_string(i) + ".rwl 1 4 5\n";
+  std::ofstream(list) << text;
+  CommandLine cl;
+  cl.list = list.string();
+  std::vector<Job> jobs;
+  std::string error;
+  ASSERT_TRUE(jobs_from_list(cl, jobs, error)) << error;
+  ASSERT_EQ(jobs.size(), 152u);
+  EXPECT_EQ(std::tuple(jobs[0].name, jobs[0].output, jobs[0].format, jobs[0].key_first, jobs[0].key_last),
+            std::tuple("data v2/a.rwl", "data v2/a_AVE.raw", 2, 1, 2));
+  EXPECT_EQ(std::tuple(jobs[1].name, jobs[1].key_last, jobs[151].name), std::tuple("b.rwl", 5, "s149.rwl"));
+  std::ofstream(list) << "a.rwl 1 4 5\nb.rwl x 4 5\n";
+  jobs.clear();
+  EXPECT_FALSE(jobs_from_list(cl, jobs, error));
+  EXPECT_EQ(error, cl.list + ": line 2: an item that must be a number is not one");
+  std::filesystem::remove(list);
 }
 
 // Lines counted as records are delivered, stepped back over and delivered again.
