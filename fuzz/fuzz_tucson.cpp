@@ -3,17 +3,23 @@
 // then written with the Tucson writer and read back: the second read must give the same value count and first year, and
 // values within the thousandths rounding, unless something written was too
 // wide for its field or the series cannot be told apart from the format's
-// own markers (checked below).
+// own markers (checked below). Every line of the input is also parsed by the
+// wide and the in-place data line parse, which must read what they take as
+// the layout engine does, and the values of every series are converted to
+// thousandths several at a time and one by one, which must agree.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "formats/tucson.h"
+#include "formats/tucson_line.h"
 #include "records/field.h"
 #include "records/memory_unit.h"
 #include "records/outcome.h"
@@ -94,6 +100,50 @@ void check_round_trip(const Series& s, Reporter& quiet) {
   }
 }
 
+bool same(const TucsonFields& a, const TucsonFields& b) {
+  return a.id == b.id && a.year == b.year && std::memcmp(a.f, b.f, sizeof a.f) == 0 && a.tagged == b.tagged &&
+         (!a.tagged || a.tag == b.tag);
+}
+
+// Every line of the input in a line buffer as the reader fills it (columns
+// 1-88, blanks after the line): what the wide or the in-place parse takes,
+// the engine must read the same.
+void check_line_parses(std::string_view input) {
+  while (!input.empty()) {
+    const std::size_t lf = input.find('\n');
+    const std::string_view rec = input.substr(0, lf);
+    char line[kTucsonLineLength];
+    std::memset(line, ' ', sizeof line);
+    std::memcpy(line, rec.data(), std::min(rec.size(), kTucsonLineLength - 1));
+    TucsonFields general, plain, wide;
+    const bool general_ok = parse_tucson_line_general(line, general);
+    const bool plain_ok = parse_tucson_line_plain(line, plain);
+    if ((plain_ok && !(general_ok && same(plain, general))) ||
+        (parse_tucson_line_wide(line, wide) && !(general_ok && plain_ok && same(wide, general)))) {
+      std::fprintf(stderr, "line parses differ: [%.*s]\n", static_cast<int>(rec.size()), rec.data());
+      std::abort();
+    }
+    input.remove_prefix(lf == std::string_view::npos ? input.size() : lf + 1);
+  }
+}
+
+// The thousandths of a series' values, up to ten at a time as the writer
+// takes them, against the conversion of one value.
+void check_thousandths(const Series& s) {
+  const std::int32_t count = std::min<std::int32_t>(s.count, static_cast<std::int32_t>(s.values.size()));
+  for (std::int32_t i = 0; i < count; i += 7) {
+    const int n = static_cast<int>(std::min<std::int32_t>(10, count - i));
+    std::int32_t got[10];
+    thousandths(s.values.data() + i, n, got);
+    for (int k = 0; k < n; ++k) {
+      if (got[k] != thousandths(s.values[static_cast<std::size_t>(i + k)])) {
+        std::fprintf(stderr, "thousandths differ: %.9g\n", s.values[static_cast<std::size_t>(i + k)]);
+        std::abort();
+      }
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -109,6 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const Stop&) {
   } catch (const FatalError&) {
   }
+  check_line_parses(std::string_view(reinterpret_cast<const char*>(data), size));
+  for (const Owned& s : series) check_thousandths(s.s);
   try {
     for (const Owned& s : series) check_round_trip(s.s, quiet);
   } catch (const Stop&) {

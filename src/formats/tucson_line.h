@@ -45,14 +45,21 @@ inline constexpr std::size_t kTucsonLineLength = 89;
 // is untouched.
 //
 // The common line (only blanks, signs and digits in the numeric columns) is
-// parsed in place; anything else goes through the general layout engine, so
-// both give the same answer on every line.
+// parsed in place, an "(a8,i4,10i6)" line with right-justified fields all
+// at once; anything else goes through the general layout engine, so all
+// give the same answer on every line.
 bool parse_tucson_line(const char* line, TucsonFields& out);
 // The same parse, always through the layout engine (the reference for tests).
 bool parse_tucson_line_general(const char* line, TucsonFields& out);
-// Only the in-place parse. False when the line is not plain: then `out` is
-// unspecified and the engine must decide.
+// Only the in-place parse, field by field. False when the line is not plain:
+// then `out` is unspecified and the engine must decide.
 bool parse_tucson_line_plain(const char* line, TucsonFields& out);
+// Only the wide parse: an "(a8,i4,10i6)" line whose year and value fields
+// are each blanks, at most one sign, then digits to the field's last
+// column, all sixteen columns at a time. False for any other line (and on
+// a machine without the vector instructions it uses): then `out` is
+// unspecified and the in-place parse must decide.
+bool parse_tucson_line_wide(const char* line, TucsonFields& out);
 
 // Thousandths of a millimetre as written in a value field, for a value in
 // millimetres: value x 1000 in single precision, halves rounded away from
@@ -63,6 +70,8 @@ bool parse_tucson_line_plain(const char* line, TucsonFields& out);
 // writes as asterisks.
 inline constexpr std::int32_t kFieldOverflow = INT32_MAX;
 std::int32_t thousandths(float value);
+// thousandths() of values[0 .. n) into out[0 .. n), several at a time.
+void thousandths(const float* values, int n, std::int32_t* out);
 
 // Write one data line of n value fields (1 to 10) for a line of year
 // `line_year`: the ID in the columns its year leaves ("(a8,i4,10i6)" for

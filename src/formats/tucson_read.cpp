@@ -295,7 +295,8 @@ bool parse_tucson_line_general(const char* line, TucsonFields& out) {
 }
 
 bool parse_tucson_line(const char* line, TucsonFields& out) {
-  return parse_tucson_line_plain(line, out) || parse_tucson_line_general(line, out);
+  return parse_tucson_line_wide(line, out) || parse_tucson_line_plain(line, out) ||
+         parse_tucson_line_general(line, out);
 }
 
 SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {

@@ -18,7 +18,7 @@ void LineReader::reset(int fd) {
   error_ = 0;
 }
 
-LineReader::Status LineReader::next(std::string_view& record) {
+LineReader::Status LineReader::next_slow(std::string_view& record) {
   bool partial = false;  // line_ holds the start of the record
   for (;;) {
     if (begin_ < end_) {
@@ -31,9 +31,12 @@ LineReader::Status LineReader::next(std::string_view& record) {
         std::string_view raw(start, n);
         if (partial) {
           line_.append(raw);
-          raw = line_;
+          record = clean_record(line_, scratch_);
+        } else {
+          // A line of a block without carriage returns and tabs is its own
+          // record: clean_record would hand it back as it is.
+          record = plain_block_ ? raw : clean_record(raw, scratch_);
         }
-        record = clean_record(raw, scratch_);
         return Status::record;
       }
       // No line feed in what is buffered: keep it and read on. (line_ is
@@ -58,6 +61,7 @@ LineReader::Status LineReader::next(std::string_view& record) {
     }
     begin_ = 0;
     end_ = static_cast<std::size_t>(got);
+    plain_block_ = std::memchr(buf_.get(), '\r', end_) == nullptr && std::memchr(buf_.get(), '\t', end_) == nullptr;
     if (got == 0) {
       if (!partial) return Status::end;
       // A last line without a line feed.

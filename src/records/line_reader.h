@@ -2,13 +2,16 @@
 // them through a fixed buffer so that memory stays small whatever the size of
 // the file. Input files and the console share it, so both split records the
 // same way: a line feed ends a record, a last line without one is a record
-// too, and every raw line goes through clean_record().
+// too, and every raw line is cleaned as clean_record() does (a block read
+// without carriage returns and tabs is searched for them once, and its lines
+// are handed out as they stand).
 //
 // The record delivered last stays intact until the next call of next(), so a
 // unit can hand it out a second time after a step back.
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,10 +33,26 @@ class LineReader {
   // Take the next record. `end`: no byte remains. `failed`: the operating system
   // refused a read; error() holds its errno. A record that was being
   // gathered when a read failed is lost.
-  Status next(std::string_view& record);
+  Status next(std::string_view& record) {
+    // The common record, inline: a whole line of a block that needs no
+    // cleaning.
+    if (plain_block_ && begin_ < end_) {
+      const char* start = buf_.get() + begin_;
+      if (const void* lf = std::memchr(start, '\n', end_ - begin_)) {
+        const auto n = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+        begin_ += n + 1;
+        record = std::string_view(start, n);
+        return Status::record;
+      }
+    }
+    return next_slow(record);
+  }
   int error() const { return error_; }
 
  private:
+  // Every other record: lines that span refills, lines to clean, reads.
+  Status next_slow(std::string_view& record);
+
   int fd_;
   std::unique_ptr<char[]> buf_;
   std::size_t cap_;
@@ -41,6 +60,9 @@ class LineReader {
   std::size_t end_ = 0;    // one past the last byte read into buf_
   std::string line_;       // a raw line that spans refills of buf_
   std::string scratch_;    // the cleaned record when it differs from the raw line
+  // The bytes read last hold no carriage return and no tab, so their lines
+  // need no cleaning: one search per block instead of two per line.
+  bool plain_block_ = false;
   int error_ = 0;
 };
 

@@ -49,10 +49,17 @@ bool read_series(RecordSink* listing, RunStorage& run, const FileEntry& e, Unit&
   s.begin_file();
   std::int32_t row = 1;
   for (;;) {
+    // The reader stores the values straight into the row they are meant
+    // for; a series beyond the table's rows goes to the series buffer and
+    // ends the run below.
+    s.values = row <= kSeriesLimit ? table.row_values(row) : std::span<float>(run.series_values);
     const SeriesRead got =
         e.format == 1 ? read_tucson_series(in, s, reporter) : read_compact_series(in, s, reporter);
-    if (got == SeriesRead::file_error) return false;
-    if (got == SeriesRead::end_of_file) break;
+    if (got != SeriesRead::series) {
+      s.values = run.series_values;
+      if (got == SeriesRead::file_error) return false;
+      break;
+    }
 
     // The table has room for kSeriesLimit rows and a row for kLengthLimit
     // values; a series beyond either ends the run before anything is stored.
@@ -68,7 +75,6 @@ bool read_series(RecordSink* listing, RunStorage& run, const FileEntry& e, Unit&
     table.first_years()[i] = s.first_year;
     table.last_years()[i] = last_year_of(s.first_year, s.count);
     table.counts()[i] = s.count;
-    if (s.count > 0) std::copy_n(s.values.begin(), s.count, table.row_values(row).begin());
     if (listing)
       write_listing_row(*listing, row, table.ids()[i], table.first_years()[i], table.last_years()[i],
                         table.counts()[i]);

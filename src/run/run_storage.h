@@ -25,7 +25,8 @@ struct RunStorage {
 
   SeriesTable table;
   // One series on its way from a reader to the table; its values hold
-  // kLengthLimit.
+  // kLengthLimit. The driver points the values at the table row the series
+  // goes to, and at series_values for a series beyond the table's rows.
   Series series;
   std::array<float, kLengthLimit> series_values{};
   // The averaging's work arrays: a key, a tree span and an ID slot per table

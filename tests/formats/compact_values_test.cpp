@@ -139,6 +139,36 @@ TEST(CompactValues, RandomRecordsAgreeWithTheEngine) {
   }
 }
 
+// Records of eight-column fields, as "(10F8.0)" files hold them: right-
+// justified numbers of up to eight digits, blank fields, and now and then a
+// field that is not blanks then digits (a sign, a point, a blank after a
+// digit, a tab, 2^24 and more), in layouts that read them two at a time and
+// in ones that do not (an odd count, decimals beyond ten, a shifted start).
+TEST(CompactValues, EightColumnFieldsAgreeWithTheEngine) {
+  const char* const layouts[] = {"(10F8.0)", "(10F8.3)", "(6F8.1)", "(4F8.10)", "(3F8.0)", "(2F8.-1)", "(10F8.11)",
+                                 "(1X,9F8.0)", "(5F8.0,F8.1)", "(F8.0)"};
+  const char* const odd[] = {"    -351", "   35.1 ", "  3 51  ", "     \t12", "16777216", "99999999", "16777215",
+                             " 1E3    ", "   +0   ", "        "};
+  std::mt19937_64 rng(8);
+  for (int i = 0; i < 20000 && !HasFailure(); ++i) {
+    std::string text;
+    for (int r = static_cast<int>(rng() % 4); r >= 0; --r) {
+      for (int f = 0; f < 10; ++f) {
+        if (rng() % 12 == 0) {
+          text += odd[rng() % std::size(odd)];
+          continue;
+        }
+        const std::string n = std::to_string(rng() % (rng() % 2 ? 100000 : 100000000));
+        text += std::string(8 - n.size(), ' ') + n;
+      }
+      if (rng() % 6 == 0) text.resize(text.size() - rng() % 20);  // a record cut short
+      text += "\n";
+    }
+    const std::size_t count = rng() % 3 == 0 ? 1 + rng() % 9 : 10 + rng() % 40;
+    agree(layouts[rng() % std::size(layouts)], text, count, kAllHandles[rng() % 4]);
+  }
+}
+
 // Hand-picked inputs at the edges: no items (one record is still taken), the
 // last item on the last field of a record, end of file before and at the
 // first record, a fault on the first and on a later record, a field cut

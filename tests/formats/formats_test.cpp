@@ -2,8 +2,10 @@
 // agree with the layout engine on every line, and the Compact reader.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <tuple>
 
@@ -191,21 +193,40 @@ std::string parsed(bool data_line, const TucsonFields& t) {
   return t.tagged && data_line ? s + "|" + t.tag.str() : s;
 }
 
-// The in-place parse against the engine; returns whether the in-place parse took the line.
-bool expect_same_parse(const std::string& record) {
+// Which parse takes a line first: the wide parse, the in-place one, or the engine.
+enum Taker { kEngine, kPlain, kWide };
+// The wide parse needs SSE2; elsewhere the in-place parse takes its lines.
+#if defined(__SSE2__)
+constexpr Taker kWideOrPlain = kWide;
+#else
+constexpr Taker kWideOrPlain = kPlain;
+#endif
+
+// The in-place and the wide parse against the engine; returns the one that took the line.
+Taker expect_same_parse(const std::string& record) {
   std::string line = record.substr(0, kTucsonLineLength - 1);
   line.resize(kTucsonLineLength, ' ');
-  TucsonFields fast, general, plain;
+  TucsonFields fast, general, plain, wide;
   const bool general_ok = parse_tucson_line_general(line.data(), general);
   const bool plain_ok = parse_tucson_line_plain(line.data(), plain);
-  EXPECT_EQ(parsed(parse_tucson_line(line.data(), fast), fast), parsed(general_ok, general)) << "[" << record << "]";
-  EXPECT_TRUE(general_ok || !plain_ok) << "[" << record << "]";  // never takes a line the engine rejects
-  return plain_ok;
+  const bool wide_ok = parse_tucson_line_wide(line.data(), wide);
+  const std::string want = parsed(general_ok, general);
+  EXPECT_EQ(parsed(parse_tucson_line(line.data(), fast), fast), want) << "[" << record << "]";
+  if (plain_ok) {
+    EXPECT_EQ(parsed(true, plain), want) << "in place [" << record << "]";
+  }
+  if (wide_ok) {
+    EXPECT_EQ(parsed(true, wide), want) << "wide [" << record << "]";
+  }
+  // Never a line the engine rejects; the wide parse only lines the in-place one takes too.
+  EXPECT_TRUE((general_ok || !plain_ok) && (plain_ok || !wide_ok)) << "[" << record << "]";
+  return wide_ok ? kWide : plain_ok ? kPlain : kEngine;
 }
 
 TEST(TucsonFastPath, ParseAgreesWithTheEngine) {
-  EXPECT_TRUE(expect_same_parse("ABCDEF--1234     1  1 2  +  3   - 4     -     +"));
-  EXPECT_FALSE(expect_same_parse("ABC010111901   1,2    1-\x01" "9"));
+  EXPECT_EQ(expect_same_parse("ABCDEF--1234     1  1 2  +  3   - 4     -     +"), kPlain);
+  EXPECT_EQ(expect_same_parse("ABC010111901   1,2    1-\x01" "9"), kEngine);
+  EXPECT_EQ(expect_same_parse("ABC01011-999     1    -2    +3 -9999"), kWideOrPlain);
   std::mt19937 rng(20240611);
   auto pick = [&](const char* from) { return from[rng() % std::strlen(from)]; };
   int plain = 0;
@@ -215,9 +236,78 @@ TEST(TucsonFastPath, ParseAgreesWithTheEngine) {
     for (std::size_t c = 0, r = rng() % 100; c < rec.size(); ++c, r = rng() % 100)  // ID, '-' for 6-6 or 7-5, fields
       rec[c] = c < 6 ? pick("ABCDEFGHIJKLMNOPQRSTUVWXYZ01 ") : c < 8 && r < 15 ? '-' : r < odd ? pick(",.+-Ee\tA#*")
                : r < 45 ? ' ' : r < 49 ? pick("+--") : pick("0123456789");
-    plain += expect_same_parse(rec);
+    plain += expect_same_parse(rec) != kEngine;
   }
   EXPECT_TRUE(plain > 10000 && plain < 90000) << plain;  // both the in-place parse and the engine's fallback ran
+}
+
+// Lines as files hold them: right-justified fields (a sign, digits, blanks
+// before them), a tag or not, cut anywhere, and now and then a column
+// changed to what the wide parse must refuse or read differently.
+TEST(TucsonFastPath, WideParseAgreesWithTheEngine) {
+  std::mt19937 rng(16);
+  auto pick = [&](const char* from) { return from[rng() % std::strlen(from)]; };
+  auto field = [&](std::size_t w) {
+    std::string text = rng() % 4 == 0 ? std::string(1, pick("-+-")) : "";
+    for (std::size_t n = rng() % (w + 1 - text.size()); n > 0; --n) text += pick("0123456789");
+    return std::string(w - text.size(), ' ') + text;
+  };
+  int taken[3] = {};
+  for (int i = 0; i < 100000 && !HasFailure(); ++i) {
+    std::string rec;
+    for (int c = 0; c < 8; ++c) rec += c >= 6 && rng() % 20 == 0 ? '-' : pick("ABC01 ");
+    rec += field(4);
+    for (int k = 0; k < 10; ++k) rec += field(6);
+    if (rng() % 2) rec += pick(" A") + std::string(9, ' ') + pick(" AVE") + "VE   ";  // columns 73-88, a tag or not
+    if (rng() % 4 == 0) rec.resize(rng() % rec.size());
+    for (int n = rng() % 3 == 0 ? 1 + static_cast<int>(rng() % 2) : 0; n > 0 && !rec.empty(); --n)
+      rec[rng() % rec.size()] = pick(" +-09.,Ee\tA#*\x80");
+    ++taken[expect_same_parse(rec)];
+  }
+  EXPECT_TRUE(taken[kWideOrPlain] > 30000 && taken[kPlain] > 5000 && taken[kEngine] > 2000)
+      << taken[kWide] << " " << taken[kPlain] << " " << taken[kEngine];
+}
+
+// Every line of the real Tucson files, as it is and with one column changed.
+TEST(TucsonFastPath, RealLinesAgreeWithTheEngine) {
+  std::mt19937 rng(533);
+  int taken[3] = {};
+  for (const char* name : {"anos1.rwl", "anos1_p001.rwl", "ca533.rwl", "gp.rwl", "gp_p001.rwl", "nm046.rwl",
+                           "nm046_p001.rwl", "wa082.rwl", "wa082_p001.rwl"}) {
+    std::ifstream in(std::string(RINGAVE_TEST_DATA) + "/" + name, std::ios::binary);
+    ASSERT_TRUE(in) << name;
+    for (std::string line; std::getline(in, line) && !HasFailure();) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      ++taken[expect_same_parse(line)];
+      if (line.empty()) continue;
+      line[rng() % line.size()] = "- +0A."[rng() % 6];
+      ++taken[expect_same_parse(line)];
+    }
+  }
+  EXPECT_TRUE(taken[kWideOrPlain] > 8000 && taken[kEngine] > 1000) << taken[kWide] << " " << taken[kEngine];
+}
+
+// The conversion of several values at once against the one of a single
+// value: halves, 999, -0, the edges of exact fractions and of 32 bits, not
+// a number, infinities, any bit pattern, and ordinary ring widths.
+TEST(TucsonFastPath, ThousandthsSeveralAtOnceAgreeOneByOne) {
+  const float special[] = {0.999f, 0.9995f, 0.9985f, -0.999f, -0.0f, 0.0005f, -0.0005f, 0.0015f, 8388.607f,
+                           8388.608f, -8388.608f, 2147483.5f, 2147483.75f, -2147483.75f, 1e30f, NAN, INFINITY,
+                           -INFINITY, 123.4565f, 0.12345f};
+  std::mt19937 rng(1000);
+  for (int i = 0; i < 50000 && !HasFailure(); ++i) {
+    float v[10];
+    for (float& x : v) {
+      const unsigned bits = static_cast<unsigned>(rng());
+      const unsigned r = rng() % 4;
+      x = r == 0 ? special[rng() % std::size(special)] : r == 1 ? std::bit_cast<float>(bits)
+                                                                 : static_cast<float>(rng() % 30000) * 0.001f;
+    }
+    const int n = 1 + static_cast<int>(rng() % 10);
+    std::int32_t got[10];
+    thousandths(v, n, got);
+    for (int k = 0; k < n; ++k) EXPECT_EQ(got[k], thousandths(v[k])) << v[k] << " of " << n;
+  }
 }
 
 TEST(TucsonFastPath, FormatAgreesWithTheEngine) {

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <set>
 #include <string>
 
@@ -81,6 +82,37 @@ TEST(FileUnitRead, RecordsAndStepBackAlikeInFilesAndMemory) {
   }
 }
 
+// A file of blocks with and without carriage returns and tabs, lines of
+// every length up to a few blocks, read from a file and from memory: the
+// same records in the same order.
+TEST(FileUnitRead, BlocksWithAndWithoutWhatIsCleanedReadAlike) {
+  std::mt19937 rng(12);
+  std::string bytes;
+  while (bytes.size() < (11u << 20) / 2) {
+    const std::size_t mib = bytes.size() >> 20;  // tabs in MiB 1 and 5, carriage returns in MiB 3
+    const char odd = mib % 4 == 1 ? '\t' : mib % 4 == 3 ? '\r' : 0;
+    const std::size_t length = rng() % 20000 == 0 ? rng() % (3u << 20) : rng() % 120;
+    for (std::size_t i = 0; i < length; ++i) bytes += "ab 12-"[rng() % 6];
+    if (odd && rng() % 50 == 0) bytes.insert(bytes.size() - length / 2, 1, odd);
+    bytes += odd == '\r' && rng() % 50 == 0 ? "\r\n" : "\n";
+  }
+  TempDir dir;
+  write_bytes(dir / "in.txt", bytes);
+  FileUnit file(12);
+  file.open_read(dir / "in.txt");
+  MemoryUnit mem(bytes);
+  std::string_view a, b;
+  std::size_t records = 0;
+  for (bool more = true; more && !HasFailure(); ++records) {
+    more = file.next(a);
+    ASSERT_EQ(more, mem.next(b)) << "record " << records;
+    if (more) {
+      EXPECT_TRUE(a == b) << "record " << records;
+    }
+  }
+  EXPECT_GT(records, 20000u);
+}
+
 TEST(FileUnitOpen, Failures) {
   TempDir dir;
   fs::create_directory(dir / "folder");
@@ -116,8 +148,10 @@ TEST(FileUnitWrite, CloseCommitsTheRecords) {
   fs::permissions(dir / "old.raw", fs::perms(0640));
   fs::create_symlink("old.raw", dir / "link.raw");
   const std::string big(200000, 'h');
+  std::string returns;  // carriage returns over several pieces handed to the system
+  for (int i = 0; i < 40000; ++i) returns += i % 3 == 0 ? "\r" : "r";
   const std::pair<std::string, bool> records[] = {
-      {"ABC01   1990   100", true}, {"", true}, {" prompt:  ", false}, {"a\rb", true}, {big, true}};
+      {"ABC01   1990   100", true}, {"", true}, {" prompt:  ", false}, {"a\rb", true}, {big, true}, {returns, true}};
   const mode_t mask = ::umask(022);
   for (const std::string name : {"new.raw", "link.raw"}) {
     FileUnit unit(13);
@@ -126,7 +160,9 @@ TEST(FileUnitWrite, CloseCommitsTheRecords) {
     EXPECT_EQ(read_bytes(dir / name), name == "new.raw" ? "" : "old contents\n");
     for (const auto& [rec, line_end] : records) unit.put(rec, line_end), mem.put(rec, line_end);
     unit.close();
-    EXPECT_TRUE(read_bytes(dir / name) == "ABC01   1990   100\n\n prompt:  ab\n" + big + "\n") << name;
+    EXPECT_TRUE(read_bytes(dir / name) ==
+                "ABC01   1990   100\n\n prompt:  ab\n" + big + "\n" + std::string(26666, 'r') + "\n")
+        << name;
     EXPECT_TRUE(mem.written() == read_bytes(dir / name));
   }
   ::umask(mask);
