@@ -1,9 +1,8 @@
 // How the command line shows what goes wrong with a file: one line on
 // standard error per finding, beginning with the file's name, and never a
-// pause or a stop. Also the record count that lets its messages name a line.
+// pause or a stop.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,47 +12,6 @@
 #include "records/reporter.h"
 
 namespace ringave {
-
-// A unit that passes every call to another and counts the records it has
-// delivered, following the step-back rule of RecordCursor, so that line()
-// is the line number of the record taken last (0 before the first).
-class CountingUnit final : public Unit {
- public:
-  explicit CountingUnit(Unit& unit) : unit_(unit) {}
-
-  bool next(std::string_view& record) override {
-    if (!unit_.next(record)) {
-      at_end_ = true;
-      return false;
-    }
-    replay_ = false;
-    have_last_ = true;
-    ++line_;
-    return true;
-  }
-  void step_back() override {
-    unit_.step_back();
-    if (at_end_) {
-      at_end_ = false;
-    } else if (have_last_ && !replay_) {
-      replay_ = true;
-      --line_;
-    }
-  }
-  void put(std::string_view record, bool line_end) override { unit_.put(record, line_end); }
-  std::string unit_label() const override { return static_cast<const RecordSource&>(unit_).unit_label(); }
-
-  // Start counting again, for the same unit opened anew.
-  void restart() { line_ = 0, at_end_ = replay_ = have_last_ = false; }
-  std::int64_t line() const { return line_; }
-
- private:
-  Unit& unit_;
-  std::int64_t line_ = 0;
-  bool at_end_ = false;
-  bool replay_ = false;
-  bool have_last_ = false;
-};
 
 // The findings of the readers for the file `name`: a warning as
 // "name: warning: <summary>", a file error as "name: error: <summary>"

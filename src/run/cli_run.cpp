@@ -61,7 +61,7 @@ class FileRun {
     con_.warn(job.name + ": error: " + why);
     return false;
   }
-  bool read(const Job& job, FileEntry& e, CountingUnit& in, FileUnit& file, Reporter& reporter);
+  bool read(const Job& job, FileEntry& e, FileUnit& in, Reporter& reporter);
   bool choose_positions(const Job& job, FileEntry& e);
   bool keys_readable(const Job& job, const FileEntry& e);
   std::vector<Series> tree_series();
@@ -103,11 +103,10 @@ bool FileRun::attempt(const Job& job, FileEntry& e) {
   if (!job.tree_auto && !positions_valid(e))
     return fail(job, "invalid tree-number positions " + positions_text(e.key_first, e.key_last) +
                          " (they must satisfy 1 <= start <= stop <= 8)");
-  FileUnit file(12);
-  CountingUnit in(file);
+  FileUnit in(12);
   LineReporter reporter(con_, job.name, cl_.verbose);
   try {
-    if (!read(job, e, in, file, reporter)) return false;
+    if (!read(job, e, in, reporter)) return false;
     const std::int32_t series = run_.table.rows;
     if (series == 0) return fail(job, "no series found in the file");
     if (job.tree_auto && !choose_positions(job, e)) return false;
@@ -142,20 +141,19 @@ bool FileRun::attempt(const Job& job, FileEntry& e) {
 
 // Opens the file, tells its format when asked to, and reads every series
 // into the table.
-bool FileRun::read(const Job& job, FileEntry& e, CountingUnit& in, FileUnit& file, Reporter& reporter) {
-  file.open_read(job.name);
+bool FileRun::read(const Job& job, FileEntry& e, FileUnit& in, Reporter& reporter) {
+  in.open_read(job.name);
   if (job.format_auto) {
     const FileFormat format = guess_format(in);
     if (format == FileFormat::neither)
       return fail(job, "neither a Tucson nor a Compact file, as far as its first lines show; "
                        "give its format with -f tucson or -f compact");
     e.format = format == FileFormat::tucson ? 1 : 2;
-    file.open_read(job.name);
-    in.restart();
+    in.open_read(job.name);
   }
   if (cl_.verbose) write_listing_heading(con_);
   if (!read_series(cl_.verbose ? &con_ : nullptr, run_, e, in, reporter)) return false;
-  file.close();
+  in.close();
   return true;
 }
 

@@ -194,11 +194,10 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
 }
 
 bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& error) {
-  FileUnit file(12);
-  CountingUnit list(file);
+  FileUnit list(12);
   std::string name(static_cast<std::size_t>(kListNameLength), ' ');
   try {
-    file.open_read(cl.list);
+    list.open_read(cl.list);
     for (;;) {
       // Items that an entry does not supply (a "/" ends it early) are 0.
       Job j;

@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "records/memory_unit.h"
-#include "run/cli_report.h"
 
 namespace ringave {
 namespace {
@@ -121,27 +119,6 @@ TEST(CommandLineTest, ListFileEntries) {
   EXPECT_FALSE(jobs_from_list(cl, jobs, error));
   EXPECT_EQ(error, cl.list + ": line 2: an item that must be a number is not one");
   std::filesystem::remove(list);
-}
-
-// Lines counted as records are delivered, stepped back over and delivered again.
-TEST(CommandLineTest, CountingUnitFollowsStepBack) {
-  MemoryUnit memory("a\nb\n", 12);
-  CountingUnit unit(memory);
-  std::string_view r;
-  EXPECT_TRUE(unit.next(r));
-  EXPECT_TRUE(unit.next(r));
-  EXPECT_EQ(unit.line(), 2);
-  unit.step_back();
-  unit.step_back();  // one record of history only
-  EXPECT_EQ(unit.line(), 1);
-  EXPECT_TRUE(unit.next(r));
-  EXPECT_EQ(std::pair(std::string(r), unit.line()), std::pair(std::string("b"), std::int64_t{2}));
-  EXPECT_FALSE(unit.next(r));
-  unit.step_back();  // clears the end of file only
-  EXPECT_EQ(unit.line(), 2);
-  unit.step_back();
-  EXPECT_TRUE(unit.next(r));
-  EXPECT_EQ(unit.line(), 2);
 }
 
 }  // namespace
