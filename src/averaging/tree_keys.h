@@ -57,11 +57,13 @@ std::int32_t read_tree_key(const Field<8>& id, std::int32_t key_first, std::int3
 // Keys by site code and tree number, for trees that keep their own site
 // code: given keys[r] = the tree number of ids[r] for rows 0 .. n-1, sets
 // keys[r] to the index of the first row with the same site code (positions
-// 1..first-1) and the same tree number. Rows of one tree then share a key,
-// rows of another site never do, and the key leads back to the tree's first
-// row (own_site_tree_id). Uses scratch[0 .. n) as work space; n must not
-// exceed the size of any span.
-void key_by_own_site(std::span<const Field<8>> ids, std::span<std::int32_t> keys, std::span<std::int32_t> scratch,
+// 1..first-1) and the same tree number, and returns true. Rows of one tree
+// then share a key, rows of another site never do, and the key leads back
+// to the tree's first row (own_site_tree_id). When every row has row 0's
+// site code the tree numbers already are such keys: they are left as they
+// are, and the return is false. Uses scratch[0 .. n) as work space; n must
+// not exceed the size of any span.
+bool key_by_own_site(std::span<const Field<8>> ids, std::span<std::int32_t> keys, std::span<std::int32_t> scratch,
                      std::int32_t n, std::int32_t key_first, std::int32_t key_last);
 
 // The tree ID of the tree whose first row is ids[first_row], with its own

@@ -48,16 +48,16 @@ void read_keys(const CoreTable& t, AveragingWork& w, std::int32_t key_first, std
 }
 
 // The tree ID of tree i: the site code of row 0 and the tree number in
-// w.distinct[i]; or, with the trees kept by site code, the site code and tree
-// number of the tree's first core, the row in w.distinct[i] (a row at i or
-// later, which still holds its core's ID until tree i is stored).
+// w.distinct[i]; or, with the trees keyed by row (key_by_own_site), the site
+// code and tree number of the tree's first core, the row in w.distinct[i] (a
+// row at i or later, which still holds its core's ID until tree i is stored).
 struct TreeIds {
   const Field<8>& site;
   std::int32_t key_first;
   std::int32_t key_last;
-  TreeSites sites;
+  bool by_row;
   Field<8> of(const CoreTable& t, const AveragingWork& w, std::size_t i) const {
-    return sites == TreeSites::own ? own_site_tree_id(t.ids, w.distinct[i], key_first, key_last)
+    return by_row ? own_site_tree_id(t.ids, w.distinct[i], key_first, key_last)
                                    : compose_tree_id(site, w.distinct[i], key_first, key_last);
   }
 };
@@ -162,12 +162,14 @@ std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_fi
 
   const Field<8> site = site_code(table.ids[0], key_first, key_last);
   read_keys(table, work, key_first, key_last);
-  // Kept by site code, a tree's key is the row of its first core, which
-  // group_by_tree then keeps as the tree's entry of work.distinct.
-  if (sites == TreeSites::own) key_by_own_site(table.ids, work.keys, work.distinct, table.rows, key_first, key_last);
+  // Kept by site code (in a file of several), a tree's key is the row of its
+  // first core, which group_by_tree then keeps as the tree's entry of
+  // work.distinct.
+  const bool by_row = sites == TreeSites::own &&
+                      key_by_own_site(table.ids, work.keys, work.distinct, table.rows, key_first, key_last);
   const std::int32_t trees = group_by_tree(work.keys, table.rows, work.distinct);
   check_series_ids(table, work.id_rows, key_first, key_last, reporter, sites == TreeSites::first_series);
-  const TreeIds tree_ids{site, key_first, key_last, sites};
+  const TreeIds tree_ids{site, key_first, key_last, by_row};
   tree_spans(table, work, trees, year_limit, tree_ids);
 
   // Tree k's first core lies in row k or later (trees are numbered in order
