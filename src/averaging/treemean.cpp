@@ -1,8 +1,10 @@
 #include "averaging/treemean.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -95,6 +97,12 @@ void tree_spans(const CoreTable& t, AveragingWork& w, std::int32_t trees, std::i
   }
 }
 
+// The bits of a single-precision value and back, and a mask of all ones
+// for true: the averaging's loops select with masks, not branches.
+inline std::uint32_t bits_of(float v) { return std::bit_cast<std::uint32_t>(v); }
+inline float from_bits(std::uint32_t u) { return std::bit_cast<float>(u); }
+inline std::uint32_t all_ones_if(bool b) { return 0u - static_cast<std::uint32_t>(b); }
+
 // Adds the values of every core of tree k into the year sums and counts, in
 // table order, from row `from` on (the tree's first core lies there or
 // later); year slot j is the tree's first year + j. A slot holding not a
@@ -108,11 +116,14 @@ void sum_tree(const CoreTable& t, AveragingWork& w, std::int32_t k, std::int32_t
     const std::int32_t js = t.first_years[r] - base;
     float* sums = w.sums.data() + js;
     float* counts = w.counts.data() + js;
-    for (std::int32_t j = 0; j < t.counts[r]; ++j) {
-      // Adding 0 leaves a sum as it is: no branch in the loop.
-      const bool value = !std::isnan(core[j]);
-      sums[j] += value ? core[j] : 0.0f;
-      counts[j] += value ? 1.0f : 0.0f;
+    const std::int32_t n = t.counts[r];
+    for (std::int32_t j = 0; j < n; ++j) {
+      // A missing value adds 0 to both: the value and the 1 are masked to
+      // zero bits, with no branch, so the compiler adds several years at once.
+      const float v = core[j];
+      const std::uint32_t keep = all_ones_if(v == v);  // false only for not a number
+      sums[j] += from_bits(bits_of(v) & keep);
+      counts[j] += from_bits(bits_of(1.0f) & keep);
     }
   }
 }
@@ -129,11 +140,17 @@ bool store_mean(CoreTable& t, AveragingWork& w, std::size_t k) {
   if (last >= first) {
     float* tree = t.values.data() + k * t.row_length;
     const std::int32_t n = last - first + 1;
+    float* const sums = w.sums.data();
+    float* const counts = w.counts.data();
     for (std::int32_t j = 0; j < n; ++j) {
-      const auto y = static_cast<std::size_t>(j);
-      tree[j] = w.counts[y] > 0.0f ? w.sums[y] / w.counts[y] : kNoValue;
-      w.sums[y] = 0.0f;
-      w.counts[y] = 0.0f;
+      // Counts are 0 or more, so a count of zero bits is no value: the
+      // quotient (not a number then) is replaced by kNoValue through a mask,
+      // with no branch, so the compiler does several years at once.
+      const float mean = sums[j] / counts[j];
+      const std::uint32_t has = all_ones_if(bits_of(counts[j]) != 0);
+      tree[j] = from_bits((bits_of(mean) & has) | (bits_of(kNoValue) & ~has));
+      sums[j] = 0.0f;
+      counts[j] = 0.0f;
     }
     // The first year is some core's first: it has a value unless that core
     // is missing there, and only then is the rest looked at.
