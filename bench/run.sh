@@ -18,9 +18,11 @@
 # compared byte for byte with the tree means that the generator computed on
 # its own.
 #
-# Then a small real file (ca533, 34 series) end to end, process start
-# included, against read_file, a program that only opens and reads it: best
-# of SMALL_RUNS runs (default 50) each.
+# Then the command line on the full-capacity inputs against the dialogue's
+# runs above (target: within 5 %), and a small real file (ca533, 34 series)
+# end to end through both, process start included, against read_file, a
+# program that only opens and reads it: best of SMALL_RUNS runs (default 50)
+# each.
 #
 # Targets, reported and not asserted: full-capacity Tucson <= 0.55 G
 # instructions and CPU <= 3.5x the wall time of wc -l; full-capacity Compact
@@ -149,6 +151,45 @@ awk '
     }
   }' "$results"
 
+# The command line on the same full-capacity inputs, in this same run: it must
+# stay within 5 % of the dialogue (its outputs go to cli/, checked the same way).
+echo
+echo "command line at full capacity (ringave -q -o cli -t 4-7 -f FORMAT FILE) against the dialogue above:"
+mkdir -p "$data/cli"
+for k in t3 t2 c2; do
+  base=cap1_$k
+  case $k in
+    t3 | t2) file=$base.rwl format=tucson ;;
+    c2) file=$base.cmp format=compact ;;
+  esac
+  rm -f "cli/${base}_AVE.raw"
+  set -- $("$peak" -n "$runs" -o "$base.cli.log" -- "$bin" -q -o cli -t 4-7 -f "$format" "$file")
+  ct=${1:-0} cstatus=${3:-1} cc=${4:-0}
+  if [ "$callgrind" = yes ]; then
+    valgrind --tool=callgrind --callgrind-out-file="$base.cli.callgrind" "$bin" -q -o cli -t 4-7 -f "$format" "$file" \
+      >/dev/null 2>"$base.cli.valgrind"
+    cg=$(sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$base.cli.valgrind" | awk '{ printf "%.3f", $1 / 1e9 }')
+  else
+    cg=n/a
+  fi
+  if [ "$cstatus" != 0 ]; then
+    check="RUN FAILED (exit $cstatus)"
+    failed=1
+  elif cmp -s "cli/${base}_AVE.raw" "${base}_AVE.expected"; then
+    check="as expected"
+  else
+    check="DIFFERS from ${base}_AVE.expected"
+    failed=1
+  fi
+  awk -v f="$file" -v k="$k" -v ct="$ct" -v cc="$cc" -v cg="$cg" -v ok="$check" '
+    $1 == "cap1_" k { dt = $5; dc = $8; dg = $10 }
+    END {
+      r = (dc > 0 ? cc / dc : 0)
+      printf "  %-12s wall %.3f s (dialogue %.3f s), cpu %.3f s (dialogue %.3f s): cpu %.3fx %s; %s G instructions (dialogue %s)  %s\n",
+        f, ct, dt, cc, dc, r, (r <= 1.05 ? "within 5 %" : "MISSED 5 %"), cg, dg, ok
+    }' "$results"
+done
+
 # A small real file: start-up and fixed costs against the plain read.
 small=$data/small
 mkdir -p "$small" || exit 2
@@ -174,6 +215,10 @@ awk -v st="$st" -v sc="$sc" -v rt="$rt" -v rc="$rc" -v r="$srss" -v sg="$sg" '
     d = (st - rt) * 1e3
     printf "  difference: %.2f ms wall (target <= 3 ms) %s\n", d, (d <= 3 ? "met" : "MISSED")
   }'
+set -- $("$peak" -n "$small_runs" -- "$bin" -q -t 4-5 -f tucson ca533.rwl)
+cli_t=${1:-0} cli_c=${4:-0} cli_status=${3:-1}
+[ "$cli_status" = 0 ] || { echo "small file, command line: RUN FAILED (exit $cli_status)"; failed=1; }
+awk -v t="$cli_t" -v c="$cli_c" 'BEGIN { printf "  command line (ringave -q -t 4-5 -f tucson ca533.rwl): %.2f ms wall, %.2f ms cpu\n", t * 1e3, c * 1e3 }'
 cd "$data" || exit 2
 [ "$callgrind" = yes ] && echo "profiles: callgrind_annotate $data/<input>.callgrind (e.g. cap1_c2, small/ca533)"
 

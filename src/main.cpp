@@ -6,9 +6,10 @@
 #include "records/interrupt.h"
 #include "records/outcome.h"
 #include "records/report.h"
+#include "run/cli_run.h"
 #include "run/driver.h"
 
-int main() {
+int main(int argc, char** argv) {
   using namespace ringave;
   // Past a file-size limit a write fails and is reported like any failed
   // write, instead of the signal killing the run with a temporary file left.
@@ -22,6 +23,8 @@ int main() {
   install_interrupt_cleanup();
 
   Console& con = console();
+  // Arguments: the command line. None: the dialogue.
+  if (argc > 1) return run_command_line(argc, argv, con);
   try {
     int status;
     try {

@@ -56,7 +56,7 @@ void mark_repeated_ids(const CoreTable& t, std::span<IdRow> scratch, std::size_t
 }  // namespace
 
 void check_series_ids(const CoreTable& table, std::span<IdRow> scratch, std::int32_t key_first, std::int32_t key_last,
-                      Reporter& reporter) {
+                      Reporter& reporter, bool site_codes) {
   static_assert(sizeof(std::uint64_t) == Field<8>::size());
   if (table.rows <= 0) return;
   const auto n = std::min(static_cast<std::size_t>(table.rows), scratch.size());
@@ -64,7 +64,7 @@ void check_series_ids(const CoreTable& table, std::span<IdRow> scratch, std::int
   const Field<8> first_site = site_code(table.ids[0], key_first, key_last);
   for (std::size_t r = 0; r < n; ++r) {
     const Field<8> site = site_code(table.ids[r], key_first, key_last);
-    if (site.view() != first_site.view()) warn_site(table, r, site, first_site, reporter);
+    if (site_codes && site.view() != first_site.view()) warn_site(table, r, site, first_site, reporter);
     if (scratch[r].first_row >= 0) warn_twice(table, scratch[r], reporter);
   }
 }

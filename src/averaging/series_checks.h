@@ -22,11 +22,12 @@ struct IdRow {
 };
 
 // Warns, in row order, of every series whose site code (the ID's characters
-// before the tree number) differs from row 0's, naming both codes, and of
+// before the tree number) differs from row 0's, naming both codes (unless
+// `site_codes` is false: trees kept by site code), and of
 // every series whose ID occurs in an earlier row, naming both series
 // numbers (rows counted from 1). Uses scratch[0 .. table.rows), which must
 // hold that many entries.
 void check_series_ids(const CoreTable& table, std::span<IdRow> scratch, std::int32_t key_first, std::int32_t key_last,
-                      Reporter& reporter);
+                      Reporter& reporter, bool site_codes = true);
 
 }  // namespace ringave

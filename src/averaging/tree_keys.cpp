@@ -86,4 +86,31 @@ Field<8> compose_tree_id(const Field<8>& site, std::int32_t key, std::int32_t ke
   return id;
 }
 
+bool key_by_own_site(std::span<const Field<8>> ids, std::span<std::int32_t> keys, std::span<std::int32_t> scratch,
+                     std::int32_t n, std::int32_t key_first, std::int32_t key_last) {
+  const auto site_length = static_cast<std::size_t>(key_field(key_first, key_last).first - 1);
+  const auto rows = static_cast<std::size_t>(std::max(n, 0));
+  const auto same_site = [&](std::size_t a, std::size_t b) {
+    return std::equal(ids[a].data(), ids[a].data() + site_length, ids[b].data());
+  };
+  std::size_t r = 1;
+  while (r < rows && same_site(0, r)) ++r;
+  if (r >= rows) return false;  // one site code: the numbers are the keys
+  std::copy_n(keys.begin(), rows, scratch.begin());
+  for (r = 0; r < rows; ++r) {
+    std::size_t q = 0;
+    // The row itself matches at the latest.
+    while (scratch[q] != scratch[r] || !same_site(q, r)) ++q;
+    keys[r] = static_cast<std::int32_t>(q);
+  }
+  return true;
+}
+
+Field<8> own_site_tree_id(std::span<const Field<8>> ids, std::int32_t first_row, std::int32_t key_first,
+                          std::int32_t key_last) {
+  const Field<8>& id = ids[static_cast<std::size_t>(first_row)];
+  return compose_tree_id(site_code(id, key_first, key_last), read_tree_key(id, key_first, key_last), key_first,
+                         key_last);
+}
+
 }  // namespace ringave

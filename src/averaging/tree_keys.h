@@ -54,6 +54,24 @@ Field<8> site_code(const Field<8>& id, std::int32_t key_first, std::int32_t key_
 //    back as a number.
 std::int32_t read_tree_key(const Field<8>& id, std::int32_t key_first, std::int32_t key_last);
 
+// Keys by site code and tree number, for trees that keep their own site
+// code: given keys[r] = the tree number of ids[r] for rows 0 .. n-1, sets
+// keys[r] to the index of the first row with the same site code (positions
+// 1..first-1) and the same tree number, and returns true. Rows of one tree
+// then share a key, rows of another site never do, and the key leads back
+// to the tree's first row (own_site_tree_id). When every row has row 0's
+// site code the tree numbers already are such keys: they are left as they
+// are, and the return is false. Uses scratch[0 .. n) as work space; n must
+// not exceed the size of any span.
+bool key_by_own_site(std::span<const Field<8>> ids, std::span<std::int32_t> keys, std::span<std::int32_t> scratch,
+                     std::int32_t n, std::int32_t key_first, std::int32_t key_last);
+
+// The tree ID of the tree whose first row is ids[first_row], with its own
+// site code: that row's site code and tree number, composed as
+// compose_tree_id does. The row's tree number must read (read_tree_key).
+Field<8> own_site_tree_id(std::span<const Field<8>> ids, std::int32_t first_row, std::int32_t key_first,
+                          std::int32_t key_last);
+
 // Returns the tree ID of tree `key` (never negative): the site code's
 // positions 1..first-1, then the key right-justified and zero-padded in the
 // tree-number field (asterisks over the whole field when it is too wide for

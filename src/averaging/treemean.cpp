@@ -49,13 +49,28 @@ void read_keys(const CoreTable& t, AveragingWork& w, std::int32_t key_first, std
   }
 }
 
+// The tree ID of tree i: the site code of row 0 and the tree number in
+// w.distinct[i]; or, with the trees keyed by row (key_by_own_site), the site
+// code and tree number of the tree's first core, the row in w.distinct[i] (a
+// row at i or later, which still holds its core's ID until tree i is stored).
+struct TreeIds {
+  const Field<8>& site;
+  std::int32_t key_first;
+  std::int32_t key_last;
+  bool by_row;
+  Field<8> of(const CoreTable& t, const AveragingWork& w, std::size_t i) const {
+    return by_row ? own_site_tree_id(t.ids, w.distinct[i], key_first, key_last)
+                                   : compose_tree_id(site, w.distinct[i], key_first, key_last);
+  }
+};
+
 // The years each tree's cores cover, from the first year of its earliest
 // core with values to the last year of its latest: tree_first[k] and
 // tree_last[k] (first > last for a tree of empty cores). Stops the run,
 // before anything changes, for a tree that spans more than `year_limit`
 // years, and for a series that ends after the year 2147483647.
 void tree_spans(const CoreTable& t, AveragingWork& w, std::int32_t trees, std::int32_t year_limit,
-                const Field<8>& site, std::int32_t key_first, std::int32_t key_last) {
+                const TreeIds& tree_ids) {
   constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
   for (std::int32_t k = 0; k < trees; ++k) {
     w.tree_first[static_cast<std::size_t>(k)] = kMax;
@@ -75,7 +90,7 @@ void tree_spans(const CoreTable& t, AveragingWork& w, std::int32_t trees, std::i
     const std::int64_t first = w.tree_first[i];
     const std::int64_t last = w.tree_last[i];
     if (last < first || last - first + 1 <= year_limit) continue;
-    const Field<8> tree = compose_tree_id(site, w.distinct[i], key_first, key_last);
+    const Field<8> tree = tree_ids.of(t, w, i);
     stop(kExitFailure, "File " + std::string(t.name) + ": tree " + std::string(tree.trimmed()) + " spans the years " +
                            std::to_string(first) + " to " + std::to_string(last) + ", more than " +
                            std::to_string(year_limit) + " years (Max: record length)");
@@ -153,7 +168,7 @@ bool store_mean(CoreTable& t, AveragingWork& w, std::size_t k) {
 }  // namespace
 
 std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_first, std::int32_t key_last,
-                      Reporter& reporter) {
+                      Reporter& reporter, TreeSites sites) {
   if (table.rows <= 0) return 0;
   check_rows(table, work);
   // A tree series holds one value per year of its span, so the span is bound
@@ -164,9 +179,15 @@ std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_fi
 
   const Field<8> site = site_code(table.ids[0], key_first, key_last);
   read_keys(table, work, key_first, key_last);
+  // Kept by site code (in a file of several), a tree's key is the row of its
+  // first core, which group_by_tree then keeps as the tree's entry of
+  // work.distinct.
+  const bool by_row = sites == TreeSites::own &&
+                      key_by_own_site(table.ids, work.keys, work.distinct, table.rows, key_first, key_last);
   const std::int32_t trees = group_by_tree(work.keys, table.rows, work.distinct);
-  check_series_ids(table, work.id_rows, key_first, key_last, reporter);
-  tree_spans(table, work, trees, year_limit, site, key_first, key_last);
+  check_series_ids(table, work.id_rows, key_first, key_last, reporter, sites == TreeSites::first_series);
+  const TreeIds tree_ids{site, key_first, key_last, by_row};
+  tree_spans(table, work, trees, year_limit, tree_ids);
 
   // Tree k's first core lies in row k or later (trees are numbered in order
   // of first appearance), and every row before k already holds an earlier
@@ -176,7 +197,7 @@ std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_fi
     const auto i = static_cast<std::size_t>(k);
     sum_tree(table, work, k, k);
     const bool has_values = store_mean(table, work, i);
-    table.ids[i] = compose_tree_id(site, work.distinct[i], key_first, key_last);
+    table.ids[i] = tree_ids.of(table, work, i);
     if (!has_values) {
       const std::string text = "tree " + std::string(table.ids[i].trimmed()) +
                                ": every year of its cores is a missing value; the tree is not written";

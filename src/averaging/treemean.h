@@ -49,11 +49,19 @@ struct AveragingWork {
   std::span<IdRow> id_rows;
 };
 
+// Which site code a tree takes. first_series: every tree is known by its
+// number alone and takes the site code of row 0 (the dialogue's rule).
+// own: a tree is its site code (the ID characters before the tree number)
+// together with its number, so two sites in one file keep their trees apart
+// and each tree ID keeps its own site code (the command line's rule). For a
+// file of one site code both give the same trees and IDs.
+enum class TreeSites { first_series, own };
+
 // Averages rows 0 .. table.rows-1 by tree, with the tree number at positions
 // key_first..key_last of the series IDs, and returns the number of trees;
 // rows from there on keep what they held.
 //
-// Tree k's row gets the tree ID (the site code of row 0, then the tree
+// Tree k's row gets the tree ID (the site code by `sites`, then the tree
 // number zero-padded), the first year and value count of the span its cores
 // cover (a missing value covers its year), its last year, and per year of
 // the span the single-precision mean of the cores' values there, summed in
@@ -65,7 +73,8 @@ struct AveragingWork {
 // and the reporter a warning naming it.
 //
 // Once every key is read, the reporter gets the warnings of
-// check_series_ids (site codes, IDs that occur twice).
+// check_series_ids (site codes, with `sites` first_series only, where a
+// differing site code changes a tree; IDs that occur twice).
 //
 // Stops (exit status 1, with a message), each before the table changes and
 // with the sums and counts all zero: more rows than the work arrays or the table hold; a tree
@@ -76,6 +85,6 @@ struct AveragingWork {
 // naming the file, the series, its row number from 1, the positions and
 // what they hold; every key is read before any other check.
 std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_first, std::int32_t key_last,
-                      Reporter& reporter);
+                      Reporter& reporter, TreeSites sites = TreeSites::first_series);
 
 }  // namespace ringave

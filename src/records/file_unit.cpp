@@ -243,6 +243,8 @@ bool FileUnit::is_open() const { return impl_->mode != Impl::Mode::closed; }
 
 std::int64_t FileUnit::records_written() const { return impl_->written; }
 
+std::int64_t FileUnit::line() const { return impl_->cursor.line(); }
+
 void FileUnit::open_read(std::string_view name) {
   close();
   Impl& u = *impl_;

@@ -90,6 +90,9 @@ class FileUnit final : public Unit {
   void put(std::string_view record, bool line_end) override;
   // Records written since open_write().
   std::int64_t records_written() const;
+  // The line number of the input record taken last (0 before the first; a
+  // step back counts back), for messages that name a line.
+  std::int64_t line() const;
 
   std::string unit_label() const override { return std::to_string(number_); }
 

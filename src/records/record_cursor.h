@@ -9,6 +9,7 @@
 // last record again. At the start of the input a step back does nothing.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace ringave {
@@ -28,6 +29,7 @@ class RecordCursor {
     if (replay_) {
       replay_ = false;
       record = last_;
+      ++line_;
       return true;
     }
     if (!fetch(record)) {
@@ -36,6 +38,7 @@ class RecordCursor {
     }
     last_ = record;
     have_last_ = true;
+    ++line_;
     return true;
   }
 
@@ -44,8 +47,15 @@ class RecordCursor {
       at_end_ = false;
       return;
     }
-    if (have_last_) replay_ = true;
+    if (have_last_ && !replay_) {
+      replay_ = true;
+      --line_;
+    }
   }
+
+  // The line number of the record taken last (0 before the first): records
+  // delivered, less the one a step back will deliver again.
+  std::int64_t line() const { return line_; }
 
   // A failed read: the unit stays at its end, with no record to step back to.
   void lose() {
@@ -62,6 +72,7 @@ class RecordCursor {
   bool have_last_ = false;
   bool replay_ = false;  // the next read delivers last_ again
   bool at_end_ = false;
+  std::int64_t line_ = 0;
 };
 
 }  // namespace ringave

@@ -36,14 +36,14 @@ std::string shown(const std::string& name) {
   return text;
 }
 
+}  // namespace
+
 // The tree number must lie inside the 8-character series ID, after a site
 // code of key_first-1 characters (none for 1); other positions would make
 // tree IDs longer than their 8 characters.
 bool positions_valid(const FileEntry& e) { return 1 <= e.key_first && e.key_first <= e.key_last && e.key_last <= 8; }
 
-// Reads every series of the open input into table rows 1.., listing each.
-// Returns false when the reporter let the run go on after a file error.
-bool read_series(Console& con, RunStorage& run, const FileEntry& e, FileUnit& in, Reporter& reporter) {
+bool read_series(RecordSink* listing, RunStorage& run, const FileEntry& e, Unit& in, Reporter& reporter) {
   SeriesTable& table = run.table;
   Series& s = run.series;
   s.begin_file();
@@ -75,16 +75,16 @@ bool read_series(Console& con, RunStorage& run, const FileEntry& e, FileUnit& in
     table.first_years()[i] = s.first_year;
     table.last_years()[i] = last_year_of(s.first_year, s.count);
     table.counts()[i] = s.count;
-    write_listing_row(con, row, table.ids()[i], table.first_years()[i], table.last_years()[i], table.counts()[i]);
+    if (listing)
+      write_listing_row(*listing, row, table.ids()[i], table.first_years()[i], table.last_years()[i],
+                        table.counts()[i]);
     ++row;
   }
   table.rows = row - 1;
   return true;
 }
 
-// Writes tree rows 1 .. row count, each straight from its table row, with
-// the tag every tree series carries.
-void write_trees(SeriesTable& table, FileUnit& out) {
+void write_trees(SeriesTable& table, RecordSink& out) {
   Series tree;
   tree.tag.assign("AVE   ");
   const std::int32_t trees = std::min(table.rows, kSeriesLimit);
@@ -97,6 +97,8 @@ void write_trees(SeriesTable& table, FileUnit& out) {
     write_tucson_series(out, tree);
   }
 }
+
+namespace {
 
 // True when at least one tree row holds values: the output gets a series.
 bool any_tree_series(SeriesTable& table) {
@@ -125,7 +127,7 @@ void hint_format(const FileEntry& e, Reporter& reporter) {
 bool read_entry(Console& con, RunStorage& run, const FileEntry& e, FileUnit& in, Reporter& reporter) {
   bool read = false;
   try {
-    read = read_series(con, run, e, in, reporter);
+    read = read_series(&con, run, e, in, reporter);
   } catch (const Stop&) {
     hint_format(e, reporter);
     throw;

@@ -1,7 +1,8 @@
 // End-to-end runs of the ringave binary, one scenario per folder of
 // tests/data/e2e. files/ is copied into an empty run folder; `setup` may add
 // generated files, folders and permissions and choose how the process starts;
-// `answers` goes to standard input. The exit status must then equal `status`,
+// `answers` goes to standard input (empty when there is none); `args`, when
+// given, holds the command-line arguments, one per line. The exit status must then equal `status`,
 // standard output `stdout` (or hold `stdout.has`), standard error `stderr`
 // (or hold `stderr.has`; empty when neither is given). Every file of expect/
 // must be in the run folder byte for byte, the inputs must be as they were,
@@ -86,6 +87,7 @@ struct Start {
   std::string signal_after;
   std::string after;        // answers written once the signal is sent
   std::vector<int> ignored;  // signals ignored from the start
+  std::vector<std::string> args;  // after the program name
 };
 
 int signal_named(const std::string& name) {
@@ -145,7 +147,10 @@ Outcome run_binary(const fs::path& dir, const fs::path& io, const std::string& a
     }
     if (env == "nobody" && geteuid() == 0 && (setgroups(0, nullptr) || setgid(65534) || setuid(65534))) _exit(122);
     alarm(120);  // a hang ends by a signal, which fails the scenario
-    execl(how.binary.c_str(), "ringave", static_cast<char*>(nullptr));
+    std::vector<char*> argv{const_cast<char*>("ringave")};
+    for (const std::string& a : how.args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(how.binary.c_str(), argv.data());
     _exit(123);
   }
   close(fi), close(fo), close(fe);
@@ -218,6 +223,10 @@ TEST_P(Scenario, RunsAsRecorded) {
   open_up(tmp);  // reachable when run as nobody
 
   Start how;
+  if (fs::exists(sc / "args")) {
+    std::istringstream args(slurp(sc / "args"));
+    for (std::string a; std::getline(args, a);) how.args.push_back(a);
+  }
   std::set<std::string> any;
   std::istringstream setup(slurp(sc / "setup"));
   for (std::string op, name, rest; setup >> op >> name && std::getline(setup, rest);) {

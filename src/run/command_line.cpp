@@ -1,0 +1,238 @@
+#include "run/command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "records/file_unit.h"
+#include "records/items.h"
+#include "records/list_directed.h"
+#include "records/outcome.h"
+#include "run/cli_report.h"
+
+#ifndef RINGAVE_VERSION
+#define RINGAVE_VERSION "unknown"
+#endif
+
+namespace ringave {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Longest name a list-file entry may give: the system's longest path.
+constexpr std::int32_t kListNameLength = 4096;
+
+bool parse_position(std::string_view text, std::int32_t& n) {
+  if (text.size() != 1 || text[0] < '1' || text[0] > '8') return false;
+  n = text[0] - '0';
+  return true;
+}
+
+bool parse_format(std::string_view text, CommandLine& cl) {
+  if (text == "tucson") cl.format = FormatChoice::tucson;
+  else if (text == "compact") cl.format = FormatChoice::compact;
+  else if (text == "auto") cl.format = FormatChoice::automatic;
+  else return false;
+  return true;
+}
+
+// The checks that the parser cannot make: which options go together, and
+// the values of -t, -f and -o. Returns what is wrong, or "".
+std::string check_combination(CommandLine& cl, const std::string& tree, const std::string& format) {
+  if (cl.list.empty() && cl.files.empty())
+    return "no input file given: name one or more FILEs (with -t), or a list file with -l";
+  if (!cl.list.empty() && !cl.files.empty()) return "-l does not go with FILE arguments: give one or the other";
+  if (!cl.list.empty() && cl.tree_given) return "-t does not go with -l: the list file gives each entry's positions";
+  if (!cl.list.empty() && cl.format_given) return "-f does not go with -l: the list file gives each entry's format";
+  if (!cl.files.empty() && !cl.tree_given) return "-t START-STOP (or -t auto) is required with FILE arguments";
+  if (cl.tree_given && !parse_tree_positions(tree, cl))
+    return "-t '" + tree + "': give START-STOP with 1 <= START <= STOP <= 8, one position, or auto";
+  if (cl.format_given && !parse_format(format, cl))
+    return "-f '" + format + "': give tucson, compact or auto";
+  if (cl.quiet && cl.verbose) return "-q and -v do not go together";
+  for (const std::string& f : cl.files)
+    if (f == "-") return "'-' is no file: ringave never reads standard input (a file named - is ./-)";
+  if (cl.list == "-") return "-l '-': ringave never reads standard input (a file named - is ./-)";
+  if (!cl.output_dir.empty()) {
+    std::error_code ec;
+    if (!fs::exists(cl.output_dir, ec)) return "-o '" + cl.output_dir + "': no such folder";
+    if (!fs::is_directory(cl.output_dir, ec)) return "-o '" + cl.output_dir + "': not a folder";
+  }
+  return "";
+}
+
+std::string canonical_name(const std::string& name) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(fs::path(name), ec).lexically_normal();
+  const fs::path p = fs::weakly_canonical(absolute, ec);
+  return ec ? absolute.string() : p.string();
+}
+
+}  // namespace
+
+bool parse_tree_positions(std::string_view text, CommandLine& cl) {
+  if (text == "auto") {
+    cl.tree_auto = true;
+    return true;
+  }
+  std::int32_t first = 0, last = 0;
+  const std::size_t dash = text.find('-');
+  const bool ok = dash == std::string_view::npos
+                      ? parse_position(text, first) && parse_position(text, last)
+                      : parse_position(text.substr(0, dash), first) && parse_position(text.substr(dash + 1), last);
+  if (!ok || first > last) return false;
+  cl.tree_auto = false;
+  cl.key_first = first;
+  cl.key_last = last;
+  return true;
+}
+
+ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& cl) {
+  CLI::App app("ringave", "ringave");
+  app.set_help_flag("-h,--help");
+  app.set_version_flag("-V,--version", RINGAVE_VERSION);
+  std::string tree, format;
+  CLI::Option* tree_opt = app.add_option("-t,--tree", tree);
+  CLI::Option* format_opt = app.add_option("-f,--format", format);
+  app.add_option("-l,--list", cl.list);
+  app.add_option("-o,--output-dir", cl.output_dir);
+  app.add_flag("--csv", cl.csv);
+  app.add_flag("-n,--dry-run", cl.dry_run);
+  app.add_flag("-q,--quiet", cl.quiet);
+  app.add_flag("-v,--verbose", cl.verbose);
+  app.add_option("FILE", cl.files);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    return {Parsed::help, ""};
+  } catch (const CLI::CallForVersion&) {
+    return {Parsed::version, ""};
+  } catch (const CLI::ParseError& e) {
+    return {Parsed::usage_error, e.what()};
+  }
+  cl.tree_given = tree_opt->count() > 0;
+  cl.format_given = format_opt->count() > 0;
+  std::string error = check_combination(cl, tree, format);
+  if (!error.empty()) return {Parsed::usage_error, error};
+  return {Parsed::run, ""};
+}
+
+std::string help_text() {
+  return "Usage: ringave [OPTIONS] -t START-STOP FILE...\n"
+         "       ringave [OPTIONS] -l LISTFILE\n"
+         "       ringave -h | --help\n"
+         "       ringave -V | --version\n"
+         "       ringave            (no arguments: the question-and-answer dialogue)\n"
+         "\n"
+         "Averages the cores of each tree in ring-width files (Tucson or Compact) and\n"
+         "writes one series per tree to NAME_AVE.raw (Tucson, thousandths of a mm).\n"
+         "Cores are grouped by the tree number at fixed positions of their 8-character\n"
+         "series IDs; a tree is its site code (the characters before the number)\n"
+         "together with its number.\n"
+         "\n"
+         "Options:\n"
+         "  -t, --tree START-STOP  positions of the tree number in the series IDs, for\n"
+         "                         every FILE: 1 <= START <= STOP <= 8 (-t 5 means 5-5;\n"
+         "                         start 1: no site code), or 'auto' to choose them per\n"
+         "                         file from its IDs. Required with FILE arguments.\n"
+         "  -f, --format FORMAT    tucson, compact or auto (the default): auto decides\n"
+         "                         per file from its content\n"
+         "  -l, --list LISTFILE    the files of a list file, one entry per line: name,\n"
+         "                         format code (1 Tucson, 2 Compact), start, stop;\n"
+         "                         not with FILE arguments, -t or -f\n"
+         "  -o, --output-dir DIR   write the outputs into DIR (default: beside each input)\n"
+         "      --csv              also write NAME_AVE.csv: year and one column per tree,\n"
+         "                         in mm; an empty cell where a tree has no value\n"
+         "  -n, --dry-run          show each tree with its first and last year and its\n"
+         "                         cores; write nothing\n"
+         "  -q, --quiet            print nothing on standard output\n"
+         "  -v, --verbose          also list every series as it is read\n"
+         "  -h, --help             show this help and exit\n"
+         "  -V, --version          show the version and exit\n"
+         "\n"
+         "NAME is the input's file name without its last extension. One summary line per\n"
+         "file goes to standard output; warnings and errors go to standard error, one\n"
+         "line each beginning with the file's name.\n"
+         "\n"
+         "Exit status: 0 every file written; 1 one or more files failed (the others are\n"
+         "still written); 2 usage error.\n"
+         "\n"
+         "Examples:\n"
+         "  ringave -t 4-5 nm046.rwl\n"
+         "  ringave -t auto --csv -o trees/ *.rwl *.cmp\n"
+         "  ringave -n -t 6-7 anos1_p001.rwl\n"
+         "  ringave -l sites.lst\n";
+}
+
+std::string version_text() { return std::string("ringave ") + RINGAVE_VERSION + "\n"; }
+
+std::string cli_output_name(const std::string& input, const std::string& dir, std::string_view suffix) {
+  const fs::path in(input);
+  const std::string name = in.stem().string() + std::string(suffix);
+  const fs::path folder = dir.empty() ? in.parent_path() : fs::path(dir);
+  return folder.empty() ? name : (folder / name).string();
+}
+
+std::vector<Job> jobs_from_files(const CommandLine& cl) {
+  std::vector<Job> jobs;
+  for (const std::string& f : cl.files) {
+    Job j;
+    j.name = f;
+    j.output = cli_output_name(f, cl.output_dir, "_AVE.raw");
+    j.csv_output = cli_output_name(f, cl.output_dir, "_AVE.csv");
+    j.format_auto = cl.format == FormatChoice::automatic;
+    j.format = cl.format == FormatChoice::compact ? 2 : 1;
+    j.tree_auto = cl.tree_auto;
+    j.key_first = cl.key_first;
+    j.key_last = cl.key_last;
+    jobs.push_back(std::move(j));
+  }
+  return jobs;
+}
+
+bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& error) {
+  FileUnit list(12);
+  std::string name(static_cast<std::size_t>(kListNameLength), ' ');
+  try {
+    list.open_read(cl.list);
+    for (;;) {
+      // Items that an entry does not supply (a "/" ends it early) are 0.
+      Job j;
+      j.format = 0;
+      name.assign(name.size(), ' ');
+      if (read_list_directed(list, {CharRun{name.data(), kListNameLength}, j.format, j.key_first, j.key_last},
+                             Handles::end_of_file) == Outcome::end_of_file)
+        break;  // an entry cut short by the end of the file is dropped
+      j.name = name.substr(0, name.find_last_not_of(' ') + 1);
+      j.output = cli_output_name(j.name, cl.output_dir, "_AVE.raw");
+      j.csv_output = cli_output_name(j.name, cl.output_dir, "_AVE.csv");
+      jobs.push_back(std::move(j));
+    }
+  } catch (const FatalError& f) {
+    error = cl.list + ": " + (list.line() > 0 ? "line " + std::to_string(list.line()) + ": " : "") +
+            plain_words(f, "an item that must be a number is not one");
+    return false;
+  }
+  return true;
+}
+
+std::string output_clash(const std::vector<Job>& jobs, bool csv) {
+  std::map<std::string, const Job*> inputs, outputs;
+  for (const Job& j : jobs) inputs.emplace(canonical_name(j.name), &j);
+  for (const Job& j : jobs) {
+    for (const std::string* out : {&j.output, csv ? &j.csv_output : nullptr}) {
+      if (out == nullptr) continue;
+      const std::string key = canonical_name(*out);
+      if (const auto in = inputs.find(key); in != inputs.end())
+        return "the output " + *out + " of " + j.name + " would replace the input " + in->second->name;
+      if (const auto [at, fresh] = outputs.emplace(key, &j); !fresh)
+        return at->second->name + " and " + j.name + " would both write " + *out;
+    }
+  }
+  return "";
+}
+
+}  // namespace ringave

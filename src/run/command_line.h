@@ -1,0 +1,94 @@
+// The command line: ringave's second front door, for scripts and pipelines.
+// It takes the files and options from the arguments, never reads standard
+// input, never prompts and never pauses, and runs each file through the
+// same driver steps as the dialogue (read_series, treemean, write_trees).
+//
+//   ringave [OPTIONS] -t START-STOP FILE...
+//   ringave [OPTIONS] -l LISTFILE
+//   ringave -h | --help
+//   ringave -V | --version
+//
+// This header holds the parse of the arguments into a CommandLine and the
+// making of the jobs (one per input file, with its output names); the run
+// itself is in run/cli_run.h.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ringave {
+
+enum class FormatChoice { automatic, tucson, compact };
+
+struct CommandLine {
+  std::vector<std::string> files;
+  std::string list;  // -l LISTFILE; empty when not given
+  bool tree_given = false;
+  bool tree_auto = false;  // -t auto
+  std::int32_t key_first = 0;
+  std::int32_t key_last = 0;
+  bool format_given = false;
+  FormatChoice format = FormatChoice::automatic;
+  std::string output_dir;  // -o DIR; empty: beside each input
+  bool csv = false;
+  bool dry_run = false;
+  bool quiet = false;
+  bool verbose = false;
+};
+
+enum class Parsed { run, help, version, usage_error };
+
+struct ParseResult {
+  Parsed what = Parsed::run;
+  std::string error;  // for usage_error: what is wrong, one line
+};
+
+// Parses the arguments (argv[0] is the program) into `cl` and checks that
+// they go together: FILEs or -l but not both, -t with FILEs and not with -l,
+// -f not with -l, not -q with -v, no FILE "-", an existing folder for -o.
+ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& cl);
+
+// Reads -t's value: "auto", "N" (N-N) or "START-STOP" with 1 <= START <=
+// STOP <= 8. False for anything else. Pure.
+bool parse_tree_positions(std::string_view text, CommandLine& cl);
+
+// The texts of --help and --version, each ending in a line end.
+std::string help_text();
+std::string version_text();
+
+// One input file of a command-line run and where its outputs go.
+struct Job {
+  std::string name;
+  std::string output;      // <stem>_AVE.raw
+  std::string csv_output;  // <stem>_AVE.csv
+  bool format_auto = false;
+  std::int32_t format = 1;  // 1 Tucson, anything else Compact (when not auto)
+  bool tree_auto = false;
+  std::int32_t key_first = 0;
+  std::int32_t key_last = 0;
+};
+
+// The output of an input on the command line: the input's file name without
+// its last extension, plus `suffix`, in the input's folder or in `dir` when
+// that is not empty ("data.v2/nm046.rwl" gives "data.v2/nm046_AVE.raw",
+// "ca533" gives "ca533_AVE.raw"). Pure.
+std::string cli_output_name(const std::string& input, const std::string& dir, std::string_view suffix);
+
+// The jobs of the FILE arguments, with the options of `cl`.
+std::vector<Job> jobs_from_files(const CommandLine& cl);
+
+// The jobs of a list file: each entry as the dialogue's list-file parser
+// reads it (name, format code, start and stop position), with no limit on
+// their number and names of any length. False, with `error` naming the list
+// file and, where it applies, the line, when the list file cannot be read or
+// a line does not parse.
+bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& error);
+
+// Why the outputs of these jobs cannot be written, or "" when they can: an
+// output that is an input of the run, or two inputs with the same output.
+// Names are compared as the file system resolves them.
+std::string output_clash(const std::vector<Job>& jobs, bool csv);
+
+}  // namespace ringave

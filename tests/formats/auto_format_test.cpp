@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "formats/auto_format.h"
+#include "records/memory_unit.h"
+
+namespace ringave {
+namespace {
+
+TEST(AutoFormatTest, RecordShapes) {
+  const std::string header = "     289=N    1681=I 644011                                          -2(26F3.0)~";
+  EXPECT_TRUE(looks_like_compact_header(header));
+  EXPECT_TRUE(looks_like_compact_header(header.substr(0, 79)));               // no "~"
+  EXPECT_FALSE(looks_like_compact_header(header.substr(0, 78)));              // layout cut short
+  EXPECT_FALSE(looks_like_compact_header("    2 89=N" + header.substr(10)));  // blank inside the count
+  const struct { const char* line; bool data; } lines[] = {
+      {"CAM011  1530   104    89   103    70    69   115   101   109    77   136", true},
+      {"CAM011  1530   104", true},
+      {"ANOS111K1955   328   363   321   276   286", true},          // the ID fills columns 1-8
+      {"AKK00010-384   200   130    70    75", true},                // a year below 0
+      {"SS004B -2649    12    14", true},                             // the 7-5 split
+      {"CAM011  1983   999", true},                                  // a stop marker alone
+      {"CAM011  1980    96  -999    88 -9999", true},
+      {"CAM011  1530   104    89   103    70    69   115   101   109    77   136  AVE", true},  // a tag
+      {"CA533    Campito Mountain                                    PILO", false},
+      {"CA533    California   Bristlecone pine              626 1983", false},
+      {"538    2 Finland   Scots pine, Scotch pine 320  6700-2707 1670 1978 -", false},
+      {"SeriesA  1   10 30 50 70 999", false},                       // values not in 6-column fields
+      {"CAM011  15 0   104", false},
+      {"CAM011  1530", false},                                       // no value
+      {"nm046.rwl 1 4 5", false},
+      {" 91118128107  9153175172241137 78172142 78 99 48109109150105189107169 45 53151", false},
+  };
+  for (const auto& l : lines) EXPECT_EQ(looks_like_tucson_data(l.line), l.data) << l.line;
+}
+
+std::string slurp(const std::string& name) {
+  std::ifstream f(std::string(RINGAVE_TEST_DATA) + "/" + name, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+FileFormat guess(const std::string& text) {
+  MemoryUnit unit(text, 12);
+  return guess_format(unit);
+}
+
+TEST(AutoFormatTest, EveryRealFile) {
+  for (const char* name : {"ca533.rwl", "ca533_p001.rwl", "wa082.rwl", "wa082_p001.rwl", "nm046.rwl", "nm046_p001.rwl",
+                           "anos1.rwl", "anos1_p001.rwl", "gp.rwl", "gp_p001.rwl"})
+    EXPECT_EQ(guess(slurp(name)), FileFormat::tucson) << name;
+  for (const char* name : {"ca533_cmp.cmp", "wa082_cmp.cmp", "nm046_cmp.cmp", "anos1_cmp.cmp", "gp_cmp.cmp"})
+    EXPECT_EQ(guess(slurp(name)), FileFormat::compact) << name;
+}
+
+TEST(AutoFormatTest, MadeUpFiles) {
+  const std::string header = "      10=N    1990=I AB011                                           -2(10F3.0)~\n";
+  const std::string data = "AB011   1990   100   200 -9999\n";
+  const struct { std::string text; FileFormat want; } cases[] = {
+      {"\n\n" + header + "100200300400500600700800900100\n", FileFormat::compact},    // blank lines first
+      {"Title one\nTitle two\nTitle three\n" + header, FileFormat::compact},           // three title lines
+      {"1\n2\n3\n4\n" + header, FileFormat::neither},                                  // a fifth line is too late
+      {"Site\nState\nPeople\n" + data + data, FileFormat::tucson},                      // header lines
+      {std::string(30, '\n') + data, FileFormat::tucson},                              // blank lines count for nothing
+      {"x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n"
+       "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" + data, FileFormat::neither},     // 27th line: too late
+      {data + "a\nb\nc\n", FileFormat::neither},                                      // mostly not data
+      {"nm046.rwl 1 4 5\nca533.rwl 1 4 5\n", FileFormat::neither},                    // a list file
+      {"SeriesA  1   10 30 50 70 999\nSeriesB  1   200 400 600 800 -9999\n", FileFormat::neither},
+      {"", FileFormat::neither},
+  };
+  for (const auto& c : cases) EXPECT_EQ(guess(c.text), c.want) << c.text.substr(0, 200);
+}
+
+}  // namespace
+}  // namespace ringave
