@@ -12,12 +12,14 @@
 #include "averaging/treemean.h"
 #include "formats/csv.h"
 #include "formats/auto_format.h"
+#include "plot/tree_plot.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
 #include "run/cli_report.h"
 #include "run/command_line.h"
 #include "run/driver.h"
 #include "run/listing.h"
+#include "run/plot_cores.h"
 #include "run/run_storage.h"
 
 namespace ringave {
@@ -65,7 +67,8 @@ class FileRun {
   bool choose_positions(const Job& job, FileEntry& e);
   bool keys_readable(const Job& job, const FileEntry& e);
   std::vector<Series> tree_series();
-  void write_outputs(const Job& job, const std::vector<Series>& trees);
+  void write_outputs(const Job& job, const FileEntry& e, const std::vector<Series>& trees,
+                     std::vector<PlotCore> plot_cores);
   void show_trees(const std::vector<Field<8>>& cores, const FileEntry& e);
   std::string summary(const Job& job, const FileEntry& e, std::int32_t series, std::size_t trees) const;
 
@@ -114,6 +117,9 @@ bool FileRun::attempt(const Job& job, FileEntry& e) {
 
     std::vector<Field<8>> cores;
     if (cl_.dry_run) cores.assign(run_.table.ids().begin(), run_.table.ids().begin() + series);
+    // The averaging rewrites the cores' rows: a picture needs its own copy.
+    std::vector<PlotCore> plot_cores;
+    if (cl_.plot && !cl_.dry_run) plot_cores = keep_cores(run_.table);
     CoreTable table = run_.table.cores();
     table.name = job.name;
     AveragingWork work = run_.work();
@@ -121,7 +127,7 @@ bool FileRun::attempt(const Job& job, FileEntry& e) {
     const std::vector<Series> trees = tree_series();
     if (trees.empty()) return fail(job, "no tree series to write: every core is empty");
 
-    if (!cl_.dry_run) write_outputs(job, trees);
+    if (!cl_.dry_run) write_outputs(job, e, trees, std::move(plot_cores));
     if (!cl_.quiet) put_text(con_, summary(job, e, series, trees.size()));
     if (cl_.dry_run && !cl_.quiet) show_trees(cores, e);
     return true;
@@ -202,22 +208,33 @@ std::vector<Series> FileRun::tree_series() {
   return trees;
 }
 
-// The Tucson file and, with --csv, the CSV file: each written to a
-// temporary file and put in place when complete.
-void FileRun::write_outputs(const Job& job, const std::vector<Series>& trees) {
+// The Tucson file and, with --csv, the CSV file and, with --plot, the
+// picture: each written to a temporary file and put in place when complete.
+// The picture shows the trees that are written, those with values.
+void FileRun::write_outputs(const Job& job, const FileEntry& e, const std::vector<Series>& trees,
+                            std::vector<PlotCore> plot_cores) {
   if (cl_.csv && csv_years(trees) > kCsvYearLimit)
     stop(kExitFailure, "the trees span " + std::to_string(csv_years(trees)) + " years, more than the " +
                            std::to_string(kCsvYearLimit) + " a CSV file is written for");
   FileUnit out(13);
   FileUnit csv(14);
+  FileUnit svg(15);
   out.open_write(job.output);
   write_trees(run_.table, out);
   if (cl_.csv) {
     csv.open_write(job.csv_output);
     write_tree_csv(csv, trees);
   }
+  if (cl_.plot) {
+    PlotData picture =
+        plot_data(job.name, e.key_first, e.key_last, std::move(plot_cores), run_.table, run_.table.rows, true);
+    std::erase_if(picture.trees, [](const PlotTree& t) { return t.mean.empty(); });
+    svg.open_write(job.plot_output);
+    write_tree_plot(svg, picture);
+  }
   out.close();
   if (cl_.csv) csv.close();
+  if (cl_.plot) svg.close();
 }
 
 // The dry run's account: every tree with its first and last year and the
@@ -247,6 +264,7 @@ std::string FileRun::summary(const Job& job, const FileEntry& e, std::int32_t se
   if (cl_.dry_run) return line + " (dry run: nothing written)\n";
   line += " -> " + job.output;
   if (cl_.csv) line += ", " + job.csv_output;
+  if (cl_.plot) line += ", " + job.plot_output;
   return line + "\n";
 }
 
@@ -265,7 +283,7 @@ int run_jobs(Console& con, const CommandLine& cl) {
   } else {
     jobs = jobs_from_files(cl);
   }
-  if (const std::string clash = output_clash(jobs, cl.csv); !clash.empty()) return usage_error(con, clash);
+  if (const std::string clash = output_clash(jobs, cl.csv, cl.plot); !clash.empty()) return usage_error(con, clash);
 
   // All storage of the run, made once and reused for every file.
   auto run = std::make_unique<RunStorage>();

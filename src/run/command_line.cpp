@@ -100,6 +100,7 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   app.add_option("-l,--list", cl.list);
   app.add_option("-o,--output-dir", cl.output_dir);
   app.add_flag("--csv", cl.csv);
+  app.add_flag("--plot", cl.plot);
   app.add_flag("-n,--dry-run", cl.dry_run);
   app.add_flag("-q,--quiet", cl.quiet);
   app.add_flag("-v,--verbose", cl.verbose);
@@ -146,6 +147,8 @@ std::string help_text() {
          "  -o, --output-dir DIR   write the outputs into DIR (default: beside each input)\n"
          "      --csv              also write NAME_AVE.csv: year and one column per tree,\n"
          "                         in mm; an empty cell where a tree has no value\n"
+         "      --plot             also write NAME_AVE.svg: a picture of every tree, its\n"
+         "                         cores and its mean, ring width in mm over the years\n"
          "  -n, --dry-run          show each tree with its first and last year and its\n"
          "                         cores; write nothing\n"
          "  -q, --quiet            print nothing on standard output\n"
@@ -183,6 +186,7 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
     j.name = f;
     j.output = cli_output_name(f, cl.output_dir, "_AVE.raw");
     j.csv_output = cli_output_name(f, cl.output_dir, "_AVE.csv");
+    j.plot_output = cli_output_name(f, cl.output_dir, "_AVE.svg");
     j.format_auto = cl.format == FormatChoice::automatic;
     j.format = cl.format == FormatChoice::compact ? 2 : 1;
     j.tree_auto = cl.tree_auto;
@@ -209,6 +213,7 @@ bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& 
       j.name = name.substr(0, name.find_last_not_of(' ') + 1);
       j.output = cli_output_name(j.name, cl.output_dir, "_AVE.raw");
       j.csv_output = cli_output_name(j.name, cl.output_dir, "_AVE.csv");
+      j.plot_output = cli_output_name(j.name, cl.output_dir, "_AVE.svg");
       jobs.push_back(std::move(j));
     }
   } catch (const FatalError& f) {
@@ -219,11 +224,11 @@ bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& 
   return true;
 }
 
-std::string output_clash(const std::vector<Job>& jobs, bool csv) {
+std::string output_clash(const std::vector<Job>& jobs, bool csv, bool plot) {
   std::map<std::string, const Job*> inputs, outputs;
   for (const Job& j : jobs) inputs.emplace(canonical_name(j.name), &j);
   for (const Job& j : jobs) {
-    for (const std::string* out : {&j.output, csv ? &j.csv_output : nullptr}) {
+    for (const std::string* out : {&j.output, csv ? &j.csv_output : nullptr, plot ? &j.plot_output : nullptr}) {
       if (out == nullptr) continue;
       const std::string key = canonical_name(*out);
       if (const auto in = inputs.find(key); in != inputs.end())

@@ -33,6 +33,7 @@ struct CommandLine {
   FormatChoice format = FormatChoice::automatic;
   std::string output_dir;  // -o DIR; empty: beside each input
   bool csv = false;
+  bool plot = false;
   bool dry_run = false;
   bool quiet = false;
   bool verbose = false;
@@ -63,6 +64,7 @@ struct Job {
   std::string name;
   std::string output;      // <stem>_AVE.raw
   std::string csv_output;  // <stem>_AVE.csv
+  std::string plot_output;  // <stem>_AVE.svg
   bool format_auto = false;
   std::int32_t format = 1;  // 1 Tucson, anything else Compact (when not auto)
   bool tree_auto = false;
@@ -86,9 +88,10 @@ std::vector<Job> jobs_from_files(const CommandLine& cl);
 // a line does not parse.
 bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& error);
 
-// Why the outputs of these jobs cannot be written, or "" when they can: an
-// output that is an input of the run, or two inputs with the same output.
-// Names are compared as the file system resolves them.
-std::string output_clash(const std::vector<Job>& jobs, bool csv);
+// Why the outputs of these jobs (the CSV and plot files when asked for)
+// cannot be written, or "" when they can: an output that is an input of the
+// run, or two inputs with the same output. Names are compared as the file
+// system resolves them.
+std::string output_clash(const std::vector<Job>& jobs, bool csv, bool plot = false);
 
 }  // namespace ringave

@@ -96,6 +96,9 @@ TEST(CommandLineTest, OutputsThatClash) {
             "the output a_AVE.raw of a.rwl would replace the input a_AVE.raw");
   EXPECT_EQ(output_clash(jobs({"a.rwl", "a_AVE.csv"}), false), "");
   EXPECT_NE(output_clash(jobs({"a.rwl", "a_AVE.csv"}), true), "");
+  EXPECT_EQ(output_clash(jobs({"a.rwl", "a_AVE.svg"}), true), "");
+  EXPECT_EQ(output_clash(jobs({"a.rwl", "a_AVE.svg"}), false, true),
+            "the output a_AVE.svg of a.rwl would replace the input a_AVE.svg");
 }
 
 // A list file's entries with the dialogue's parser, any number of them, and
