@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "records/console.h"
+#include "records/file_unit.h"
 #include "records/interrupt.h"
 #include "records/outcome.h"
 #include "records/report.h"
@@ -21,6 +22,12 @@ int main(int argc, char** argv) {
   // Ctrl-C, a closed terminal or a kill removes the output being written
   // (never a committed one) and ends the run by that signal.
   install_interrupt_cleanup();
+
+  // However the run ends (other than by a signal), the folders that received
+  // outputs are flushed to disk before the process exits.
+  struct SyncFoldersAtExit {
+    ~SyncFoldersAtExit() { sync_output_folders(); }
+  } sync_at_exit;
 
   Console& con = console();
   // Arguments: the command line. None: the dialogue.

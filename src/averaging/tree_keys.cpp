@@ -21,24 +21,6 @@ constexpr std::int32_t kNoKey = std::numeric_limits<std::int32_t>::min();
 
 }  // namespace
 
-std::int32_t nodups(std::span<const std::int32_t> keys, std::int32_t n, std::span<std::int32_t> distinct) {
-  std::int32_t count = 0;
-  if (n <= 0) return 0;
-  const std::size_t limit = std::min({static_cast<std::size_t>(n), keys.size(), distinct.size()});
-  for (std::size_t i = 0; i < limit; ++i) {
-    const std::int32_t key = keys[i];
-    bool seen = false;
-    for (std::int32_t d = 0; d < count; ++d) {
-      if (distinct[static_cast<std::size_t>(d)] == key) {
-        seen = true;
-        break;
-      }
-    }
-    if (!seen) distinct[static_cast<std::size_t>(count++)] = key;
-  }
-  return count;
-}
-
 std::int32_t group_by_tree(std::span<std::int32_t> keys, std::int32_t n, std::span<std::int32_t> distinct) {
   std::int32_t count = 0;
   if (n <= 0) return 0;

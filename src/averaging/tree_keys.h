@@ -1,5 +1,5 @@
 // Tree keys: the tree number read from positions key_first..key_last of a
-// series ID, the distinct trees in order of first appearance (nodups), the
+// series ID, the distinct trees in order of first appearance (group_by_tree), the
 // site code and the tree ID (site code, tree number zero-padded to the
 // field's width, blanks after).
 //
@@ -17,13 +17,10 @@
 namespace ringave {
 
 // Writes the distinct values of keys[0 .. n) into distinct[0 ..), in order
-// of first appearance, and returns how many there are. Looks at no more
-// keys than `keys` or `distinct` holds; n <= 0 gives 0.
-std::int32_t nodups(std::span<const std::int32_t> keys, std::int32_t n, std::span<std::int32_t> distinct);
-
-// Like nodups, and then replaces each of keys[0 .. n) by the number of its
-// tree: the index of its key in distinct (0 for the first tree). Returns the
-// number of trees. Looks at no more keys than `keys` or `distinct` holds.
+// of first appearance, and replaces each of keys[0 .. n) by the number of
+// its tree: the index of its key in distinct (0 for the first tree).
+// Returns the number of trees; n <= 0 gives 0. Looks at no more keys than
+// `keys` or `distinct` holds.
 std::int32_t group_by_tree(std::span<std::int32_t> keys, std::int32_t n, std::span<std::int32_t> distinct);
 
 // The tree-number field of an ID: positions first..last, i.e. key_first..

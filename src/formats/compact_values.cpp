@@ -13,6 +13,7 @@
 
 #include "formats/compact_values.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -254,8 +255,8 @@ bool plain_record(std::string_view rec, const Shape& shape, std::size_t take, fl
   }
   for (std::size_t f = 0; f < take; ++f) {
     const FieldSpot& s = shape.fields[f];
-    const std::size_t a = s.start < size ? s.start : size;
-    const std::size_t b = s.start + s.width < size ? s.start + s.width : size;
+    const std::size_t a = std::min(s.start, size);
+    const std::size_t b = std::min(s.start + s.width, size);
     if (b >= 8 && b > a && b - a <= 8 && packed_value(data + b, before_mask(b - a), s.decimals, out[f])) continue;
     if (!plain_value(data + a, data + b, s.decimals, out[f])) return false;
   }

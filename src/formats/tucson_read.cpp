@@ -187,7 +187,7 @@ bool store_values(const std::int32_t* f, int take, Series& s, std::int32_t& firs
 // What one call notes about the series it reads, for the warnings it gives.
 struct SeriesWatch {
   int id_columns = 8;               // columns of the ID on the series' first line
-  std::uint64_t id = 0;             // the first line's ID, its 8 characters as one number
+  std::uint64_t id{};               // the first line's ID, its 8 characters as one number
   std::uint64_t id_mask = 0;        // the bits of id that hold those columns
   bool off_track = false;           // a later line has already been reported
   std::int32_t first_negative = -1;  // slot of the first negative value other than -999

@@ -104,11 +104,12 @@ inline std::size_t format_line(char* rec, const Field<8>& id, std::int64_t line_
     for (int k = 0; k < n; ++k) put_field(rec + 12 + 6 * k, 6, f[k]);
     return 12 + 6 * static_cast<std::size_t>(n);
   }
-  put_ten_values(rec, f);
-  // Columns 73-74 blank, the tag in columns 75-80.
+  // Columns 73-74 blank, the tag in columns 75-80, then the ten fields in
+  // columns 13-72 up to them.
   rec[72] = ' ';
   rec[73] = ' ';
   std::memcpy(rec + 74, tag.data(), 6);
+  put_ten_values(rec, f);
   return 80;
 }
 

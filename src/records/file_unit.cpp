@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,11 +44,21 @@ int close_keeping_errno(int fd) {
 // so; the output is then as durable as they make it.
 bool sync_unsupported(int err) { return err == EINVAL || err == ENOTSUP || err == EROFS; }
 
-// Flush the folder holding `path` to disk so that a rename into it survives
-// a power loss. A folder that cannot be opened or flushed is left as it is.
-void sync_folder_of(const std::string& path) {
+// The folder holding `path`.
+std::string folder_of(const std::string& path) {
   const std::size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Folders that received a renamed output since they were last flushed.
+std::vector<std::string>& folders_to_sync() {
+  static std::vector<std::string> folders;
+  return folders;
+}
+
+// Flush folder `dir` to disk so that the renames into it survive a power
+// loss. A folder that cannot be opened or flushed is left as it is.
+void sync_folder(const std::string& dir) {
   int fd;
   do {
     fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -216,7 +228,11 @@ struct FileUnit::Impl {
     }
     temp.clear();
     mode = Mode::closed;
-    sync_folder_of(target);
+    // The folder is flushed by sync_output_folders(), once for all the
+    // outputs a run puts there: each flush costs a journal commit.
+    std::vector<std::string>& folders = folders_to_sync();
+    std::string dir = folder_of(target);
+    if (std::find(folders.begin(), folders.end(), dir) == folders.end()) folders.push_back(std::move(dir));
   }
 
   void close_input() {
@@ -388,6 +404,12 @@ void FileUnit::put(std::string_view record, bool line_end) {
     if (line_end) u.buffer_long("\n", 1);
   }
   ++u.written;
+}
+
+void sync_output_folders() {
+  std::vector<std::string>& folders = folders_to_sync();
+  for (const std::string& dir : folders) sync_folder(dir);
+  folders.clear();
 }
 
 bool file_exists(std::string_view name) {

@@ -14,8 +14,9 @@
 //
 // The temporary file is named after the target with six random characters
 // appended ("site_AVE.raw.Ab3xYz"). close() flushes it to disk (fsync) before
-// the rename and flushes the target's folder after it, so a power loss leaves
-// the old output or the complete new one; a file system that cannot flush
+// the rename, so a power loss leaves the old output or the complete new one,
+// and the target's folder is flushed after the rename, once per folder for
+// all of a run's outputs (sync_output_folders); a file system that cannot flush
 // (EINVAL, ENOTSUP, EROFS) or a folder that cannot be opened is passed over.
 // Concurrent runs writing the same target each rename a complete file: the
 // last rename wins. The temporary file is registered with the interrupt
@@ -106,5 +107,13 @@ class FileUnit final : public Unit {
 // answers; false for an empty name or one holding a NUL byte (trailing
 // blanks of a field already removed by the caller). Never throws.
 bool file_exists(std::string_view name);
+
+// Flushes to disk every folder that close() renamed an output into since the
+// last call, so that the renames themselves survive a power loss. Until
+// then a power loss leaves each such output old or complete (its contents
+// are flushed before the rename). The program calls it once before it
+// exits; a folder that cannot be opened or flushed is passed over. Never
+// throws.
+void sync_output_folders();
 
 }  // namespace ringave

@@ -140,7 +140,7 @@ const char* Compiler::element(bool has_count, std::int32_t count) {
     case 'G': {
       // Real input: E, D and G read as F does.
       ++pos_;
-      std::int32_t w = 0, d = 0;
+      std::int32_t w{}, d{};  // both set by required_number or an error returned
       if (const char* err = required_number(w, 1)) return err;
       if (at_end()) return kUnmatchedParens;
       if (s_[pos_] != '.') return kFormatError;

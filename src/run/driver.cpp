@@ -32,7 +32,7 @@ void write_banner(Console& con) {
 // dialogue enters it, or wider for a longer name.
 std::string shown(const std::string& name) {
   std::string text = name;
-  if (text.size() < 50) text.resize(50, ' ');
+  text.resize(std::max<std::size_t>(text.size(), 50), ' ');
   return text;
 }
 

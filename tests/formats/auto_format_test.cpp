@@ -30,6 +30,7 @@ TEST(AutoFormatTest, RecordShapes) {
       {"538    2 Finland   Scots pine, Scotch pine 320  6700-2707 1670 1978 -", false},
       {"SeriesA  1   10 30 50 70 999", false},                       // values not in 6-column fields
       {"CAM011  15 0   104", false},
+      {"CAM011  1530   104     X", false},                          // a letter in a field's last column
       {"CAM011  1530", false},                                       // no value
       {"nm046.rwl 1 4 5", false},
       {" 91118128107  9153175172241137 78172142 78 99 48109109150105189107169 45 53151", false},

@@ -106,7 +106,8 @@ TEST(CommandLineTest, OutputsThatClash) {
 TEST(CommandLineTest, ListFileEntries) {
   const std::filesystem::path list = std::filesystem::temp_directory_path() / ("ringave-list-" + std::to_string(getpid()) + ".lst");
   std::string text = "'data v2/a.rwl',2,1,2\n\nb.rwl 1 4\n 5\n";
-  for (int i = 0; i < 150; ++i) text += "s" + std::to_string(i) + ".rwl 1 4 5\n";
+  for (int i = 0; i < 149; ++i) text += "s" + std::to_string(i) + ".rwl 1 4 5\n";
+  text += "s149.rwl /\n";  // items not supplied are 0, as in the dialogue
   std::ofstream(list) << text;
   CommandLine cl;
   cl.list = list.string();
@@ -117,6 +118,7 @@ TEST(CommandLineTest, ListFileEntries) {
   EXPECT_EQ(std::tuple(jobs[0].name, jobs[0].output, jobs[0].format, jobs[0].key_first, jobs[0].key_last),
             std::tuple("data v2/a.rwl", "data v2/a_AVE.raw", 2, 1, 2));
   EXPECT_EQ(std::tuple(jobs[1].name, jobs[1].key_last, jobs[151].name), std::tuple("b.rwl", 5, "s149.rwl"));
+  EXPECT_EQ(std::tuple(jobs[151].format, jobs[151].key_first, jobs[151].key_last), std::tuple(0, 0, 0));
   std::ofstream(list) << "a.rwl 1 4 5\nb.rwl x 4 5\n";
   jobs.clear();
   EXPECT_FALSE(jobs_from_list(cl, jobs, error));

@@ -63,9 +63,9 @@ TEST(ListFile, LinesAfterTheLastEntryTakenAreNoted) {
       {hundred, false}, {hundred + "\n  \n", false}, {hundred + "g.rwl 1 4 5\n", true},
       {hundred + "\n\ngarbage / 'x\n", true}, {"f.rwl 1 4 5\n", false},
   };
+  FileList files;  // one list for every case: each read starts it afresh
   for (const auto& c : cases) {
     MemoryUnit echo, source(c.text);
-    FileList files;
     read_list_entries(source, echo, files, "l.lst");
     EXPECT_EQ(std::tuple(files.entries_left_out, files.list_name), std::tuple(c.left_out, std::string("l.lst")));
   }
