@@ -349,13 +349,12 @@ void FileUnit::close() {
   }
   if (u.mode != Impl::Mode::writing) return;
 
-  if (u.failed) {
+  // A failed write, or nothing written to a temporary file: the target
+  // keeps what it had.
+  if (u.failed || (!u.temp.empty() && u.written == 0)) {
     u.discard_output();
   } else if (u.temp.empty()) {
     u.close_direct();
-  } else if (u.written == 0) {
-    // Nothing written: the target keeps what it had.
-    u.discard_output();
   } else {
     u.commit();
   }

@@ -21,6 +21,7 @@
 #include "run/listing.h"
 #include "run/plot_cores.h"
 #include "run/run_storage.h"
+#include "run/unit_numbers.h"
 
 namespace ringave {
 
@@ -89,7 +90,7 @@ bool FileRun::process(const Job& job) {
 void FileRun::hint_format(const Job& job, std::int32_t format) {
   if (job.format_auto) return;
   try {
-    FileUnit file(12);
+    FileUnit file(kInputUnit);
     file.open_read(job.name);
     const FileFormat guess = guess_format(file);
     if (guess == FileFormat::neither || (guess == FileFormat::tucson) == (format == 1)) return;
@@ -106,7 +107,7 @@ bool FileRun::attempt(const Job& job, FileEntry& e) {
   if (!job.tree_auto && !positions_valid(e))
     return fail(job, "invalid tree-number positions " + positions_text(e.key_first, e.key_last) +
                          " (they must satisfy 1 <= start <= stop <= 8)");
-  FileUnit in(12);
+  FileUnit in(kInputUnit);
   LineReporter reporter(con_, job.name, cl_.verbose);
   try {
     if (!read(job, e, in, reporter)) return false;
@@ -216,9 +217,9 @@ void FileRun::write_outputs(const Job& job, const FileEntry& e, const std::vecto
   if (cl_.csv && csv_years(trees) > kCsvYearLimit)
     stop(kExitFailure, "the trees span " + std::to_string(csv_years(trees)) + " years, more than the " +
                            std::to_string(kCsvYearLimit) + " a CSV file is written for");
-  FileUnit out(13);
-  FileUnit csv(14);
-  FileUnit svg(15);
+  FileUnit out(kOutputUnit);
+  FileUnit csv(kCsvUnit);
+  FileUnit svg(kPlotUnit);
   out.open_write(job.output);
   write_trees(run_.table, out);
   if (cl_.csv) {

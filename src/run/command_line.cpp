@@ -11,6 +11,7 @@
 #include "records/list_directed.h"
 #include "records/outcome.h"
 #include "run/cli_report.h"
+#include "run/unit_numbers.h"
 
 #ifndef RINGAVE_VERSION
 #define RINGAVE_VERSION "unknown"
@@ -198,7 +199,7 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
 }
 
 bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& error) {
-  FileUnit list(12);
+  FileUnit list(kInputUnit);
   std::string name(static_cast<std::size_t>(kListNameLength), ' ');
   try {
     list.open_read(cl.list);

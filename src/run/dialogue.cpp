@@ -8,6 +8,7 @@
 #include "records/transfer.h"
 #include "run/limits.h"
 #include "run/output_name.h"
+#include "run/unit_numbers.h"
 
 namespace ringave {
 
@@ -119,7 +120,7 @@ void select_list_file(Console& con, FileList& files) {
   answer(con, list_name, "List- file name ==>");
   if (!file_exists(list_name.trimmed())) missing_file(con, list_name);
 
-  FileUnit unit(12);
+  FileUnit unit(kInputUnit);
   unit.open_read(list_name.trimmed());
   write_formatted(con, "(/1x,'Openning files:')");
   read_list_entries(unit, con, files, list_name.trimmed());

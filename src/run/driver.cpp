@@ -16,6 +16,7 @@
 #include "run/dialogue.h"
 #include "run/limits.h"
 #include "run/listing.h"
+#include "run/unit_numbers.h"
 
 namespace ringave {
 
@@ -111,7 +112,7 @@ bool any_tree_series(SeriesTable& table) {
 // file that cannot be looked at again gets no hint.
 void hint_format(const FileEntry& e, Reporter& reporter) {
   try {
-    FileUnit again(12);
+    FileUnit again(kInputUnit);
     again.open_read(e.name);
     const bool tucson = e.format == 1;
     if (tucson ? !looks_like_compact(again) : !looks_like_tucson(again)) return;
@@ -157,12 +158,12 @@ bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& 
     return false;
   }
 
-  FileUnit in(12);
+  FileUnit in(kInputUnit);
   in.open_read(e.name);
   // The output exists from here on, empty when new. It receives its records
   // only after the whole input is read, and they replace an existing file's
   // contents only when the unit is closed; a unit not closed leaves them.
-  FileUnit out(13);
+  FileUnit out(kOutputUnit);
   out.open_write(e.output);
 
   // Every finding about this file names it.

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <random>
 #include <set>
+#include <tuple>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -193,7 +194,11 @@ TEST(FileUnitWrite, UnfinishedOutputsLeaveTargetsAsTheyWere) {
         });
         ::setrlimit(RLIMIT_FSIZE, &limit);
         EXPECT_EQ(got, how != "failed" ? "none" : "WRITE/13: Cannot write file '" + dir / "t.raw" + "': File too large");
-        if (how != "gone") unit.close();
+        if (how != "gone") {
+          unit.close();  // the clean-up is close()'s own, not left to the destructor
+          EXPECT_EQ(std::tuple(unit.is_open(), dir.entries()), std::tuple(false, std::set<std::string>{"t.raw"}))
+              << how << existing;
+        }
       }
       EXPECT_EQ(read_bytes(dir / "t.raw"), existing ? "good old output\n" : "") << how << existing;
       EXPECT_EQ(dir.entries(), std::set<std::string>{"t.raw"});
