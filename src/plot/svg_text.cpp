@@ -39,10 +39,11 @@ std::size_t xml_char_length(std::string_view s) {
     if ((b & 0xC0u) != 0x80u) return 0;
     cp = (cp << 6) | (b & 0x3Fu);
   }
-  // Overlong forms, surrogates, code points past U+10FFFF, the C1 controls
-  // and the two non-characters XML excludes.
-  const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < least[n] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return 0;
+  // Overlong forms (two-byte ones have no lead byte above), surrogates,
+  // code points past U+10FFFF, the C1 controls and the two non-characters
+  // XML excludes.
+  if ((n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000)) return 0;
+  if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return 0;
   if ((cp >= 0x80 && cp <= 0x9F) || cp == 0xFFFE || cp == 0xFFFF) return 0;
   return n;
 }

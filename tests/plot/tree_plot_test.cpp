@@ -91,6 +91,8 @@ TEST(SvgTextTest, NumbersAndEscapes) {
       {"\xC3(", bad + "("},                                 // cut sequence
       {"\xC3", bad},                                        // cut by the end
       {"\xC0\xAF", bad + bad},                              // overlong
+      {"\xE0\x9F\xBF\xE0\xA0\x80", bad + bad + bad + "\xE0\xA0\x80"},  // overlong U+07FF, least U+0800
+      {"\xF0\x8F\xBF\xBF\xF0\x90\x80\x80", bad + bad + bad + bad + "\xF0\x90\x80\x80"},  // and U+10000
       {"\xED\xA0\x80", bad + bad + bad},                    // surrogate
       {"\xEF\xBF\xBE", bad + bad + bad},                    // U+FFFE
       {"\x01\t\x7F\xC2\x85", bad + bad + bad + bad + bad},  // C0 and C1 controls
