@@ -53,7 +53,10 @@ bool writes_cleanly(float v, std::int64_t& thousandths) {
   const double product = static_cast<double>(v * 1000.0f);
   if (!(std::fabs(product) < 2147483648.0)) return false;
   thousandths = std::llround(product);
-  return thousandths >= -99999 && thousandths <= 999999 && thousandths != -9999;
+  // 999 is written as 1000, so that no field reads as the hundredths stop
+  // marker; -999 would read back as a missing value.
+  if (thousandths == 999) thousandths = 1000;
+  return thousandths >= -99999 && thousandths <= 999999 && thousandths != -9999 && thousandths != -999;
 }
 
 // Whether the written series can be read back as it was: every year of its
