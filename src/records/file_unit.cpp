@@ -1,3 +1,6 @@
+// The file unit in both directions. A little over 400 lines, kept in one
+// file because reading, writing and the commit of an output share the
+// unit's state (Impl) and its failure reports.
 #include "records/file_unit.h"
 
 #include <algorithm>
