@@ -25,7 +25,7 @@ namespace ringave {
 namespace {
 
 // Input is streamed through this much memory, however large the file.
-constexpr std::size_t kReadBuffer = 1 << 20;
+constexpr std::size_t kReadBuffer = 256 << 10;
 // Output is handed to the operating system in pieces of about this size.
 constexpr std::size_t kWriteBuffer = 64 << 10;
 
