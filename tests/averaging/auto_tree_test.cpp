@@ -11,6 +11,7 @@
 #include "formats/format_test_util.h"
 #include "formats/tucson.h"
 #include "records/memory_unit.h"
+#include "test_files.h"
 
 namespace ringave {
 namespace {
@@ -53,16 +54,9 @@ TEST(AutoTreeTest, IdStyles) {
   }
 }
 
-std::string slurp(const std::string& name) {
-  std::ifstream f(std::string(RINGAVE_TEST_DATA) + "/" + name, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
 std::vector<Field<8>> ids_of(const std::string& name, bool tucson) {
   testing::Recorder rec;
-  MemoryUnit unit(slurp(name), 12);
+  MemoryUnit unit(testing::test_data(name), 12);
   testing::OwnedSeries v;
   std::vector<Field<8>> ids;
   while ((tucson ? read_tucson_series(unit, v.s, rec) : read_compact_series(unit, v.s, rec)) == SeriesRead::series)

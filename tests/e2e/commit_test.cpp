@@ -21,16 +21,12 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+using ringave::testing::slurp;
 
 void spill(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 

@@ -40,16 +40,12 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+using ringave::testing::slurp;
 
 void spill(const fs::path& p, const std::string& text, bool append = false) {
   fs::create_directories(p.parent_path());

@@ -6,6 +6,7 @@
 
 #include "formats/auto_format.h"
 #include "records/memory_unit.h"
+#include "test_files.h"
 
 namespace ringave {
 namespace {
@@ -38,13 +39,6 @@ TEST(AutoFormatTest, RecordShapes) {
   for (const auto& l : lines) EXPECT_EQ(looks_like_tucson_data(l.line), l.data) << l.line;
 }
 
-std::string slurp(const std::string& name) {
-  std::ifstream f(std::string(RINGAVE_TEST_DATA) + "/" + name, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
 FileFormat guess(const std::string& text) {
   MemoryUnit unit(text, 12);
   return guess_format(unit);
@@ -53,9 +47,9 @@ FileFormat guess(const std::string& text) {
 TEST(AutoFormatTest, EveryRealFile) {
   for (const char* name : {"ca533.rwl", "ca533_p001.rwl", "wa082.rwl", "wa082_p001.rwl", "nm046.rwl", "nm046_p001.rwl",
                            "anos1.rwl", "anos1_p001.rwl", "gp.rwl", "gp_p001.rwl"})
-    EXPECT_EQ(guess(slurp(name)), FileFormat::tucson) << name;
+    EXPECT_EQ(guess(testing::test_data(name)), FileFormat::tucson) << name;
   for (const char* name : {"ca533_cmp.cmp", "wa082_cmp.cmp", "nm046_cmp.cmp", "anos1_cmp.cmp", "gp_cmp.cmp"})
-    EXPECT_EQ(guess(slurp(name)), FileFormat::compact) << name;
+    EXPECT_EQ(guess(testing::test_data(name)), FileFormat::compact) << name;
 }
 
 TEST(AutoFormatTest, MadeUpFiles) {
