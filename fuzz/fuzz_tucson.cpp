@@ -9,6 +9,7 @@
 // thousandths several at a time and one by one, which must agree.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -125,6 +126,24 @@ void check_line_parses(std::string_view input) {
         (parse_tucson_line_wide(line, wide) && !(general_ok && plain_ok && same(wide, general)))) {
       std::fprintf(stderr, "line parses differ: [%.*s]\n", static_cast<int>(rec.size()), rec.data());
       std::abort();
+    }
+    // The quick path for later lines, expecting the line's own ID and year:
+    // what it takes the engine reads as a plain data line of those values.
+    LineExpectation expect;
+    std::memcpy(&expect.id, line, 8);
+    expect.id_mask = ~std::uint64_t{0};
+    expect.year = general_ok ? general.year : 0;
+    float quick[10];
+    if (take_plain_line(rec, expect, quick)) {
+      bool same_values = general_ok && !general.tagged;
+      for (int k = 0; k < 10 && same_values; ++k)
+        same_values = general.f[k] >= 0 && general.f[k] != 999 &&
+                      std::bit_cast<std::uint32_t>(quick[k]) ==
+                                                         std::bit_cast<std::uint32_t>(static_cast<float>(general.f[k]) * 0.01f);
+      if (!same_values) {
+        std::fprintf(stderr, "quick path differs: [%.*s]\n", static_cast<int>(rec.size()), rec.data());
+        std::abort();
+      }
     }
     input.remove_prefix(lf == std::string_view::npos ? input.size() : lf + 1);
   }

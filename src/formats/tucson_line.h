@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "records/field.h"
 #include "records/record_io.h"
@@ -60,6 +61,35 @@ bool parse_tucson_line_plain(const char* line, TucsonFields& out);
 // a machine without the vector instructions it uses): then `out` is
 // unspecified and the in-place parse must decide.
 bool parse_tucson_line_wide(const char* line, TucsonFields& out);
+
+// What a later data line of a series must carry to continue it: the ID on
+// the columns its first line gives for certain (the bytes of `id` under
+// `id_mask`, the ID's eight characters read as one number) and the year that
+// follows the values taken so far.
+struct LineExpectation {
+  std::uint64_t id = 0;
+  std::uint64_t id_mask = 0;
+  std::int64_t year = 0;
+};
+
+// The reader's quick path for the common line of a series after its first:
+// a record of at least 72 columns without a tag (column 84 blank or past
+// its end), laid out "(a8,i4,10i6)" with every year and value field
+// right-justified digits after blanks (no sign anywhere), the year's last
+// column a digit, carrying the expected ID and year, and no value field the
+// hundredths stop marker 999. Such a line's ten values go into
+// values[0 .. 10) as hundredths (value x 0.01 in single precision), as the
+// full parse and the value store would put them. False for every other
+// record, with nothing stored: the full parse then decides.
+using TakePlainLine = bool (*)(std::string_view record, const LineExpectation& expect, float* values);
+// The conversion the processor allows (SSSE3 where it has it), chosen when
+// the program starts.
+extern const TakePlainLine kTakePlainLine;
+inline bool take_plain_line(std::string_view record, const LineExpectation& expect, float* values) {
+  return kTakePlainLine(record, expect, values);
+}
+// The same with SSE2 alone, on every machine (tests compare the two).
+bool take_plain_line_sse2(std::string_view record, const LineExpectation& expect, float* values);
 
 // Thousandths of a millimetre as written in a value field, for a value in
 // millimetres: value x 1000 in single precision, halves rounded away from

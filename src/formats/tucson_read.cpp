@@ -242,15 +242,32 @@ void warn_negative(const Series& s, std::int32_t first_negative, Reporter& repor
   reporter.warning({text, text + "\n"});
 }
 
-// The next record into columns 1-88 of the line buffer, the rest blank.
-// False at the end of the file.
-bool next_line(Unit& unit, char* line) {
-  std::string_view rec;
-  if (!unit.next(rec)) return false;
+// Takes the later lines of a series that take_plain_line takes, for
+// Unit::take_run: a run of them goes by without a call per line.
+class PlainLines final : public RecordTaker {
+ public:
+  PlainLines(Series& s, const SeriesWatch& watch)
+      : s_(s), expect_{watch.id, watch.id_mask, static_cast<std::int64_t>(s.first_year) + s.count} {}
+
+  bool take(std::string_view record) override {
+    if (static_cast<std::size_t>(s_.count) + kFullLine > s_.values.size() ||
+        !take_plain_line(record, expect_, s_.values.data() + s_.count))
+      return false;
+    s_.count += kFullLine;
+    expect_.year += kFullLine;
+    return true;
+  }
+
+ private:
+  Series& s_;
+  LineExpectation expect_;
+};
+
+// A record into columns 1-88 of the line buffer, the rest blank.
+void fill_line(std::string_view rec, char* line) {
   const std::size_t taken = std::min(rec.size(), kLineLength - 1);
   std::memcpy(line, rec.data(), taken);
   std::memset(line + taken, ' ', kLineLength - taken);
-  return true;
 }
 
 // Values were stored but no stop marker came before the end of the file: the
@@ -333,10 +350,27 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
   SeriesWatch watch;
 
   for (;;) {
-    if (!next_line(unit, line)) {
+    if (data_lines > 0) {
+      PlainLines run(s, watch);
+      data_lines += static_cast<int>(unit.take_run(run));
+    }
+    std::string_view record;
+    if (!unit.next(record)) {
       if (data_lines > 0) warn_cut_off(s, reporter);
       return end_of_file(s);
     }
+    // Nearly every later line of a series continues it with ten plain
+    // values: taken straight from the record, without the line buffer and
+    // the full parse, in runs where the unit can (above), else here (the
+    // first line of a block, say). Any other line goes the full way below.
+    if (data_lines > 0 && static_cast<std::size_t>(s.count) + kFullLine <= s.values.size() &&
+        take_plain_line(record, {watch.id, watch.id_mask, static_cast<std::int64_t>(s.first_year) + s.count},
+                        s.values.data() + s.count)) {
+      s.count += kFullLine;
+      ++data_lines;
+      continue;
+    }
+    fill_line(record, line);
 
     // A "#" in column 80 before any value announces a self-formatted block.
     if (s.count == 0 && line[79] == '#') {

@@ -384,6 +384,22 @@ bool FileUnit::next(std::string_view& record) {
   });
 }
 
+std::size_t FileUnit::take_run(RecordTaker& taker) {
+  Impl& u = *impl_;
+  if (u.mode != Impl::Mode::reading || !u.cursor.fetches()) return Unit::take_run(taker);
+  std::size_t taken = 0;
+  std::string_view record;
+  while (u.reader->next_buffered(record)) {
+    u.cursor.took(record);
+    if (!taker.take(record)) {
+      u.cursor.step_back();
+      break;
+    }
+    ++taken;
+  }
+  return taken;
+}
+
 void FileUnit::step_back() {
   Impl& u = *impl_;
   if (u.mode == Impl::Mode::reading) u.cursor.step_back();

@@ -36,10 +36,20 @@ class RecordCursor {
       at_end_ = true;
       return false;
     }
+    took(record);
+    return true;
+  }
+
+  // Whether the next read fetches a new record (no step back to replay, not
+  // at the end of the input).
+  bool fetches() const { return !at_end_ && !replay_; }
+
+  // A new record taken straight from the unit's reader, as next() takes one
+  // while fetches() holds.
+  void took(std::string_view record) {
     last_ = record;
     have_last_ = true;
     ++line_;
-    return true;
   }
 
   void step_back() {

@@ -36,6 +36,16 @@ class RecordSink {
 // A unit: a file connected for sequential reading or writing. Readers and the
 // writer take a Unit, so tests can hand them in-memory files (MemoryUnit)
 // and the driver real ones (FileUnit).
+// What Unit::take_run offers the records to: take() says whether it takes
+// one (and does with it what it will before returning).
+class RecordTaker {
+ public:
+  virtual bool take(std::string_view record) = 0;
+
+ protected:
+  ~RecordTaker() = default;
+};
+
 class Unit : public RecordSource, public RecordSink {
  public:
   // Make the next read deliver the last record taken again, by the one rule
@@ -43,6 +53,26 @@ class Unit : public RecordSource, public RecordSink {
   // that met end of file only the end-of-file state is cleared; at the start
   // of the file nothing. Never throws.
   virtual void step_back() = 0;
+
+  // Offer the records that follow to `taker`, one after the other, while it
+  // takes them: next() for each record and, for the first one it refuses,
+  // step_back() (the next read delivers that one), as this default does. It
+  // stops at the end of the input too; a unit may also stop sooner (a file
+  // at the end of the block it has read). Returns the number of records
+  // taken. Lets a reader go through a long run of ordinary records without
+  // a call per record where the unit can do better than this.
+  virtual std::size_t take_run(RecordTaker& taker) {
+    std::size_t taken = 0;
+    std::string_view record;
+    while (next(record)) {
+      if (!taker.take(record)) {
+        step_back();
+        break;
+      }
+      ++taken;
+    }
+    return taken;
+  }
 };
 
 // Turn one raw line of a text file (without its line feed) into a record:

@@ -223,6 +223,41 @@ Taker expect_same_parse(const std::string& record) {
   return wide_ok ? kWide : plain_ok ? kPlain : kEngine;
 }
 
+// The reader's quick path for later lines against the engine: a line it
+// takes is a data line without a tag that carries the expected ID (on the
+// columns of the mask) and year, no value negative or 999, its values
+// stored as hundredths; the SSE2 and the chosen conversion agree. The ID
+// and year expected are the line's own, now and then changed.
+bool expect_sound_quick_take(const std::string& record, std::mt19937& rng) {
+  std::string line = record.substr(0, kTucsonLineLength - 1);
+  line.resize(kTucsonLineLength, ' ');
+  TucsonFields general;
+  const bool data = parse_tucson_line_general(line.data(), general);
+  LineExpectation expect;
+  std::memcpy(&expect.id, line.data(), 8);
+  if (rng() % 8 == 0) expect.id ^= std::uint64_t{1} << (8 * (rng() % 8));
+  const unsigned columns = 6 + rng() % 3;
+  expect.id_mask = columns == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * columns)) - 1;
+  expect.year = data ? general.year + (rng() % 8 == 0 ? 10 : 0) : static_cast<std::int64_t>(rng() % 3000);
+  float quick[10], sse2[10];
+  std::fill(quick, quick + 10, -1.0f);
+  std::fill(sse2, sse2 + 10, -1.0f);
+  const bool took = take_plain_line(record, expect, quick);
+  EXPECT_EQ(take_plain_line_sse2(record, expect, sse2), took) << "[" << record << "]";
+  if (!took) return false;
+  std::uint64_t id;
+  std::memcpy(&id, line.data(), 8);
+  EXPECT_TRUE(data && !general.tagged && general.year == expect.year && ((id ^ expect.id) & expect.id_mask) == 0)
+      << "[" << record << "]";
+  for (int k = 0; k < 10; ++k) {
+    EXPECT_TRUE(general.f[k] >= 0 && general.f[k] != 999) << "[" << record << "] field " << k;
+    const float want = static_cast<float>(general.f[k]) * 0.01f;
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(quick[k]), std::bit_cast<std::uint32_t>(want)) << "[" << record << "]";
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(sse2[k]), std::bit_cast<std::uint32_t>(want)) << "[" << record << "]";
+  }
+  return true;
+}
+
 TEST(TucsonFastPath, ParseAgreesWithTheEngine) {
   EXPECT_EQ(expect_same_parse("ABCDEF--1234     1  1 2  +  3   - 4     -     +"), kPlain);
   EXPECT_EQ(expect_same_parse("ABC010111901   1,2    1-\x01" "9"), kEngine);
@@ -252,7 +287,7 @@ TEST(TucsonFastPath, WideParseAgreesWithTheEngine) {
     for (std::size_t n = rng() % (w + 1 - text.size()); n > 0; --n) text += pick("0123456789");
     return std::string(w - text.size(), ' ') + text;
   };
-  int taken[3] = {};
+  int taken[3] = {}, quick = 0;
   for (int i = 0; i < 100000 && !HasFailure(); ++i) {
     std::string rec;
     for (int c = 0; c < 8; ++c) rec += c >= 6 && rng() % 20 == 0 ? '-' : pick("ABC01 ");
@@ -263,15 +298,17 @@ TEST(TucsonFastPath, WideParseAgreesWithTheEngine) {
     for (int n = rng() % 3 == 0 ? 1 + static_cast<int>(rng() % 2) : 0; n > 0 && !rec.empty(); --n)
       rec[rng() % rec.size()] = pick(" +-09.,Ee\tA#*\x80");
     ++taken[expect_same_parse(rec)];
+    quick += expect_sound_quick_take(rec, rng);
   }
   EXPECT_TRUE(taken[kWideOrPlain] > 30000 && taken[kPlain] > 5000 && taken[kEngine] > 2000)
       << taken[kWide] << " " << taken[kPlain] << " " << taken[kEngine];
+  EXPECT_GT(quick, 500);  // a sign in any value field sends a line the full way
 }
 
 // Every line of the real Tucson files, as it is and with one column changed.
 TEST(TucsonFastPath, RealLinesAgreeWithTheEngine) {
   std::mt19937 rng(533);
-  int taken[3] = {};
+  int taken[3] = {}, quick = 0;
   for (const char* name : {"anos1.rwl", "anos1_p001.rwl", "ca533.rwl", "gp.rwl", "gp_p001.rwl", "nm046.rwl",
                            "nm046_p001.rwl", "wa082.rwl", "wa082_p001.rwl"}) {
     std::ifstream in(std::string(RINGAVE_TEST_DATA) + "/" + name, std::ios::binary);
@@ -279,12 +316,15 @@ TEST(TucsonFastPath, RealLinesAgreeWithTheEngine) {
     for (std::string line; std::getline(in, line) && !HasFailure();) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       ++taken[expect_same_parse(line)];
+      quick += expect_sound_quick_take(line, rng);
       if (line.empty()) continue;
       line[rng() % line.size()] = "- +0A."[rng() % 6];
       ++taken[expect_same_parse(line)];
+      quick += expect_sound_quick_take(line, rng);
     }
   }
   EXPECT_TRUE(taken[kWideOrPlain] > 8000 && taken[kEngine] > 1000) << taken[kWide] << " " << taken[kEngine];
+  EXPECT_GT(quick, 5000);
 }
 
 // The conversion of several values at once against the one of a single

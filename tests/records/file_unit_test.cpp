@@ -11,6 +11,8 @@
 #include <random>
 #include <set>
 #include <tuple>
+#include <vector>
+#include <algorithm>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -112,6 +114,102 @@ TEST(FileUnitRead, BlocksWithAndWithoutWhatIsCleanedReadAlike) {
     }
   }
   EXPECT_GT(records, 20000u);
+
+  // Read again in runs that refuse every record beginning with '!' (none
+  // here) or whose length is a multiple of 7: the same records in order.
+  struct TakeMost final : RecordTaker {
+    std::vector<std::string>* out;
+    bool take(std::string_view r) override {
+      if (r.size() % 7 == 0) return false;
+      out->emplace_back(r);
+      return true;
+    }
+  };
+  FileUnit again(12);
+  again.open_read(dir / "in.txt");
+  MemoryUnit mem_again(bytes);
+  std::vector<std::string> got;
+  TakeMost taker;
+  taker.out = &got;
+  std::size_t in_runs = 0;
+  for (std::string_view r;;) {
+    in_runs += again.take_run(taker);
+    if (!again.next(r)) break;
+    got.emplace_back(r);
+  }
+  ASSERT_EQ(got.size(), records - 1);
+  EXPECT_GT(in_runs, records / 2);
+  EXPECT_EQ(again.line(), static_cast<std::int64_t>(records - 1));
+  for (std::size_t i = 0; i < got.size() && !HasFailure(); ++i) {
+    ASSERT_TRUE(mem_again.next(b));
+    EXPECT_TRUE(got[i] == b) << "record " << i;
+  }
+}
+
+// Takes the records that do not begin with '!', and keeps what it took.
+struct TakeUnmarked final : RecordTaker {
+  std::string took;
+  bool take(std::string_view record) override {
+    if (!record.empty() && record[0] == '!') return false;
+    took += "|" + std::string(record);
+    return true;
+  }
+};
+
+// Reads as a reader of runs does: a run, then one record by next() (the
+// refused one, or the first of the next block), until the end. Shows every
+// record in order, a run's records in brackets, and the unit's line count.
+std::string read_in_runs(Unit& unit, std::int64_t line) {
+  std::string shown;
+  std::string_view r;
+  for (;;) {
+    TakeUnmarked taker;
+    const std::size_t n = unit.take_run(taker);
+    EXPECT_EQ(n, static_cast<std::size_t>(std::count(taker.took.begin(), taker.took.end(), '|')));
+    if (n > 0) shown += "[" + taker.took.substr(1) + "]";
+    if (!unit.next(r)) break;
+    shown += "|" + std::string(r);
+  }
+  return shown + "|EOF@" + std::to_string(line);
+}
+
+// A run takes what next() would deliver, in order, and leaves the refused
+// record for the next read; the line count goes on as with next().
+TEST(FileUnitRead, RunsTakeTheRecordsNextWouldDeliver) {
+  const struct { std::string bytes; std::string shown; } cases[] = {
+      // The first read fills the block; runs take from it.
+      {"A\nB\n!C\nD\n", "|A[B]|!C[D]|EOF@4"},
+      {"A\n!B\n!C\nD", "|A|!B|!C|D|EOF@4"},  // a last line without LF is left to next()
+      {"A\r\nB\n", "|A|B|EOF@2"},          // a block with a carriage return: record by record
+      {"", "|EOF@0"},
+  };
+  TempDir dir;
+  for (const auto& c : cases) {
+    write_bytes(dir / "in.txt", c.bytes);
+    FileUnit file(12);
+    file.open_read(dir / "in.txt");
+    std::string shown = read_in_runs(file, 0);
+    shown = shown.substr(0, shown.rfind('@') + 1) + std::to_string(file.line());
+    EXPECT_EQ(shown, c.shown) << c.bytes;
+  }
+  // After a refusal the refused record comes again, a second step back adds nothing.
+  write_bytes(dir / "in.txt", "A\nB\n!C\nD\n");
+  FileUnit file(12);
+  file.open_read(dir / "in.txt");
+  TakeUnmarked taker;
+  EXPECT_EQ(run_ops(file, "n"), "A");
+  EXPECT_EQ(file.take_run(taker), 1u);
+  EXPECT_EQ(file.line(), 2);
+  EXPECT_EQ(run_ops(file, "bnnbbnn"), "!C|D|D|EOF");
+  // With a record to deliver again (after end of file, the second step
+  // back), a run starts with it.
+  file.step_back();
+  file.step_back();
+  EXPECT_EQ(file.take_run(taker), 1u);
+  EXPECT_EQ(taker.took, "|B|D");
+  // The in-memory unit's runs (the default, record by record) read alike.
+  MemoryUnit mem("A\nB\n!C\nD\n");
+  EXPECT_EQ(read_in_runs(mem, 4), "[A|B]|!C[D]|EOF@4");
 }
 
 TEST(FileUnitOpen, Failures) {
