@@ -41,6 +41,24 @@ TEST(TreeKeysTest, KeyReadAndTreeId) {
   }
 }
 
+// Trees in order of first appearance, whatever order the keys come in.
+TEST(TreeKeysTest, GroupByTree) {
+  const struct { std::vector<std::int32_t> keys, trees, distinct; } cases[] = {
+      {{7, 12, 7, 3, 12}, {0, 1, 0, 2, 1}, {7, 12, 3}},
+      {{1, 1, 2, 2, 2, 3}, {0, 0, 1, 1, 1, 2}, {1, 2, 3}},       // cores in a row, rising keys
+      {{5, 4, 3, 5, 4, 3}, {0, 1, 2, 0, 1, 2}, {5, 4, 3}},       // falling keys
+      {{3, 3, 1, 2, 1, 3, 9}, {0, 0, 1, 2, 1, 0, 3}, {3, 1, 2, 9}},
+      {{-5, -7, -5, 0}, {0, 1, 0, 2}, {-5, -7, 0}},
+      {{0, 0}, {0, 0}, {0}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::int32_t> keys = c.keys, distinct(keys.size());
+    const std::int32_t trees = group_by_tree(keys, static_cast<std::int32_t>(keys.size()), distinct);
+    distinct.resize(static_cast<std::size_t>(trees));
+    EXPECT_EQ(std::tuple(keys, distinct), std::tuple(c.trees, c.distinct)) << ::testing::PrintToString(c.keys);
+  }
+}
+
 struct Table {
   std::int32_t length, rows = 0;
   std::vector<float> values;
