@@ -289,9 +289,9 @@ struct SeriesLines {
     if (fields != 10) return rec;
     const std::size_t full = static_cast<std::size_t>((n_values - pos) / 10);
     const float* values = s.values.data() + pos;
-    const float* const stop = values + 10 * std::min(most, full);
+    const float* const end = values + 10 * std::min(most, full);
     TenFields t;
-    for (; values != stop && ten_in_table(values, t); values += 10) {
+    for (; values != end && ten_in_table(values, t); values += 10) {
       put_id_and_year(rec, s.id, line_year);
       put_ten(rec, t);
       std::memcpy(rec + 73, end_of_full.data(), 8);
