@@ -23,13 +23,23 @@ constexpr std::int32_t kNoKey = std::numeric_limits<std::int32_t>::min();
 
 std::int32_t group_by_tree(std::span<std::int32_t> keys, std::int32_t n, std::span<std::int32_t> distinct) {
   std::int32_t count = 0;
+  std::int32_t highest = 0;  // the highest key so far
   if (n <= 0) return 0;
   const std::size_t limit = std::min({static_cast<std::size_t>(n), keys.size(), distinct.size()});
   for (std::size_t i = 0; i < limit; ++i) {
     const std::int32_t key = keys[i];
-    std::int32_t d = 0;
-    while (d < count && distinct[static_cast<std::size_t>(d)] != key) ++d;
-    if (d == count) distinct[static_cast<std::size_t>(count++)] = key;
+    // The cores of a tree mostly follow one another, and new trees mostly
+    // come with rising keys: a key above every key so far is a new tree
+    // without a search, and the search starts at the tree of the row before.
+    std::int32_t d = count;
+    if (count > 0 && key <= highest) {
+      d = distinct[static_cast<std::size_t>(keys[i - 1])] == key ? keys[i - 1] : 0;
+      while (d < count && distinct[static_cast<std::size_t>(d)] != key) ++d;
+    }
+    if (d == count) {
+      distinct[static_cast<std::size_t>(count++)] = key;
+      highest = count == 1 ? key : std::max(highest, key);
+    }
     keys[i] = d;
   }
   return count;

@@ -34,8 +34,8 @@ struct CoreTable {
 };
 
 // Work arrays of the averaging, reused for every file. `keys`, `distinct`,
-// `tree_first`, `tree_last` and `id_rows` hold one entry per row, so their
-// size is the most series a file may hold; `sums` and `counts` hold one year
+// `tree_first`, `tree_last`, `last_rows` and `id_rows` hold one entry per
+// row, so their size is the most series a file may hold; `sums` and `counts` hold one year
 // each, so their size (the smaller of the two) bounds the years one tree
 // may span. `sums` and `counts` must be all zero before a call and are left
 // all zero after it.
@@ -46,6 +46,7 @@ struct AveragingWork {
   std::span<float> counts;
   std::span<std::int32_t> tree_first;
   std::span<std::int32_t> tree_last;
+  std::span<std::int32_t> last_rows;  // the last row of each tree's cores
   std::span<IdRow> id_rows;
 };
 

@@ -94,6 +94,12 @@ class FileUnit final : public Unit {
   // writing, or a write failed now or before (the output is then never
   // committed).
   void put(std::string_view record, bool line_end) override;
+  // Room in the output buffer, handing what it holds to the operating
+  // system first when the room is not left; nullptr for more than the
+  // buffer holds. Throws as put() does. commit() takes the records formatted
+  // there; their carriage returns are dropped with the buffer's.
+  char* room(std::size_t size) override;
+  void commit(const char* end, std::size_t records) override;
   // Records written since open_write().
   std::int64_t records_written() const;
   // The line number of the input record taken last (0 before the first; a

@@ -1,5 +1,7 @@
 #include "records/memory_unit.h"
 
+#include <algorithm>
+
 namespace ringave {
 
 MemoryUnit::MemoryUnit(std::string_view text, int number) : number_(number) {
@@ -24,5 +26,17 @@ bool MemoryUnit::next(std::string_view& record) {
 void MemoryUnit::step_back() { cursor_.step_back(); }
 
 void MemoryUnit::put(std::string_view record, bool line_end) { append_record(out_, record, line_end); }
+
+char* MemoryUnit::room(std::size_t size) {
+  room_at_ = out_.size();
+  out_.resize(room_at_ + size);
+  return out_.data() + room_at_;
+}
+
+void MemoryUnit::commit(const char* end, std::size_t /*records*/) {
+  const auto first = out_.begin() + static_cast<std::ptrdiff_t>(room_at_);
+  const auto last = out_.begin() + (end - out_.data());
+  out_.erase(std::remove(first, last, '\r'), out_.end());
+}
 
 }  // namespace ringave

@@ -28,6 +28,10 @@ class MemoryUnit final : public Unit {
   void step_back() override;
   // Appends the record to written(). Never throws but for memory.
   void put(std::string_view record, bool line_end) override;
+  // Room at the end of written(), so that writers format in place here as
+  // they do in a file's buffer; commit() drops the carriage returns.
+  char* room(std::size_t size) override;
+  void commit(const char* end, std::size_t records) override;
   std::string unit_label() const override { return std::to_string(number_); }
 
   // Everything written so far.
@@ -39,6 +43,7 @@ class MemoryUnit final : public Unit {
   std::size_t pos_ = 0;
   RecordCursor cursor_;
   std::string out_;
+  std::size_t room_at_ = 0;  // where the last room() began in out_
 };
 
 }  // namespace ringave

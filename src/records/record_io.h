@@ -31,6 +31,18 @@ class RecordSink {
   // throw FatalError ("WRITE") when the sink itself fails.
   virtual void put(std::string_view record, bool line_end) = 0;
   virtual std::string unit_label() const = 0;
+
+  // Room to format records in place, for a writer of many short lines:
+  // `size` writable bytes, or nullptr when the sink cannot give that much
+  // at once or takes records through put() only (the default). The records
+  // formatted there, each followed by its line feed, are taken by commit();
+  // nothing else is called on the sink in between. May throw what put()
+  // throws.
+  virtual char* room(std::size_t /*size*/) { return nullptr; }
+  // Takes the bytes from the last room() up to `end` as `records` records,
+  // as put() takes them: carriage returns dropped. Never throws but for
+  // memory.
+  virtual void commit(const char* /*end*/, std::size_t /*records*/) {}
 };
 
 // A unit: a file connected for sequential reading or writing. Readers and the

@@ -38,10 +38,11 @@ struct RunStorage {
   std::array<float, kLengthLimit> year_counts{};
   std::array<std::int32_t, kSeriesLimit> tree_first{};
   std::array<std::int32_t, kSeriesLimit> tree_last{};
+  std::array<std::int32_t, kSeriesLimit> last_rows{};
   std::array<IdRow, kSeriesLimit> id_rows{};
   FileList files;
 
-  AveragingWork work() { return {keys, distinct, year_sums, year_counts, tree_first, tree_last, id_rows}; }
+  AveragingWork work() { return {keys, distinct, year_sums, year_counts, tree_first, tree_last, last_rows, id_rows}; }
 };
 
 }  // namespace ringave

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
+#include <random>
 #include <tuple>
 #include <vector>
 
@@ -38,12 +41,31 @@ TEST(TreeKeysTest, KeyReadAndTreeId) {
   }
 }
 
+// Trees in order of first appearance, whatever order the keys come in.
+TEST(TreeKeysTest, GroupByTree) {
+  const struct { std::vector<std::int32_t> keys, trees, distinct; } cases[] = {
+      {{7, 12, 7, 3, 12}, {0, 1, 0, 2, 1}, {7, 12, 3}},
+      {{1, 1, 2, 2, 2, 3}, {0, 0, 1, 1, 1, 2}, {1, 2, 3}},       // cores in a row, rising keys
+      {{5, 4, 3, 5, 4, 3}, {0, 1, 2, 0, 1, 2}, {5, 4, 3}},       // falling keys
+      {{3, 3, 1, 2, 1, 3, 9}, {0, 0, 1, 2, 1, 0, 3}, {3, 1, 2, 9}},
+      {{-5, -7, -5, 0}, {0, 1, 0, 2}, {-5, -7, 0}},
+      {{0, 0}, {0, 0}, {0}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::int32_t> keys = c.keys, distinct(keys.size());
+    const std::int32_t trees = group_by_tree(keys, static_cast<std::int32_t>(keys.size()), distinct);
+    distinct.resize(static_cast<std::size_t>(trees));
+    EXPECT_EQ(std::tuple(keys, distinct), std::tuple(c.trees, c.distinct)) << ::testing::PrintToString(c.keys);
+  }
+}
+
 struct Table {
   std::int32_t length, rows = 0;
   std::vector<float> values;
   std::vector<Field<8>> ids;
   std::vector<std::int32_t> first, last, count;
-  std::vector<std::int32_t> keys = std::vector<std::int32_t>(ids.size()), distinct = keys, tree_first = keys, tree_last = keys;
+  std::vector<std::int32_t> keys = std::vector<std::int32_t>(ids.size()), distinct = keys, tree_first = keys,
+                            tree_last = keys, last_rows = keys;
   std::vector<IdRow> id_rows = std::vector<IdRow>(ids.size());
   std::vector<float> sums = std::vector<float>(3001), year_counts = sums;
   testing::Recorder said;
@@ -56,7 +78,7 @@ struct Table {
   }
   void average(std::int32_t key_first, std::int32_t key_last) {
     CoreTable t{ids, first, last, count, values, std::size_t(length), rows, "f.rwl"};
-    AveragingWork w{keys, distinct, sums, year_counts, tree_first, tree_last, id_rows};
+    AveragingWork w{keys, distinct, sums, year_counts, tree_first, tree_last, last_rows, id_rows};
     rows = treemean(t, w, key_first, key_last, said);
     EXPECT_EQ(std::count(sums.begin(), sums.end(), 0.0f) + std::count(year_counts.begin(), year_counts.end(), 0.0f), 6002);
   }
@@ -126,6 +148,47 @@ TEST(TreemeanTest, GapYearsZeroSumsMissingValuesAndEmptyCores) {
     t.average(2, 2);
     EXPECT_EQ(std::tuple(t.rows, t.first[0], t.row(0)), std::tuple(1, c.first, c.want));
     EXPECT_EQ(t.said.said, c.want.empty() ? "warning: tree T1: every year of its cores is a missing value; the tree is not written\n" : "");
+  }
+}
+
+// Means bit for bit as single-precision sums in table order, one value at a
+// time, give them: cores of interleaved trees with spans of their own, long
+// enough for the averaging's blocks of years, with missing values alone
+// and in runs, -0, infinities; a year without a value is not a number.
+TEST(TreemeanTest, MeansBitForBitAsSummedOneByOne) {
+  std::mt19937 rng(2001);
+  for (int round = 0; round < 40 && !HasFailure(); ++round) {
+    const std::size_t cores = 1 + rng() % 12;
+    Table t(440, cores);
+    for (std::size_t c = 0; c < cores; ++c) {
+      std::vector<float> v(rng() % 5 == 0 ? rng() % 20 : rng() % 400);
+      const unsigned missing = rng() % 3 == 0 ? 0 : 1 + rng() % 60;  // one value in `missing` is, runs of them too
+      for (std::size_t j = 0; j < v.size(); ++j) {
+        const unsigned r = rng();
+        v[j] = missing != 0 && r % missing == 0 ? (j > 0 && r % 2 ? v[j - 1] : NAN)
+               : r % 997 == 0 ? (r % 3 == 0 ? -0.0f : r % 3 == 1 ? INFINITY : -INFINITY)
+                              : static_cast<float>(rng() % 100000) * 0.00037f;
+      }
+      const std::string id = "T" + std::to_string(rng() % 4) + std::string(1, static_cast<char>('A' + c));
+      t.add(id.c_str(), 1900 + static_cast<std::int32_t>(rng() % 40), v);
+    }
+    const Table before = t;
+    t.average(2, 2);
+    for (std::int32_t k = 0; k < t.rows; ++k) {
+      // Tree k as one-by-one sums: its cores are the rows whose ID names its number.
+      std::vector<std::uint32_t> want, got;
+      for (std::int32_t year = t.first[k]; t.count[k] > 0 && year <= t.last[k]; ++year) {
+        float sum = 0.0f, n = 0.0f;
+        for (std::int32_t r = 0; r < before.rows; ++r) {
+          const std::int32_t j = year - before.first[r];
+          const float v = j >= 0 && j < before.count[r] ? before.values[r * 440 + j] : NAN;
+          if (before.ids[r].col(2) == t.ids[k].col(2) && !std::isnan(v)) sum += v, n += 1.0f;
+        }
+        want.push_back(std::bit_cast<std::uint32_t>(n > 0 ? sum / n : std::numeric_limits<float>::quiet_NaN()));
+        got.push_back(std::bit_cast<std::uint32_t>(t.values[k * 440 + (year - t.first[k])]));
+      }
+      EXPECT_EQ(got, want) << "round " << round << ", tree " << t.ids[k].str();
+    }
   }
 }
 

@@ -23,12 +23,12 @@ Trees average(const std::vector<std::pair<const char*, float>>& cores, TreeSites
   const std::size_t n = cores.size();
   std::vector<Field<8>> ids;
   std::vector<std::int32_t> first(n, 1990), last(n, 1990), count(n, 1), keys(n), distinct(n), tree_first(n),
-      tree_last(n);
+      tree_last(n), last_rows(n);
   std::vector<IdRow> id_rows(n);
   std::vector<float> values, sums(10), year_counts(10);
   for (const auto& [id, v] : cores) ids.emplace_back(id), values.push_back(v);
   CoreTable t{ids, first, last, count, values, 1, static_cast<std::int32_t>(n)};
-  AveragingWork w{keys, distinct, sums, year_counts, tree_first, tree_last, id_rows};
+  AveragingWork w{keys, distinct, sums, year_counts, tree_first, tree_last, last_rows, id_rows};
   testing::Recorder said;
   const std::int32_t trees = treemean(t, w, 4, 5, said, sites);
   out.warnings = said.said;

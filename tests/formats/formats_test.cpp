@@ -350,13 +350,18 @@ TEST(TucsonFastPath, ThousandthsSeveralAtOnceAgreeOneByOne) {
   }
 }
 
+// One line of the writer (from its table where every field is 0 to 9999)
+// against the engine.
 TEST(TucsonFastPath, FormatAgreesWithTheEngine) {
   std::mt19937_64 rng(8);
+  bool widths = false;  // a line of ring widths, 0 to 9999 thousandths
   auto number = [&] {  // mostly widths the fields hold, sometimes wider, sometimes any 32-bit number
     const std::int64_t span[] = {200, 20000, 2000000, std::int64_t{1} << 32}, s = span[rng() % 4];
+    if (widths) return static_cast<std::int64_t>(rng() % (rng() % 2 ? 10000 : 1200));
     return static_cast<std::int64_t>(rng() % static_cast<std::uint64_t>(s)) - s / 2;
   };
   for (int i = 0; i < 50000 && !HasFailure(); ++i) {
+    widths = rng() % 2 == 0;
     Field<8> id;
     Field<6> tag;
     for (char& c : id.c) c = static_cast<char>(32 + rng() % 95);
@@ -370,6 +375,66 @@ TEST(TucsonFastPath, FormatAgreesWithTheEngine) {
     write_tucson_line_general(general, id, year, f, n, tag);
     EXPECT_EQ(fast.written(), general.written()) << "year " << year << ", " << n << " fields";
   }
+}
+
+// A series as the engine writes it, line by line, from the thousandths of
+// its values one by one: what write_tucson_series must write.
+std::string engine_series(const Series& s) {
+  MemoryUnit out("", 13);
+  std::int64_t year = s.first_year, pos = 0;
+  for (int fields = decade_fields(year);; fields = 10) {
+    const int n = static_cast<int>(std::min<std::int64_t>(fields, s.count - pos));
+    std::int32_t f[10];
+    for (int k = 0; k < n; ++k) f[k] = thousandths(s.values[static_cast<std::size_t>(pos + k)]);
+    if (n < fields) f[n] = -9999;
+    write_tucson_line_general(out, s.id, year, f, n < fields ? n + 1 : n, s.tag);
+    if (n < fields) return out.written();
+    pos += n;
+    year += n;
+  }
+}
+
+// A sink that takes records through put() only, as the console does.
+struct PutOnly final : RecordSink {
+  MemoryUnit to{"", 13};
+  void put(std::string_view record, bool line_end) override { to.put(record, line_end); }
+  std::string unit_label() const override { return "13"; }
+};
+
+// Whole series, formatted in the sink's room (lines of ring widths ten at a
+// time, the rest one by one) and through put(), against the engine: ring
+// widths in millimetres with now and then a value that leaves the table
+// (not a number, negative, 10 mm or more, 0.999, beyond 32 bits), first
+// years around the ID splits and the end of 32 bits, series longer than
+// one room.
+TEST(TucsonFastPath, SeriesAgreesWithTheEngine) {
+  std::mt19937 rng(17);
+  const float odd[] = {NAN, -0.0f, -0.0004f, -0.0005f, -1.25f, 0.999f, 0.9985f, 9.9994f, 9.9995f, 10.0f,
+                       8388.608f, 3e6f, INFINITY, -INFINITY};
+  const std::int64_t firsts[] = {1901, 1900, -1005, -999, -10, 9990, 2147483600};
+  std::vector<float> values(1500);
+  int in_room = 0;
+  for (int i = 0; i < 3000 && !HasFailure(); ++i) {
+    Series s;
+    s.id = Field<8>(i % 2 ? "ABC0101" : "ABCDEFGH");
+    s.tag = Field<6>(i % 3 ? "AVE" : "T*g 6c");
+    s.first_year = static_cast<std::int32_t>(firsts[rng() % std::size(firsts)] + rng() % 25);
+    s.count = static_cast<std::int32_t>(rng() % (i % 10 ? 130 : values.size()));
+    const unsigned rare = rng() % 3 == 0 ? 0 : 1 + rng() % 400;  // one value in `rare` leaves the table
+    for (float& v : values)
+      v = rare != 0 && rng() % rare == 0 ? odd[rng() % std::size(odd)]
+                                         : static_cast<float>(rng() % 10000) * (rng() % 2 ? 0.001f : 0.0010003f);
+    s.values = std::span<float>(values.data(), static_cast<std::size_t>(s.count) + rng() % 3);
+    const std::string want = s.count > 0 ? engine_series(s) : "";
+    MemoryUnit room("", 13);
+    PutOnly put;
+    write_tucson_series(room, s);
+    write_tucson_series(put, s);
+    EXPECT_TRUE(room.written() == want && put.to.written() == want) << "series " << i << ", first year "
+                                                                     << s.first_year << ", " << s.count << " values";
+    in_room += s.count > 500;
+  }
+  EXPECT_GT(in_room, 100);
 }
 
 // The real Compact file holds the hundredths of its Tucson twin: the same floats.

@@ -235,10 +235,24 @@ TEST(FileUnitOpen, Failures) {
   // A device is written to directly, and its failure reported at close.
   EXPECT_EQ(fatal_of([&] { full.open_write("/dev/full"), full.put("x", true), full.close(); }),
             "WRITE/13: Cannot write file '/dev/full': No space left on device");
+  EXPECT_EQ(fatal_of([&] { full.put("x", true); }), "WRITE/13: File is not open for writing");
+  EXPECT_EQ(fatal_of([&] { full.room(1); }), "WRITE/13: File is not open for writing");
+}
+
+// Writes the record into the sink's room, line feed and all, as the Tucson
+// writer formats its lines; through put() when the room is not given.
+void put_in_room(RecordSink& sink, const std::string& record, bool line_end) {
+  char* const room = sink.room(record.size() + 1);
+  if (room == nullptr) return sink.put(record, line_end);
+  record.copy(room, record.size());
+  room[record.size()] = '\n';
+  sink.commit(room + record.size() + (line_end ? 1 : 0), 1);
 }
 
 // A new output exists from the open on and an old one is untouched until
-// close, which commits exactly the records (as a memory unit writes them),
+// close, which commits exactly the records (as a memory unit writes them,
+// every other one formatted in the room of each unit; the big one does not
+// fit a file's),
 // through a symbolic link, with the permissions of a new file or of the old
 // target, and leaves nothing else behind.
 TEST(FileUnitWrite, CloseCommitsTheRecords) {
@@ -250,17 +264,22 @@ TEST(FileUnitWrite, CloseCommitsTheRecords) {
   std::string returns;  // carriage returns over several pieces handed to the system
   for (int i = 0; i < 40000; ++i) returns += i % 3 == 0 ? "\r" : "r";
   const std::pair<std::string, bool> records[] = {
-      {"ABC01   1990   100", true}, {"", true}, {" prompt:  ", false}, {"a\rb", true}, {big, true}, {returns, true}};
+      {"ABC01   1990   100", true}, {"", true}, {" prompt:  ", false}, {"a\rb", true}, {returns, true}, {big, true}};
   const mode_t mask = ::umask(022);
   for (const std::string name : {"new.raw", "link.raw"}) {
     FileUnit unit(13);
     MemoryUnit mem;
     unit.open_write(dir / name);
     EXPECT_EQ(read_bytes(dir / name), name == "new.raw" ? "" : "old contents\n");
-    for (const auto& [rec, line_end] : records) unit.put(rec, line_end), mem.put(rec, line_end);
+    for (std::size_t i = 0; i < std::size(records); ++i) {
+      const auto& [rec, line_end] = records[i];
+      if (i % 2 == 0) unit.put(rec, line_end), mem.put(rec, line_end);
+      if (i % 2 == 1) put_in_room(unit, rec, line_end), put_in_room(mem, rec, line_end);
+    }
+    EXPECT_EQ(unit.records_written(), 6);
     unit.close();
     EXPECT_TRUE(read_bytes(dir / name) ==
-                "ABC01   1990   100\n\n prompt:  ab\n" + big + "\n" + std::string(26666, 'r') + "\n")
+                "ABC01   1990   100\n\n prompt:  ab\n" + std::string(26666, 'r') + "\n" + big + "\n")
         << name;
     EXPECT_TRUE(mem.written() == read_bytes(dir / name));
   }
@@ -292,6 +311,9 @@ TEST(FileUnitWrite, UnfinishedOutputsLeaveTargetsAsTheyWere) {
         });
         ::setrlimit(RLIMIT_FSIZE, &limit);
         EXPECT_EQ(got, how != "failed" ? "none" : "WRITE/13: Cannot write file '" + dir / "t.raw" + "': File too large");
+        if (how == "failed") {
+          EXPECT_EQ(fatal_of([&] { unit.room(80); }), got);  // never a write after a failed one
+        }
         if (how != "gone") {
           unit.close();  // the clean-up is close()'s own, not left to the destructor
           EXPECT_EQ(std::tuple(unit.is_open(), dir.entries()), std::tuple(false, std::set<std::string>{"t.raw"}))
