@@ -113,6 +113,7 @@ bool same(const TucsonFields& a, const TucsonFields& b) {
 // 1-88, blanks after the line): what the wide or the in-place parse takes,
 // the engine must read the same.
 void check_line_parses(std::string_view input) {
+  const bool plain_input = input.find_first_of("\r\t") == std::string_view::npos;  // as a file unit hands lines over
   while (!input.empty()) {
     const std::size_t lf = input.find('\n');
     const std::string_view rec = input.substr(0, lf);
@@ -143,6 +144,24 @@ void check_line_parses(std::string_view input) {
       if (!same_values) {
         std::fprintf(stderr, "quick path differs: [%.*s]\n", static_cast<int>(rec.size()), rec.data());
         std::abort();
+      }
+    }
+    // The lines taken at once from here: those the one-line quick path
+    // takes one by one (exactly 72 columns each), with the same values.
+    if (plain_input) {
+      float at_once[10 * 8], one[10];
+      LineExpectation moved = expect;
+      const std::size_t n = take_plain_lines(input, moved, at_once, 8);
+      for (std::size_t k = 0; k <= n && k < 8; ++k, expect.year += 10) {
+        const std::string_view line = input.substr(std::min(input.size(), 73 * k), 73);
+        const bool one_takes = line.size() == 73 && line[72] == '\n' &&
+                               line.substr(0, 72).find('\n') == std::string_view::npos &&
+                               take_plain_line(line.substr(0, 72), expect, one);
+        if (one_takes != (k < n) || (k < n && std::memcmp(one, at_once + 10 * k, sizeof one) != 0)) {
+          std::fprintf(stderr, "lines taken at once differ at line %zu: [%.*s]\n", k, static_cast<int>(rec.size()),
+                       rec.data());
+          std::abort();
+        }
       }
     }
     input.remove_prefix(lf == std::string_view::npos ? input.size() : lf + 1);

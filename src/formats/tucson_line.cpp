@@ -249,10 +249,77 @@ bool parse_tucson_line_wide(const char* line, TucsonFields& out) {
 #endif
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// The two conversions of the quick path: from the digit pairs of the
+// classification (SSE2), or from the text itself (SSSE3, which then needs
+// no pairs).
+struct Sse2 {
+  static constexpr bool kPairs = true;
+  static Magnitudes convert(const char*, const Columns& c) { return magnitudes(c.pairs); }
+};
+struct Ssse3 {
+  static constexpr bool kPairs = false;
+  // Not always_inline: it is inlined where the caller allows SSSE3.
+  [[gnu::target("ssse3")]] static Magnitudes convert(const char* line, const Columns&) {
+    return magnitudes_ssse3(line);
+  }
+};
+
+template <class Convert>
+[[gnu::always_inline]] inline bool take_one(std::string_view record, const LineExpectation& expect, float* values) {
+  Columns c;
+  return plain_line_columns<Convert::kPairs>(record, expect, c) &&
+         store_plain_line(c, Convert::convert(record.data(), c), expect, values);
+}
+
+// Lines of exactly 72 columns, each followed by its line feed. A line feed
+// in the columns checked above is ruled out (only blanks, digits and a
+// minus pass there, and the expected ID comes from a record); one in the
+// ID columns the mask leaves out is looked for here.
+template <class Convert>
+[[gnu::always_inline]] inline std::size_t take_many(std::string_view text, LineExpectation& expect, float* values,
+                                                    std::size_t max_lines) {
+  constexpr std::size_t kLine = kTucsonPlainLine;
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  const char* p = text.data();
+  std::size_t left = text.size();
+  std::size_t taken = 0;
+  while (taken < max_lines && left > kLine && p[kLine] == '\n') {
+    std::uint64_t id;
+    std::memcpy(&id, p, sizeof id);
+    const std::uint64_t x = id ^ (kOnes * '\n');  // a zero byte where the ID holds a line feed
+    if ((((x - kOnes) & ~x & (kOnes << 7)) & ~expect.id_mask) != 0) break;
+    if (!take_one<Convert>(std::string_view(p, kLine), expect, values)) break;
+    expect.year += 10;
+    values += 10;
+    p += kLine + 1;
+    left -= kLine + 1;
+    ++taken;
+  }
+  return taken;
+}
+
+[[gnu::target("ssse3")]] bool take_plain_line_ssse3(std::string_view record, const LineExpectation& expect,
+                                                    float* values) {
+  return take_one<Ssse3>(record, expect, values);
+}
+[[gnu::target("ssse3")]] std::size_t take_plain_lines_ssse3(std::string_view text, LineExpectation& expect,
+                                                            float* values, std::size_t max_lines) {
+  return take_many<Ssse3>(text, expect, values, max_lines);
+}
+std::size_t take_plain_lines_sse2(std::string_view text, LineExpectation& expect, float* values,
+                                  std::size_t max_lines) {
+  return take_many<Sse2>(text, expect, values, max_lines);
+}
+
+}  // namespace
+#endif
+
 bool take_plain_line_sse2(std::string_view record, const LineExpectation& expect, float* values) {
 #if defined(__SSE2__)
-  Columns c;
-  return plain_line_columns<true>(record, expect, c) && store_plain_line(c, magnitudes(c.pairs), expect, values);
+  return take_one<Sse2>(record, expect, values);
 #else
   (void)record;
   (void)expect;
@@ -261,27 +328,32 @@ bool take_plain_line_sse2(std::string_view record, const LineExpectation& expect
 #endif
 }
 
-#if defined(__SSE2__)
 namespace {
-[[gnu::target("ssse3")]] bool take_plain_line_ssse3_impl(std::string_view record, const LineExpectation& expect,
-                                                         float* values) {
-  Columns c;
-  return plain_line_columns<false>(record, expect, c) &&
-         store_plain_line(c, magnitudes_ssse3(record.data()), expect, values);
-}
-}  // namespace
+
+struct QuickPath {
+  TakePlainLine line;
+  TakePlainLines lines;
+};
+
+#if !defined(__SSE2__)
+std::size_t take_no_lines(std::string_view, LineExpectation&, float*, std::size_t) { return 0; }
 #endif
 
-namespace {
-TakePlainLine choose_take_plain_line() {
+QuickPath choose_quick_path() {
 #if defined(__SSE2__)
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("ssse3")) return take_plain_line_ssse3_impl;
+  if (__builtin_cpu_supports("ssse3")) return {take_plain_line_ssse3, take_plain_lines_ssse3};
+  return {take_plain_line_sse2, take_plain_lines_sse2};
+#else
+  return {take_plain_line_sse2, take_no_lines};
 #endif
-  return take_plain_line_sse2;
 }
+
+const QuickPath kQuickPath = choose_quick_path();
+
 }  // namespace
 
-extern const TakePlainLine kTakePlainLine = choose_take_plain_line();
+extern const TakePlainLine kTakePlainLine = kQuickPath.line;
+extern const TakePlainLines kTakePlainLines = kQuickPath.lines;
 
 }  // namespace ringave

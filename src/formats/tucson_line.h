@@ -91,6 +91,22 @@ inline bool take_plain_line(std::string_view record, const LineExpectation& expe
 // The same with SSE2 alone, on every machine (tests compare the two).
 bool take_plain_line_sse2(std::string_view record, const LineExpectation& expect, float* values);
 
+// Takes the lines at the start of `text` while take_plain_line takes them,
+// at most max_lines: `text` holds lines as a file holds them, each followed
+// by a line feed, none needing cleaning (no carriage return, no tab); a
+// line is taken only when it has exactly 72 columns. Returns how many were
+// taken; their values go to values[0 .. 10 x taken) and expect.year moves
+// on by ten per line. Lets the reader go through a block of a file without
+// a call per line.
+inline constexpr std::size_t kTucsonPlainLine = 72;  // columns of a line take_plain_lines takes
+using TakePlainLines = std::size_t (*)(std::string_view text, LineExpectation& expect, float* values,
+                                       std::size_t max_lines);
+extern const TakePlainLines kTakePlainLines;
+inline std::size_t take_plain_lines(std::string_view text, LineExpectation& expect, float* values,
+                                    std::size_t max_lines) {
+  return kTakePlainLines(text, expect, values, max_lines);
+}
+
 // Thousandths of a millimetre as written in a value field, for a value in
 // millimetres: value x 1000 in single precision, halves rounded away from
 // zero, a product of 8388608 or more in magnitude truncated as it stands,

@@ -242,25 +242,24 @@ void warn_negative(const Series& s, std::int32_t first_negative, Reporter& repor
   reporter.warning({text, text + "\n"});
 }
 
-// Takes the later lines of a series that take_plain_line takes, for
-// Unit::take_run: a run of them goes by without a call per line.
-class PlainLines final : public RecordTaker {
+// Takes the later lines of a series that take_plain_line takes, a block
+// of the file at a time (Unit::take_lines): a run of them goes by without a
+// call per line.
+class PlainLines final : public LineTaker {
  public:
-  PlainLines(Series& s, const SeriesWatch& watch)
-      : s_(s), expect_{watch.id, watch.id_mask, static_cast<std::int64_t>(s.first_year) + s.count} {}
+  PlainLines(Series& s, const SeriesWatch& watch) : s_(s), watch_(watch) {}
 
-  bool take(std::string_view record) override {
-    if (static_cast<std::size_t>(s_.count) + kFullLine > s_.values.size() ||
-        !take_plain_line(record, expect_, s_.values.data() + s_.count))
-      return false;
-    s_.count += kFullLine;
-    expect_.year += kFullLine;
-    return true;
+  std::size_t take(std::string_view text, std::size_t& lines) override {
+    const std::size_t room = (s_.values.size() - static_cast<std::size_t>(s_.count)) / kFullLine;
+    LineExpectation expect{watch_.id, watch_.id_mask, static_cast<std::int64_t>(s_.first_year) + s_.count};
+    lines = take_plain_lines(text, expect, s_.values.data() + s_.count, room);
+    s_.count += static_cast<std::int32_t>(lines) * kFullLine;
+    return lines * (kTucsonPlainLine + 1);
   }
 
  private:
   Series& s_;
-  LineExpectation expect_;
+  const SeriesWatch& watch_;
 };
 
 // A record into columns 1-88 of the line buffer, the rest blank.
@@ -352,7 +351,7 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
   for (;;) {
     if (data_lines > 0) {
       PlainLines run(s, watch);
-      data_lines += static_cast<int>(unit.take_run(run));
+      data_lines += static_cast<int>(unit.take_lines(run));
     }
     std::string_view record;
     if (!unit.next(record)) {

@@ -390,20 +390,20 @@ bool FileUnit::next(std::string_view& record) {
   });
 }
 
-std::size_t FileUnit::take_run(RecordTaker& taker) {
+std::size_t FileUnit::take_lines(LineTaker& taker) {
   Impl& u = *impl_;
-  if (u.mode != Impl::Mode::reading || !u.cursor.fetches()) return Unit::take_run(taker);
-  std::size_t taken = 0;
-  std::string_view record;
-  while (u.reader->next_buffered(record)) {
-    u.cursor.took(record);
-    if (!taker.take(record)) {
-      u.cursor.step_back();
-      break;
-    }
-    ++taken;
-  }
-  return taken;
+  if (u.mode != Impl::Mode::reading || !u.cursor.fetches()) return 0;
+  const std::string_view text = u.reader->buffered_lines();
+  if (text.empty()) return 0;
+  std::size_t lines = 0;
+  const std::size_t bytes = taker.take(text, lines);
+  if (lines == 0) return 0;
+  u.reader->skip(bytes);
+  // The last line taken, for a step back: after the line feed before it.
+  const std::string_view taken = text.substr(0, bytes - 1);
+  const std::size_t before = taken.rfind('\n');
+  u.cursor.took(taken.substr(before == std::string_view::npos ? 0 : before + 1), static_cast<std::int64_t>(lines));
+  return lines;
 }
 
 void FileUnit::step_back() {

@@ -82,11 +82,10 @@ class FileUnit final : public Unit {
   bool next(std::string_view& record) override;
   // RecordCursor's rule; does nothing on a unit not open for reading.
   void step_back() override;
-  // The records of the block read last, while the taker takes them (see
-  // Unit::take_run), straight from the line reader; stops at the end of the
-  // block, or before it at a record the line reader has to clean. With a
-  // record to deliver again after a step back, the records one by one.
-  std::size_t take_run(RecordTaker& taker) override;
+  // The whole lines left in the block read last, when the block needs no
+  // cleaning (see Unit::take_lines); nothing with a record to deliver again
+  // after a step back.
+  std::size_t take_lines(LineTaker& taker) override;
 
   // Append one record (carriage returns dropped, a line feed unless
   // line_end is false) to the output; bytes reach the operating system in

@@ -63,6 +63,18 @@ class LineReader {
     }
     return false;
   }
+  // The whole lines of a block that needs no cleaning that are still to be
+  // taken, each with its line feed (empty when there are none); skip(n)
+  // takes the first n bytes of them.
+  std::string_view buffered_lines() const {
+    if (!plain_block_ || begin_ >= end_) return {};
+    const char* start = buf_.get() + begin_;
+    const void* lf = ::memrchr(start, '\n', end_ - begin_);
+    return lf ? std::string_view(start, static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1)
+              : std::string_view();
+  }
+  void skip(std::size_t n) { begin_ += n; }
+
   int error() const { return error_; }
 
  private:

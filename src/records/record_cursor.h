@@ -44,12 +44,13 @@ class RecordCursor {
   // at the end of the input).
   bool fetches() const { return !at_end_ && !replay_; }
 
-  // A new record taken straight from the unit's reader, as next() takes one
-  // while fetches() holds.
-  void took(std::string_view record) {
-    last_ = record;
+  // `count` new records taken straight from the unit's reader, the last of
+  // them `last`, as that many calls of next() take them while fetches()
+  // holds.
+  void took(std::string_view last, std::int64_t count = 1) {
+    last_ = last;
     have_last_ = true;
-    ++line_;
+    line_ += count;
   }
 
   void step_back() {

@@ -48,14 +48,18 @@ class RecordSink {
 // A unit: a file connected for sequential reading or writing. Readers and the
 // writer take a Unit, so tests can hand them in-memory files (MemoryUnit)
 // and the driver real ones (FileUnit).
-// What Unit::take_run offers the records to: take() says whether it takes
-// one (and does with it what it will before returning).
-class RecordTaker {
+// What Unit::take_lines hands the lines that follow to.
+class LineTaker {
  public:
-  virtual bool take(std::string_view record) = 0;
+  // `text`: the lines that follow as the file holds them, each followed by
+  // a line feed, none needing cleaning (no carriage return, no tab), the
+  // first of them the record the next read would deliver. Takes whole
+  // lines from its start, as many as it will: returns the bytes taken
+  // (each line with its line feed) and sets `lines` to their number.
+  virtual std::size_t take(std::string_view text, std::size_t& lines) = 0;
 
  protected:
-  ~RecordTaker() = default;
+  ~LineTaker() = default;
 };
 
 class Unit : public RecordSource, public RecordSink {
@@ -66,24 +70,14 @@ class Unit : public RecordSource, public RecordSink {
   // of the file nothing. Never throws.
   virtual void step_back() = 0;
 
-  // Offer the records that follow to `taker`, one after the other, while it
-  // takes them: next() for each record and, for the first one it refuses,
-  // step_back() (the next read delivers that one), as this default does. It
-  // stops at the end of the input too; a unit may also stop sooner (a file
-  // at the end of the block it has read). Returns the number of records
-  // taken. Lets a reader go through a long run of ordinary records without
-  // a call per record where the unit can do better than this.
-  virtual std::size_t take_run(RecordTaker& taker) {
-    std::size_t taken = 0;
-    std::string_view record;
-    while (next(record)) {
-      if (!taker.take(record)) {
-        step_back();
-        break;
-      }
-      ++taken;
-    }
-    return taken;
+  // Hand the lines that follow, as far as the unit holds them in memory
+  // and they need no cleaning, to `taker`, and go past the ones it takes:
+  // the same as a next() for each of them. Returns the number of lines
+  // taken; this unit hands nothing over. Lets a reader go through a long
+  // run of ordinary lines without a call per line.
+  virtual std::size_t take_lines(LineTaker& taker) {
+    (void)taker;
+    return 0;
   }
 };
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 #include <tuple>
+#include <vector>
 
 #include "formats/compact.h"
 #include "formats/format_test_util.h"
@@ -15,6 +16,7 @@
 #include "formats/tucson_line.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
+#include "test_files.h"
 
 namespace ringave {
 namespace {
@@ -325,6 +327,55 @@ TEST(TucsonFastPath, RealLinesAgreeWithTheEngine) {
   }
   EXPECT_TRUE(taken[kWideOrPlain] > 8000 && taken[kEngine] > 1000) << taken[kWide] << " " << taken[kEngine];
   EXPECT_GT(quick, 5000);
+}
+
+// The lines taken at once are the longest run that the one-line quick path
+// takes line by line (lines of exactly 72 columns, none beyond the most
+// asked for), with the same values; a line feed in an ID column the mask
+// leaves out ends the run.
+TEST(TucsonFastPath, LinesTakenAtOnceAsOneByOne) {
+  std::mt19937 rng(72);
+  std::size_t runs = 0, taken_lines = 0;
+  for (const char* name : {"ca533.rwl", "gp_p001.rwl", "nm046.rwl", "wa082_p001.rwl"}) {
+    std::string text = testing::test_data(name);
+    std::erase(text, '\r');
+    for (std::size_t start = 0; start < text.size() && !HasFailure(); start = text.find('\n', start) + 1) {
+      if (rng() % 3 == 0) text[start + rng() % 80 % (text.size() - start)] = " 0-A\n"[rng() % 5];
+      LineExpectation expect;
+      std::memcpy(&expect.id, text.data() + start, 8);
+      const unsigned columns = 6 + rng() % 3;
+      expect.id_mask = columns == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * columns)) - 1;
+      TucsonFields first;
+      std::string line = text.substr(start, kTucsonLineLength - 1);
+      line = line.substr(0, line.find('\n'));
+      line.resize(kTucsonLineLength, ' ');
+      expect.year = parse_tucson_line_general(line.data(), first) ? first.year : 0;
+      const std::size_t most = rng() % 4 == 0 ? rng() % 5 : 1000;
+      std::vector<float> at_once(10 * 1000 + 10, -1.0f), one_by_one(10 * 1000 + 10, -1.0f);
+      LineExpectation moved = expect;
+      const std::size_t n = take_plain_lines(std::string_view(text).substr(start), moved, at_once.data(), most);
+      std::size_t k = 0;
+      for (std::size_t at = start; k < most; ++k, at += 73, expect.year += 10) {
+        const std::size_t lf = text.find('\n', at);
+        if (lf != at + 72 || !take_plain_line(std::string_view(text).substr(at, 72), expect, &one_by_one[10 * k])) break;
+      }
+      ASSERT_EQ(n, k) << name << " at byte " << start;
+      EXPECT_EQ(moved.year, expect.year);
+      EXPECT_TRUE(std::memcmp(at_once.data(), one_by_one.data(), 40 * n) == 0) << name << " at byte " << start;
+      runs += n > 0;
+      taken_lines += n;
+    }
+  }
+  EXPECT_GT(runs, 300u);
+  EXPECT_GT(taken_lines, 3000u);
+  // "ABCDEF" then a line feed in column 7: two records, not one data line.
+  const std::string text = "ABCDEF\nG1001" + std::string(60, '1') + "\n";
+  LineExpectation expect{0, (std::uint64_t{1} << 48) - 1, 1001};
+  std::memcpy(&expect.id, "ABCDEFGH", 8);
+  float values[10];
+  EXPECT_EQ(take_plain_lines(text, expect, values, 10), 0u);
+  expect.id_mask = ~std::uint64_t{0};
+  EXPECT_EQ(take_plain_lines("ABCDEFGH1001" + std::string(60, '1') + "\n", expect, values, 10), 1u);
 }
 
 // The conversion of several values at once against the one of a single

@@ -58,6 +58,27 @@ std::string run_ops(Unit& unit, const std::string& ops) {
   return shown.substr(1);
 }
 
+// Takes lines from the text a unit hands over while `wanted` says so, and
+// keeps them.
+struct TakeLines final : LineTaker {
+  explicit TakeLines(bool (*wanted)(std::string_view)) : wanted_(wanted) {}
+  std::vector<std::string> took;
+  std::size_t take(std::string_view text, std::size_t& lines) override {
+    std::size_t at = 0;
+    lines = 0;
+    for (std::size_t lf; (lf = text.find('\n', at)) != std::string_view::npos; at = lf + 1, ++lines) {
+      EXPECT_EQ(text.substr(at, lf - at).find_first_of("\r\t"), std::string_view::npos);
+      if (!wanted_(text.substr(at, lf - at))) break;
+      took.emplace_back(text.substr(at, lf - at));
+    }
+    EXPECT_EQ(text.back(), '\n');
+    return at;
+  }
+
+ private:
+  bool (*wanted_)(std::string_view);
+};
+
 TEST(FileUnitRead, RecordsAndStepBackAlikeInFilesAndMemory) {
   const std::string x((1 << 20) - 1, 'x'), y((5 << 20) / 2, 'y');
   const struct { std::string bytes; const char* ops; std::string shown; } cases[] = {
@@ -117,23 +138,16 @@ TEST(FileUnitRead, BlocksWithAndWithoutWhatIsCleanedReadAlike) {
 
   // Read again in runs that refuse every record beginning with '!' (none
   // here) or whose length is a multiple of 7: the same records in order.
-  struct TakeMost final : RecordTaker {
-    std::vector<std::string>* out;
-    bool take(std::string_view r) override {
-      if (r.size() % 7 == 0) return false;
-      out->emplace_back(r);
-      return true;
-    }
-  };
   FileUnit again(12);
   again.open_read(dir / "in.txt");
   MemoryUnit mem_again(bytes);
   std::vector<std::string> got;
-  TakeMost taker;
-  taker.out = &got;
+  TakeLines taker([](std::string_view r) { return r.size() % 7 != 0; });
   std::size_t in_runs = 0;
   for (std::string_view r;;) {
-    in_runs += again.take_run(taker);
+    in_runs += again.take_lines(taker);
+    for (std::string& line : taker.took) got.push_back(std::move(line));
+    taker.took.clear();
     if (!again.next(r)) break;
     got.emplace_back(r);
   }
@@ -146,70 +160,59 @@ TEST(FileUnitRead, BlocksWithAndWithoutWhatIsCleanedReadAlike) {
   }
 }
 
-// Takes the records that do not begin with '!', and keeps what it took.
-struct TakeUnmarked final : RecordTaker {
-  std::string took;
-  bool take(std::string_view record) override {
-    if (!record.empty() && record[0] == '!') return false;
-    took += "|" + std::string(record);
-    return true;
-  }
-};
-
-// Reads as a reader of runs does: a run, then one record by next() (the
-// refused one, or the first of the next block), until the end. Shows every
-// record in order, a run's records in brackets, and the unit's line count.
-std::string read_in_runs(Unit& unit, std::int64_t line) {
+// Reads as a reader of runs does: the lines the unit hands over, then one
+// record by next() (the refused one, or the first of the next block),
+// until the end. Shows every record in order, the lines taken in brackets.
+std::string read_in_runs(Unit& unit) {
   std::string shown;
   std::string_view r;
+  TakeLines taker([](std::string_view line) { return line.empty() || line[0] != '!'; });
   for (;;) {
-    TakeUnmarked taker;
-    const std::size_t n = unit.take_run(taker);
-    EXPECT_EQ(n, static_cast<std::size_t>(std::count(taker.took.begin(), taker.took.end(), '|')));
-    if (n > 0) shown += "[" + taker.took.substr(1) + "]";
+    const std::size_t n = unit.take_lines(taker);
+    EXPECT_EQ(n, taker.took.size());
+    for (std::size_t i = 0; i < taker.took.size(); ++i) shown += (i == 0 ? "[" : "|") + taker.took[i];
+    if (n > 0) shown += "]";
+    taker.took.clear();
     if (!unit.next(r)) break;
     shown += "|" + std::string(r);
   }
-  return shown + "|EOF@" + std::to_string(line);
+  return shown + "|EOF";
 }
 
-// A run takes what next() would deliver, in order, and leaves the refused
-// record for the next read; the line count goes on as with next().
-TEST(FileUnitRead, RunsTakeTheRecordsNextWouldDeliver) {
-  const struct { std::string bytes; std::string shown; } cases[] = {
-      // The first read fills the block; runs take from it.
-      {"A\nB\n!C\nD\n", "|A[B]|!C[D]|EOF@4"},
-      {"A\n!B\n!C\nD", "|A|!B|!C|D|EOF@4"},  // a last line without LF is left to next()
-      {"A\r\nB\n", "|A|B|EOF@2"},          // a block with a carriage return: record by record
-      {"", "|EOF@0"},
+// The lines handed over are the records next() would deliver, in order;
+// the first refused one is the next read; the line count goes on as with
+// next(), and a step back delivers the last line taken.
+TEST(FileUnitRead, LinesHandedOverAreTheRecordsNextWouldDeliver) {
+  const struct { std::string bytes; std::string shown; std::int64_t lines; } cases[] = {
+      // The first read fills the block; then the lines left in it.
+      {"A\nB\n!C\nD\n", "|A[B]|!C[D]|EOF", 4},
+      {"A\n!B\n!C\nD", "|A|!B|!C|D|EOF", 4},  // a last line without LF is left to next()
+      {"A\r\nB\n", "|A|B|EOF", 2},          // a block with a carriage return: record by record
+      {"", "|EOF", 0},
   };
   TempDir dir;
   for (const auto& c : cases) {
     write_bytes(dir / "in.txt", c.bytes);
     FileUnit file(12);
     file.open_read(dir / "in.txt");
-    std::string shown = read_in_runs(file, 0);
-    shown = shown.substr(0, shown.rfind('@') + 1) + std::to_string(file.line());
-    EXPECT_EQ(shown, c.shown) << c.bytes;
+    EXPECT_EQ(read_in_runs(file), c.shown) << c.bytes;
+    EXPECT_EQ(file.line(), c.lines) << c.bytes;
   }
-  // After a refusal the refused record comes again, a second step back adds nothing.
-  write_bytes(dir / "in.txt", "A\nB\n!C\nD\n");
+  write_bytes(dir / "in.txt", "A\nB\nC\n!D\nE\n");
   FileUnit file(12);
   file.open_read(dir / "in.txt");
-  TakeUnmarked taker;
+  TakeLines taker([](std::string_view line) { return line[0] != '!'; });
   EXPECT_EQ(run_ops(file, "n"), "A");
-  EXPECT_EQ(file.take_run(taker), 1u);
-  EXPECT_EQ(file.line(), 2);
-  EXPECT_EQ(run_ops(file, "bnnbbnn"), "!C|D|D|EOF");
-  // With a record to deliver again (after end of file, the second step
-  // back), a run starts with it.
+  EXPECT_EQ(file.take_lines(taker), 2u);
+  EXPECT_EQ(file.line(), 3);
+  EXPECT_EQ(run_ops(file, "bnbbnn"), "C|C|!D");
+  // With a record to deliver again after a step back, nothing is handed over.
   file.step_back();
-  file.step_back();
-  EXPECT_EQ(file.take_run(taker), 1u);
-  EXPECT_EQ(taker.took, "|B|D");
-  // The in-memory unit's runs (the default, record by record) read alike.
+  EXPECT_EQ(file.take_lines(taker), 0u);
+  EXPECT_EQ(run_ops(file, "nn"), "!D|E");
+  // An in-memory unit hands nothing over; its records come by next().
   MemoryUnit mem("A\nB\n!C\nD\n");
-  EXPECT_EQ(read_in_runs(mem, 4), "[A|B]|!C[D]|EOF@4");
+  EXPECT_EQ(read_in_runs(mem), "|A|B|!C|D|EOF");
 }
 
 TEST(FileUnitOpen, Failures) {
