@@ -149,9 +149,17 @@ void check_line_parses(std::string_view input) {
     // The lines taken at once from here: those the one-line quick path
     // takes one by one (exactly 72 columns each), with the same values.
     if (plain_input) {
-      float at_once[10 * 8], one[10];
+      float at_once[10 * 8], one[10], other[10 * 8];
       LineExpectation moved = expect;
       const std::size_t n = take_plain_lines(input, moved, at_once, 8);
+      static const std::vector<QuickPath> paths = quick_paths();
+      for (const QuickPath& path : paths) {
+        LineExpectation other_moved = expect;
+        if (path.lines(input, other_moved, other, 8) != n || std::memcmp(other, at_once, 40 * n) != 0) {
+          std::fprintf(stderr, "%s takes other lines: [%.*s]\n", path.name, static_cast<int>(rec.size()), rec.data());
+          std::abort();
+        }
+      }
       for (std::size_t k = 0; k <= n && k < 8; ++k, expect.year += 10) {
         const std::string_view line = input.substr(std::min(input.size(), 73 * k), 73);
         const bool one_takes = line.size() == 73 && line[72] == '\n' &&

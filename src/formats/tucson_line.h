@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "records/field.h"
 #include "records/record_io.h"
@@ -75,22 +76,14 @@ struct LineExpectation {
 // The reader's quick path for the common line of a series after its first:
 // a record of at least 72 columns without a tag (column 84 blank or past
 // its end), laid out "(a8,i4,10i6)" with every year and value field
-// right-justified digits after blanks (no sign anywhere), the year's last
-// column a digit, carrying the expected ID and year, and no value field the
+// right-justified digits after blanks (no sign but a minus right before the
+// year's digits), the year's last column a digit, carrying the expected ID
+// and year, and no value field the
 // hundredths stop marker 999. Such a line's ten values go into
 // values[0 .. 10) as hundredths (value x 0.01 in single precision), as the
 // full parse and the value store would put them. False for every other
 // record, with nothing stored: the full parse then decides.
-using TakePlainLine = bool (*)(std::string_view record, const LineExpectation& expect, float* values);
-// The conversion the processor allows (SSSE3 where it has it), chosen when
-// the program starts.
-extern const TakePlainLine kTakePlainLine;
-inline bool take_plain_line(std::string_view record, const LineExpectation& expect, float* values) {
-  return kTakePlainLine(record, expect, values);
-}
-// The same with SSE2 alone, on every machine (tests compare the two).
-bool take_plain_line_sse2(std::string_view record, const LineExpectation& expect, float* values);
-
+//
 // Takes the lines at the start of `text` while take_plain_line takes them,
 // at most max_lines: `text` holds lines as a file holds them, each followed
 // by a line feed, none needing cleaning (no carriage return, no tab); a
@@ -99,12 +92,26 @@ bool take_plain_line_sse2(std::string_view record, const LineExpectation& expect
 // on by ten per line. Lets the reader go through a block of a file without
 // a call per line.
 inline constexpr std::size_t kTucsonPlainLine = 72;  // columns of a line take_plain_lines takes
+using TakePlainLine = bool (*)(std::string_view record, const LineExpectation& expect, float* values);
 using TakePlainLines = std::size_t (*)(std::string_view text, LineExpectation& expect, float* values,
                                        std::size_t max_lines);
-extern const TakePlainLines kTakePlainLines;
+// One implementation of the two, by the instructions it uses.
+struct QuickPath {
+  const char* name;
+  TakePlainLine line;
+  TakePlainLines lines;
+};
+// Every implementation this processor can run, the fastest first (tests
+// compare them all), and the one the reader uses, chosen at start-up.
+std::vector<QuickPath> quick_paths();
+extern const QuickPath kQuickPath;
+
+inline bool take_plain_line(std::string_view record, const LineExpectation& expect, float* values) {
+  return kQuickPath.line(record, expect, values);
+}
 inline std::size_t take_plain_lines(std::string_view text, LineExpectation& expect, float* values,
                                     std::size_t max_lines) {
-  return kTakePlainLines(text, expect, values, max_lines);
+  return kQuickPath.lines(text, expect, values, max_lines);
 }
 
 // Thousandths of a millimetre as written in a value field, for a value in
