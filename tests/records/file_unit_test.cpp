@@ -296,6 +296,29 @@ TEST(FileUnitWrite, CloseCommitsTheRecords) {
 // fatal report part-way), or a failed write (a full disk, played by a file
 // size limit) and a close after it: an old target stays, a new one stays
 // empty, and no temporary file is left.
+// A big output (its blocks reserved ahead as it grows) is committed whole,
+// with no more disk blocks than its bytes need: the reserve past its end is
+// given back.
+TEST(FileUnitWrite, BigOutputKeepsNoReserveBeyondItsEnd) {
+  TempDir dir;
+  const std::string line(80, '7');
+  for (const std::size_t lines : {std::size_t{70000}, std::size_t{55000}}) {  // about 5.7 and 4.5 MB
+    FileUnit unit(13);
+    unit.open_write(dir / "big.raw");
+    for (std::size_t i = 0; i < lines; ++i) unit.put(line, true);
+    unit.close();
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "big.raw").c_str(), &st), 0);
+    EXPECT_EQ(static_cast<std::size_t>(st.st_size), 81 * lines);
+    EXPECT_LE(static_cast<std::int64_t>(st.st_blocks) * 512, st.st_size + (64 << 10)) << lines;
+  }
+  EXPECT_TRUE(read_bytes(dir / "big.raw") == [&] {
+    std::string all;
+    for (int i = 0; i < 55000; ++i) all += line + "\n";
+    return all;
+  }());
+}
+
 TEST(FileUnitWrite, UnfinishedOutputsLeaveTargetsAsTheyWere) {
   const auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
   rlimit limit{}, small{};
