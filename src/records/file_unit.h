@@ -7,10 +7,10 @@
 // ordinary character; a record may be of any length). Step back follows
 // RecordCursor (record_cursor.h), the rule every unit shares.
 //
-// Writing goes through a buffered sink into a temporary file in the target's
-// folder, renamed over the target by close(), so that an output is never
-// left half-written and an existing one keeps its contents when nothing is
-// written to it.
+// Writing goes through a buffered sink (OutputFile, output_file.h) into a
+// temporary file in the target's folder, renamed over the target by close(),
+// so that an output is never left half-written and an existing one keeps its
+// contents when nothing is written to it.
 //
 // The temporary file is named after the target with six random characters
 // appended ("site_AVE.raw.Ab3xYz"). close() flushes it to disk (fsync) before
