@@ -292,10 +292,6 @@ TEST(FileUnitWrite, CloseCommitsTheRecords) {
   EXPECT_EQ(dir.entries(), (std::set<std::string>{"link.raw", "new.raw", "old.raw"}));
 }
 
-// Nothing written and closed, the unit gone before close() (a stop or a
-// fatal report part-way), or a failed write (a full disk, played by a file
-// size limit) and a close after it: an old target stays, a new one stays
-// empty, and no temporary file is left.
 // A big output (its blocks reserved ahead as it grows) is committed whole,
 // with no more disk blocks than its bytes need: the reserve past its end is
 // given back.
@@ -319,6 +315,10 @@ TEST(FileUnitWrite, BigOutputKeepsNoReserveBeyondItsEnd) {
   }());
 }
 
+// Nothing written and closed, the unit gone before close() (a stop or a
+// fatal report part-way), or a failed write (a full disk, played by a file
+// size limit) and a close after it: an old target stays, a new one stays
+// empty, and no temporary file is left.
 TEST(FileUnitWrite, UnfinishedOutputsLeaveTargetsAsTheyWere) {
   const auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
   rlimit limit{}, small{};
