@@ -1,9 +1,8 @@
 // The Tucson reader's quick path for the common later line of a series:
-// checked and converted in one pass, with SSSE3, AVX2 or AVX-512 where the
-// processor has them (chosen once at start-up), a block of lines at a time.
+// checked and converted in one pass, with SSSE3 or AVX2 where the processor
+// has them (chosen once at start-up), a block of lines at a time.
 // The full parse (tucson_line.cpp, tucson_read.cpp) decides every line it
 // refuses.
-#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -90,65 +89,6 @@ using namespace tucson_columns;
   return {rest.year, _mm256_castsi256_si128(ordered), _mm256_extracti128_si256(ordered, 1), rest.f8};
 }
 
-// The same with AVX-512 (BW and VBMI): columns 9-72 in one 64-byte load,
-// classified into the two masks by one comparison each, and every field
-// moved into eight bytes behind its zero bytes by two byte permutations
-// (fields 0-7; fields 8-9 and the year), converted as above, the two
-// 32-bit halves of each eight bytes added.
-#define RINGAVE_AVX512 "avx512f,avx512bw,avx512vbmi"
-// GCC 12's AVX-512 conversions start from an undefined register, which its
-// flow analysis reports as used before set; nothing reads it.
-#if !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-[[gnu::target(RINGAVE_AVX512)]] inline void classify_avx512(const char* line, Columns& c) {
-  const __m512i text = _mm512_loadu_si512(line + 8);
-  c.blanks = _mm512_cmpeq_epi8_mask(text, _mm512_set1_epi8(' '));
-  c.digits = _mm512_cmple_epu8_mask(_mm512_sub_epi8(text, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
-}
-
-// Per eight-byte slot s, the column each byte comes from: the two zero bytes
-// (left out by the mask), then the six of field `first` + s. The year's
-// slot takes its four columns behind four zero bytes.
-constexpr std::array<char, 64> slot_columns(int first) {
-  std::array<char, 64> index{};
-  for (int s = 0; s < 8; ++s) {
-    const int field = first + s;
-    for (int b = 0; b < 8; ++b) {
-      const int column = field < 10 ? 4 + 6 * field + b - 2 : b - 4;  // field 10: the year
-      index[static_cast<std::size_t>(8 * s + b)] = static_cast<char>(column < 0 ? 0 : column & 63);
-    }
-  }
-  return index;
-}
-constexpr std::array<char, 64> kFields0To7 = slot_columns(0);
-constexpr std::array<char, 64> kFields8To10 = slot_columns(8);
-constexpr std::uint64_t kDigitBytes = 0xFCFCFCFCFCFCFCFCu;       // bytes 2-7 of every slot
-constexpr std::uint64_t kLastSlotsUnused = 0x000000F0FCFCu;        // fields 8, 9 and the year's four bytes
-
-[[gnu::target(RINGAVE_AVX512)]] inline __m512i slot_values(__m512i digits, const std::array<char, 64>& order,
-                                                            std::uint64_t keep) {
-  const __m512i moved =
-      _mm512_maskz_permutexvar_epi8(keep, _mm512_loadu_si512(order.data()), digits);
-  const __m512i pairs = _mm512_maddubs_epi16(moved, _mm512_set1_epi16(0x010A));
-  const __m512i parts =
-      _mm512_madd_epi16(pairs, _mm512_set4_epi32(0x00010064, 0x27100000, 0x00010064, 0x27100000));
-  return _mm512_add_epi32(parts, _mm512_srli_epi64(parts, 32));  // each slot's value in its low half
-}
-
-[[gnu::target(RINGAVE_AVX512)]] inline Magnitudes magnitudes_avx512(const char* line) {
-  const __m512i digits = _mm512_subs_epu8(_mm512_loadu_si512(line + 8), _mm512_set1_epi8('0'));
-  const __m256i f0to7 = _mm512_cvtepi64_epi32(slot_values(digits, kFields0To7, kDigitBytes));
-  const __m256i rest = _mm512_cvtepi64_epi32(slot_values(digits, kFields8To10, kLastSlotsUnused));
-  const __m128i f8 = _mm256_castsi256_si128(rest);
-  return {_mm_extract_epi32(f8, 2), _mm256_castsi256_si128(f0to7), _mm256_extracti128_si256(f0to7, 1), f8};
-}
-#if !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-
 // The quick path's tests before the conversion (see take_plain_line): the
 // record's length and tag, the ID, and the columns of the year and value
 // fields.
@@ -214,12 +154,6 @@ struct Sse2 {
 };
 // Not always_inline, these: they are inlined where the caller allows the
 // instructions they use.
-struct Avx512 {
-  [[gnu::target(RINGAVE_AVX512)]] static void classify(const char* line, Columns& c) { classify_avx512(line, c); }
-  [[gnu::target(RINGAVE_AVX512)]] static Magnitudes convert(const char* line, const Columns&) {
-    return magnitudes_avx512(line);
-  }
-};
 struct Ssse3 {
   static void classify(const char* line, Columns& c) { tucson_columns::classify<false>(line, c); }
   [[gnu::target("ssse3")]] static Magnitudes convert(const char* line, const Columns&) {
@@ -269,14 +203,6 @@ template <class Convert>
   return taken;
 }
 
-[[gnu::target(RINGAVE_AVX512)]] bool take_plain_line_avx512(std::string_view record, const LineExpectation& expect,
-                                                             float* values) {
-  return take_one<Avx512>(record, expect, values);
-}
-[[gnu::target(RINGAVE_AVX512)]] std::size_t take_plain_lines_avx512(std::string_view text, LineExpectation& expect,
-                                                                     float* values, std::size_t max_lines) {
-  return take_many<Avx512>(text, expect, values, max_lines);
-}
 [[gnu::target("avx2")]] bool take_plain_line_avx2(std::string_view record, const LineExpectation& expect,
                                                   float* values) {
   return take_one<Avx2>(record, expect, values);
@@ -308,8 +234,6 @@ std::vector<QuickPath> quick_paths() {
   std::vector<QuickPath> paths;
 #if defined(__SSE2__)
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi"))
-    paths.push_back({"AVX-512", take_plain_line_avx512, take_plain_lines_avx512});
   if (__builtin_cpu_supports("avx2")) paths.push_back({"AVX2", take_plain_line_avx2, take_plain_lines_avx2});
   if (__builtin_cpu_supports("ssse3")) paths.push_back({"SSSE3", take_plain_line_ssse3, take_plain_lines_ssse3});
   paths.push_back({"SSE2", take_plain_line_sse2, take_plain_lines_sse2});
