@@ -10,8 +10,8 @@
 # For each input the release ringave reads its answers (list-file branch)
 # from standard input; the table shows the best wall time and CPU time of RUNS
 # runs (default 5), the input rate, the largest peak resident set, the best
-# time of `wc -l` on the same file in the same run (the machine's floor for
-# reading it) and the ratios of the two, and the instructions of one run as
+# time of `wc -l` on the same file, run in turn with the program (the
+# machine's floor for reading it), and the ratios of the two, and the instructions of one run as
 # valgrind's callgrind counts them (the steady figure on a shared machine;
 # "n/a" without valgrind, or with CALLGRIND=0). The callgrind output of each
 # run stays in the data folder for callgrind_annotate. Each output is
@@ -73,6 +73,26 @@ instructions() {
   sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$1.valgrind" | awk '{ printf "%.3f", $1 / 1e9 } END { if (NR == 0) printf "n/a" }'
 }
 
+# Best of $runs runs of the program on $1.ans (its output in $1.log) and of
+# `wc -l $2`, taken in turn (program, wc, program, wc, ...) so that both meet
+# the same moments of a shared machine. Sets t rss status c for the program
+# (best wall, largest peak, last exit status, best CPU) and w wc for wc -l.
+best_in_turn() {
+  turn_base=$1 turn_file=$2
+  t= rss=0 status=1 c= w= wc=
+  turn=0
+  while [ "$turn" -lt "$runs" ]; do
+    set -- $("$peak" -i "$turn_base.ans" -o "$turn_base.log" -- "$bin") $("$peak" -- wc -l "$turn_file")
+    t=$(echo "${t:-$1} $1" | awk '{ print ($1 < $2 ? $1 : $2) }')
+    rss=$(echo "$rss $2" | awk '{ print ($1 > $2 ? $1 : $2) }')
+    status=${3:-1}
+    c=$(echo "${c:-$4} $4" | awk '{ print ($1 < $2 ? $1 : $2) }')
+    w=$(echo "${w:-$5} $5" | awk '{ print ($1 < $2 ? $1 : $2) }')
+    wc=$(echo "${wc:-$8} $8" | awk '{ print ($1 < $2 ? $1 : $2) }')
+    turn=$((turn + 1))
+  done
+}
+
 failed=0
 results=$data/results.txt
 : >"$results"
@@ -94,10 +114,7 @@ for d in 1 10 100; do
     series=$(head -3 "cap${d}_t3.rwl" | sed -n 's/.*: \([0-9]*\) series.*/\1/p')
     rm -f "${base}_AVE.raw"
 
-    set -- $("$peak" -n "$runs" -i "$base.ans" -o "$base.log" -- "$bin")
-    t=${1:-0} rss=${2:-0} status=${3:-1} c=${4:-0}
-    set -- $("$peak" -n "$runs" -- wc -l "$file")
-    w=${1:-0} wc=${4:-0}
+    best_in_turn "$base" "$file"
     gi=$(instructions "$base")
 
     if [ "$status" != 0 ] || ! grep -q 'Normal Termination of program' "$base.log"; then
