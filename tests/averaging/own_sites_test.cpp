@@ -61,15 +61,17 @@ TEST(OwnSitesTest, OneSiteGivesTheSameTreesEitherWay) {
 
 // The key of a row is the first row of its site and number.
 TEST(OwnSitesTest, KeysLeadToTheFirstRowOfTheTree) {
-  const std::vector<Field<8>> ids = {Field<8>("AB071"), Field<8>("CD071"), Field<8>("AB072"), Field<8>("CD 71")};
-  std::vector<std::int32_t> keys = {7, 7, 7, 7}, scratch(4);
+  // Rows past the four in use keep what they hold.
+  const std::vector<Field<8>> ids = {Field<8>("AB071"), Field<8>("CD071"), Field<8>("AB072"), Field<8>("CD 71"),
+                                     Field<8>("AB071")};
+  std::vector<std::int32_t> keys = {7, 7, 7, 7, 7}, scratch(5);
   EXPECT_TRUE(key_by_own_site(ids, keys, scratch, 4, 3, 4));
-  EXPECT_EQ(keys, (std::vector<std::int32_t>{0, 1, 0, 1}));
+  EXPECT_EQ(keys, (std::vector<std::int32_t>{0, 1, 0, 1, 7}));
   EXPECT_EQ(own_site_tree_id(ids, 1, 3, 4).str(), "CD07    ");
   // One site code: the tree numbers stay the keys.
-  keys = {7, 8, 7, 9};
+  keys = {7, 8, 7, 9, 5};
   EXPECT_FALSE(key_by_own_site(ids, keys, scratch, 4, 1, 2));  // no site code at all
-  EXPECT_EQ(keys, (std::vector<std::int32_t>{7, 8, 7, 9}));
+  EXPECT_EQ(keys, (std::vector<std::int32_t>{7, 8, 7, 9, 5}));
 }
 
 }  // namespace

@@ -98,6 +98,8 @@ TEST(FirstSeries, TucsonAndCompact) {
        "warning: sbr trrw:  series ABC02011 ends without a stop marker at the end of the file; not read\nend"},
       {'t', kBlock + "n        3      1650  (3f4.1)\n 1.0 3.0-4.0\n", "XYZ00101", 1650, {1, 3, -4}, 1},
       {'t', kBlock + "n        5      1700  (10f8.3)\n   1.000   2.0x0\n", "", 0, {}, 1, ">> sbr datar:  error reading data\n"},
+      // The '#' on the block header itself: the header is read again as the block's.
+      {'t', "n        3      1650  (3f4.1)" + std::string(50, ' ') + "#\n 1.0 3.0-4.0\n", "n       ", 1650, {1, 3, -4}, 1},
       {'c', "Site\n" + header(2, -20, "-2", "(10F8.0)") + "     123       5\n", "X       ", -20, {123, 5}, 100,
        "\n title of data:\n " + pad("Site") + "\n"},
       {'c', header(2, 1900, "", "(10F4.2)") + "1234 1.5\n", "X       ", 1900, {12.34f, 1.5f}, 1},

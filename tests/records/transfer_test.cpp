@@ -141,10 +141,11 @@ TEST(TransferWrite, RecordsOfALayout) {
     }
     EXPECT_EQ(sink.written(), c.want) << c.layout;
   }
+  // The field is filled to its end and not a column further.
   Field<10> rec("old text!!");
-  InternalSink internal(rec.data(), rec.size());
+  InternalSink internal(rec.data(), rec.size() - 1);
   write_formatted(internal, "(i4)", {ten});
-  EXPECT_EQ(rec.view(), "  10      ");
+  EXPECT_EQ(rec.view(), "  10     !");
 }
 
 }  // namespace
