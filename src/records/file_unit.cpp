@@ -21,8 +21,10 @@ namespace ringave {
 
 namespace {
 
-// Input is streamed through this much memory, however large the file.
-constexpr std::size_t kReadBuffer = 256 << 10;
+// Input is streamed through this much memory, however large the file: a
+// read this size costs the system less per byte than larger ones (the copy
+// stays in the processor's nearer caches).
+constexpr std::size_t kReadBuffer = 64 << 10;
 
 // A name as the operating system takes it; a name holding a NUL byte names no file.
 bool to_path(std::string_view name, std::string& path) {

@@ -1,6 +1,6 @@
 // OutputFile: the writing side of a file unit (FileUnit, file_unit.h, holds
 // one, open while the unit is open for writing). It takes records into a
-// 64 KiB buffer and hands them to the operating system in pieces of that
+// 256 KiB buffer and hands them to the operating system in pieces of that
 // size, dropping their carriage returns as the buffer is drained.
 //
 // A regular target is written into a temporary file beside it (named after

@@ -92,7 +92,7 @@ TEST(FileUnitRead, RecordsAndStepBackAlikeInFilesAndMemory) {
       {"A\nB\nC", "nbnbbnbbbnn", "A|A|A|A|B"},
       // After end of file a step back leaves the unit at its end; a second one gives the last record.
       {"A\r\n\tB", "nnnbnbbnn", "A|        B|EOF|EOF|        B|EOF"},
-      // Across the 1 MiB read buffer: a CR LF split over two reads, a line longer than two buffers.
+      // Across the read buffer: a CR LF split over two reads, a line longer than two buffers.
       {x + "\r\n" + y + "\n\tlast", "nnnn", x + "|" + y + "|        last|EOF"},
   };
   TempDir dir;
@@ -265,7 +265,7 @@ TEST(FileUnitWrite, CloseCommitsTheRecords) {
   fs::create_symlink("old.raw", dir / "link.raw");
   const std::string big(200000, 'h');
   std::string returns;  // carriage returns over several pieces handed to the system
-  for (int i = 0; i < 40000; ++i) returns += i % 3 == 0 ? "\r" : "r";
+  for (int i = 0; i < 400000; ++i) returns += i % 3 == 0 ? "\r" : "r";
   const std::pair<std::string, bool> records[] = {
       {"ABC01   1990   100", true}, {"", true}, {" prompt:  ", false}, {"a\rb", true}, {returns, true}, {big, true}};
   const mode_t mask = ::umask(022);
@@ -282,7 +282,7 @@ TEST(FileUnitWrite, CloseCommitsTheRecords) {
     EXPECT_EQ(unit.records_written(), 6);
     unit.close();
     EXPECT_TRUE(read_bytes(dir / name) ==
-                "ABC01   1990   100\n\n prompt:  ab\n" + std::string(26666, 'r') + "\n" + big + "\n")
+                "ABC01   1990   100\n\n prompt:  ab\n" + std::string(266666, 'r') + "\n" + big + "\n")
         << name;
     EXPECT_TRUE(mem.written() == read_bytes(dir / name));
   }
@@ -333,7 +333,7 @@ TEST(FileUnitWrite, UnfinishedOutputsLeaveTargetsAsTheyWere) {
         unit.open_write(dir / "t.raw");
         ::setrlimit(RLIMIT_FSIZE, how == "failed" ? &small : &limit);
         const std::string got = fatal_of([&] {
-          for (int i = 0; how != "nothing" && i < 10000; ++i) unit.put("partial output line", true);
+          for (int i = 0; how != "nothing" && i < 40000; ++i) unit.put("partial output line", true);  // past the buffer
         });
         ::setrlimit(RLIMIT_FSIZE, &limit);
         EXPECT_EQ(got, how != "failed" ? "none" : "WRITE/13: Cannot write file '" + dir / "t.raw" + "': File too large");
