@@ -45,9 +45,6 @@ class RecordSink {
   virtual void commit(const char* /*end*/, std::size_t /*records*/) {}
 };
 
-// A unit: a file connected for sequential reading or writing. Readers and the
-// writer take a Unit, so tests can hand them in-memory files (MemoryUnit)
-// and the driver real ones (FileUnit).
 // What Unit::take_lines hands the lines that follow to.
 class LineTaker {
  public:
@@ -62,6 +59,9 @@ class LineTaker {
   ~LineTaker() = default;
 };
 
+// A unit: a file connected for sequential reading or writing. Readers and the
+// writer take a Unit, so tests can hand them in-memory files (MemoryUnit)
+// and the driver real ones (FileUnit).
 class Unit : public RecordSource, public RecordSink {
  public:
   // Make the next read deliver the last record taken again, by the one rule
