@@ -137,17 +137,9 @@ template <class Convert>
   return true;
 }
 
-
-#endif
-
-}  // namespace
-
-#if defined(__SSE2__)
-namespace {
-
-// The two conversions of the quick path: from the digit pairs of the
-// classification (SSE2), or from the text itself (SSSE3, which then needs
-// no pairs).
+// The versions of the quick path, by the instructions they use: SSE2
+// converts the digit pairs of its classification; SSSE3 and AVX2 convert
+// from the text itself and need no pairs.
 struct Sse2 {
   static void classify(const char* line, Columns& c) { tucson_columns::classify<true>(line, c); }
   static Magnitudes convert(const char*, const Columns& c) { return magnitudes(c.pairs); }
@@ -227,8 +219,9 @@ std::size_t take_plain_lines_sse2(std::string_view text, LineExpectation& expect
   return take_many<Sse2>(text, expect, values, max_lines);
 }
 
-}  // namespace
 #endif
+
+}  // namespace
 
 std::vector<QuickPath> quick_paths() {
   std::vector<QuickPath> paths;
