@@ -98,6 +98,8 @@ TEST(FirstSeries, TucsonAndCompact) {
        "warning: sbr trrw:  series ABC02011 ends without a stop marker at the end of the file; not read\nend"},
       {'t', kBlock + "n        3      1650  (3f4.1)\n 1.0 3.0-4.0\n", "XYZ00101", 1650, {1, 3, -4}, 1},
       {'t', kBlock + "n        5      1700  (10f8.3)\n   1.000   2.0x0\n", "", 0, {}, 1, ">> sbr datar:  error reading data\n"},
+      // The last text line before the block header names it, blanks in columns 2-3 or not (only "n  " does not).
+      {'t', kBlock + "X  00102 note\nn        2      1650  (2f4.1)\n 1.0 3.0\n", "X  00102", 1650, {1, 3}, 1},
       // The '#' on the block header itself: the header is read again as the block's.
       {'t', "n        3      1650  (3f4.1)" + std::string(50, ' ') + "#\n 1.0 3.0-4.0\n", "n       ", 1650, {1, 3, -4}, 1},
       {'c', "Site\n" + header(2, -20, "-2", "(10F8.0)") + "     123       5\n", "X       ", -20, {123, 5}, 100,
@@ -107,6 +109,7 @@ TEST(FirstSeries, TucsonAndCompact) {
       {'c', "Title\nTitle\nTitle\n" + fourth + "\n", "", 0, {}, 1, "\n title of data:\n " + pad("Title") + "\n " +
        pad("Title") + "\n " + pad("Title") + "\n\n *** header line read error in sbr cdf: \n               0    12          \n " +
        pad(fourth) + given_up},
+      {'c', header(30, 1900, "", "(30F2.0)") + std::string(60, '7') + "\n", "X       ", 1900, std::vector<float>(30, 77), 1},
       {'c', header(31, 1900, "", "(10F8.0)"), "", 0, {}, 1,
        "\n *** series length exceeds maximum allowable length: X           31 >   30" + given_up},
       {'c', header(2, 1700, "", "(10F8.0)") + data + "\n", "", 0, {}, 1,
