@@ -22,13 +22,8 @@ namespace {
 namespace fs = std::filesystem;
 using ringave::testing::slurp;
 
-struct Folder {
-  fs::path path;
-  Folder() {
-    std::string t = (fs::temp_directory_path() / "ringave-cli-XXXXXX").string();
-    path = mkdtemp(t.data());
-  }
-  ~Folder() { fs::remove_all(path); }
+struct Folder : ringave::testing::ScratchFolder {
+  Folder() : ScratchFolder("ringave-cli") {}
 };
 
 // Runs the program in `dir` with these arguments (quoted for the shell) and

@@ -18,6 +18,7 @@
 #include "averaging/treemean.h"
 #include "formats/compact.h"
 #include "formats/tucson.h"
+#include "test_files.h"
 #include "plot/tree_plot.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
@@ -69,12 +70,6 @@ inline int run_shell(const std::string& command) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-inline std::string slurp(const std::filesystem::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 // 8-bit RGB pixels, row by row.
 struct Image {

@@ -26,12 +26,8 @@ constexpr std::int32_t kMaxYear = std::numeric_limits<std::int32_t>::max();
 
 // A folder of its own for one test, removed with it.
 struct Scratch {
-  fs::path dir;
-  Scratch() {
-    std::string tmpl = (fs::temp_directory_path() / "ringave-plot-XXXXXX").string();
-    dir = mkdtemp(tmpl.data());
-  }
-  ~Scratch() { fs::remove_all(dir); }
+  ScratchFolder folder{"ringave-plot"};
+  const fs::path& dir = folder.path;
   // xmllint's complaints about `svg`, or empty when it is well-formed XML.
   std::string xml_errors(const std::string& svg) const {
     std::ofstream(dir / "c.svg", std::ios::binary) << svg;
