@@ -6,21 +6,27 @@ ASAN      ?= build-asan
 BENCHDIR  ?= build-bench
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE     ?= cmake
+# Installs the Debian packages a target needs and the machine lacks (as root,
+# or through sudo without a password); otherwise names the command and stops.
+DEPS      ?= sh scripts/install-deps
 
 .PHONY: all build program asan test test-release test-asan demo install package bench fuzz clean
 
 all: build
 
 build:
+	@$(DEPS) build test
 	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	$(CMAKE) --build $(BUILD) -j $(JOBS)
 
 # The program and its manual page only: no tests, fuzz replays or benchmarks.
 program:
+	@$(DEPS) build
 	$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	$(CMAKE) --build $(BUILD) -j $(JOBS) --target ringave manpage
 
 asan:
+	@$(DEPS) build test
 	$(CMAKE) -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DRINGAVE_SANITIZE=ON
 	$(CMAKE) --build $(ASAN) -j $(JOBS)
 
@@ -46,12 +52,14 @@ install: program
 # A Debian package: $(PACKAGE)/ringave_<version>_<arch>.deb, for
 # `apt install ./ringave_<version>_<arch>.deb`.
 package:
+	@$(DEPS) build package
 	$(CMAKE) -S . -B $(PACKAGE) -DCMAKE_BUILD_TYPE=Release -DRINGAVE_TESTS=OFF
 	$(CMAKE) --build $(PACKAGE) -j $(JOBS) --target ringave manpage
 	cd $(PACKAGE) && cpack -G DEB
 	@ls $(PACKAGE)/*.deb
 
 bench:
+	@$(DEPS) build bench
 	$(CMAKE) -S . -B $(BENCHDIR) -DCMAKE_BUILD_TYPE=Release -DRINGAVE_BENCH=ON -DRINGAVE_TESTS=OFF
 	$(CMAKE) --build $(BENCHDIR) -j $(JOBS)
 	@sh bench/run.sh $(BENCHDIR)
