@@ -1,10 +1,15 @@
 #include "run/driver.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "averaging/treemean.h"
 #include "formats/compact.h"
@@ -36,6 +41,29 @@ std::string shown(const std::string& name) {
   text.resize(std::max<std::size_t>(text.size(), 50), ' ');
   return text;
 }
+
+// The outputs of this run that received tree series, as the files they are
+// (device and inode), so that a later entry whose output is the same file
+// under any name does not replace them.
+class WrittenOutputs {
+ public:
+  bool holds(const std::string& name) const {
+    const auto file = identity(name);
+    return file && files_.count(*file) > 0;
+  }
+  void add(const std::string& name) {
+    if (const auto file = identity(name)) files_.insert(*file);
+  }
+
+ private:
+  using Identity = std::pair<dev_t, ino_t>;
+  static std::optional<Identity> identity(const std::string& name) {
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0) return std::nullopt;
+    return Identity{st.st_dev, st.st_ino};
+  }
+  std::set<Identity> files_;
+};
 
 }  // namespace
 
@@ -139,7 +167,8 @@ bool read_entry(Console& con, RunStorage& run, const FileEntry& e, FileUnit& in,
 
 // One entry of the file list. Returns false when the entry was skipped,
 // given up, or wrote no tree series.
-bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& front_door) {
+bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& front_door,
+                   WrittenOutputs& written) {
   const std::string name_text = shown(e.name);
   const std::string_view name = name_text;
   if (!file_exists(e.name)) {
@@ -155,6 +184,12 @@ bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& 
   // the unit is closed, and never writes into the file.)
   if (e.output == e.name) {
     write_formatted(con, "(/1x,'Output file would replace input > ',a)", {name});
+    return false;
+  }
+  // An earlier entry of this run wrote its tree series there: replacing them
+  // would lose that entry's trees.
+  if (written.holds(e.output)) {
+    write_formatted(con, "(/1x,'Output file already written in this run > ',a)", {name});
     return false;
   }
 
@@ -179,7 +214,10 @@ bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& 
   run.table.rows = treemean(cores, work, e.key_first, e.key_last, reporter);
   write_trees(run.table, out);
   out.close();
-  if (any_tree_series(run.table)) return true;
+  if (any_tree_series(run.table)) {
+    written.add(e.output);
+    return true;
+  }
   const std::string text = "no tree series: nothing written to " + e.output;
   reporter.warning({text, text + "\n"});
   hint_format(e, reporter);
@@ -194,6 +232,7 @@ int drive(Console& con, RunStorage& run) {
   select_inputs(con, run.files);
 
   bool skipped = false;
+  WrittenOutputs written;
   if (run.files.entries_left_out) {
     const std::string text = run.files.list_name + ": more than " + std::to_string(kFileLimit) +
                              " entries; the lines after entry " + std::to_string(kFileLimit) + " were left out";
@@ -201,7 +240,7 @@ int drive(Console& con, RunStorage& run) {
     skipped = true;
   }
   for (std::int32_t k = 1; k <= run.files.count; ++k) {
-    if (!process_entry(con, run, run.files.entry(k), reporter)) skipped = true;
+    if (!process_entry(con, run, run.files.entry(k), reporter, written)) skipped = true;
   }
 
   write_formatted(con, "(/1x,'Normal Termination of program')");

@@ -18,7 +18,8 @@ namespace ringave {
 // Returns the exit status of a run that reaches "Normal Termination of
 // program": 0 when every entry was processed, 1 when one or more entries
 // were skipped (file not found, invalid tree-number positions, output that
-// would replace the input) or wrote no tree series, or the list file held
+// would replace the input, output that an earlier entry of this run wrote
+// tree series to) or wrote no tree series, or the list file held
 // more entries than were taken. Findings go to the reporter, each summary
 // beginning with the name of the file it is about; after an entry that gave
 // no tree series or that a reader gave up on, a file that looks like the
