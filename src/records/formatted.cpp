@@ -149,6 +149,54 @@ void put_blanks(std::string& rec, std::size_t& pos, std::size_t n) {
   pos += n;
 }
 
+// Reads the numeric field of an I or F element at pos (up to w columns,
+// ended early by a comma, which is passed over) into the item; returns the
+// fault, or null. Inlined: it is the per-field work of every reader.
+[[gnu::always_inline]] inline const char* read_number(std::string_view rec, std::size_t& pos, const Element& e,
+                                                      const Slot& s) {
+  const std::size_t w = e.w < 0 ? 0 : static_cast<std::size_t>(e.w);
+  const std::size_t avail = rec.size() - pos;
+  const std::size_t n = w < avail ? w : avail;
+  const char* start = rec.data() + pos;
+  std::size_t k = 0;  // fields are a few columns: a plain loop beats memchr
+  while (k < n && start[k] != ',') ++k;
+  const std::string_view field(start, k);
+  pos += k < n ? k + 1 : k;
+  if (e.op == Op::I) {
+    if (s.kind != ItemKind::integer && s.kind != ItemKind::real) return kNeedsNumber;
+    std::int32_t v = 0;
+    if (const char* fault = parse_integer_field(field, v)) return fault;
+    if (s.kind == ItemKind::integer)
+      *static_cast<std::int32_t*>(s.ptr) = v;
+    else
+      *static_cast<float*>(s.ptr) = static_cast<float>(v);
+    return nullptr;
+  }
+  if (s.kind != ItemKind::real) return kNeedsReal;
+  float v = 0.0f;
+  if (const char* fault = parse_real_field(field, e.d, v)) return fault;
+  *static_cast<float*>(s.ptr) = v;
+  return nullptr;
+}
+
+// Writes an integer right-aligned in w columns at pos; one that does not fit
+// fills them with '*' (none written for w 0).
+void put_integer(std::string& rec, std::size_t& pos, std::int32_t value, std::int32_t width) {
+  char digits[16];
+  const auto r = std::to_chars(digits, digits + sizeof(digits), value);
+  const std::size_t n = static_cast<std::size_t>(r.ptr - digits);
+  const std::size_t w = width < 0 ? 0 : static_cast<std::size_t>(width);
+  if (n > w) {
+    if (w > 0) {
+      put_blanks(rec, pos, w);
+      std::memset(rec.data() + pos - w, '*', w);
+    }
+  } else {
+    put_blanks(rec, pos, w - n);
+    put_text(rec, pos, digits, n);
+  }
+}
+
 [[noreturn]] void write_fault(const char* message, const RecordSink& sink) {
   throw FatalError{message, "WRITE", sink.unit_label()};
 }
@@ -156,9 +204,9 @@ void put_blanks(std::string& rec, std::size_t& pos, std::size_t n) {
 }  // namespace
 
 // read_formatted and write_formatted are each one loop over one switch on the
-// element kind, longer than a function should be: the per-field work stays
-// in one frame with the record position in a register, which the Tucson and
-// Compact readers' speed depends on.
+// element kind; the per-field work is inlined into that frame, with the
+// record position in a register, which the Tucson and Compact readers' speed
+// depends on.
 Outcome read_formatted(RecordSource& source, const Layout& layout, ReadItems items, Handles handles) {
   if (!layout.ok()) return settle_outcome(Outcome::error, layout.error().c_str(), handles, source);
   ItemCursor cur(items.begin(), items.end());
@@ -181,38 +229,8 @@ Outcome read_formatted(RecordSource& source, const Layout& layout, ReadItems ite
       case Op::I:
       case Op::F: {
         if (!cur.more()) return Outcome::done;
-        // Numeric field: up to w columns, ended early by a comma.
-        const std::size_t w = e->w < 0 ? 0 : static_cast<std::size_t>(e->w);
-        const std::size_t avail = rec.size() - pos;
-        const std::size_t n = w < avail ? w : avail;
-        const char* start = rec.data() + pos;
-        std::size_t k = 0;  // fields are a few columns: a plain loop beats memchr
-        while (k < n && start[k] != ',') ++k;
-        const std::string_view field(start, k);
-        pos += k < n ? k + 1 : k;
-        const Slot s = cur.take();
-        if (e->op == Op::I) {
-          if (s.kind != ItemKind::integer && s.kind != ItemKind::real) {
-            fault = kNeedsNumber;
-            break;
-          }
-          std::int32_t v = 0;
-          fault = parse_integer_field(field, v);
-          if (fault) break;
-          if (s.kind == ItemKind::integer)
-            *static_cast<std::int32_t*>(s.ptr) = v;
-          else
-            *static_cast<float*>(s.ptr) = static_cast<float>(v);
-        } else {
-          if (s.kind != ItemKind::real) {
-            fault = kNeedsReal;
-            break;
-          }
-          float v = 0.0f;
-          fault = parse_real_field(field, e->d, v);
-          if (fault) break;
-          *static_cast<float*>(s.ptr) = v;
-        }
+        fault = read_number(rec, pos, *e, cur.take());
+        if (fault) break;
         continue;
       }
       case Op::A: {
@@ -286,19 +304,7 @@ void write_formatted(RecordSink& sink, const Layout& layout, WriteItems items) {
         if (!cur.more()) break;
         const Slot s = cur.take();
         if (s.kind != ItemKind::integer) write_fault(kNeedsInteger, sink);
-        char digits[16];
-        const auto r = std::to_chars(digits, digits + sizeof(digits), *static_cast<const std::int32_t*>(s.ptr));
-        const std::size_t n = static_cast<std::size_t>(r.ptr - digits);
-        const std::size_t w = e->w < 0 ? 0 : static_cast<std::size_t>(e->w);
-        if (n > w) {
-          if (w > 0) {
-            put_blanks(rec, pos, w);
-            std::memset(rec.data() + pos - w, '*', w);
-          }
-        } else {
-          put_blanks(rec, pos, w - n);
-          put_text(rec, pos, digits, n);
-        }
+        put_integer(rec, pos, *static_cast<const std::int32_t*>(s.ptr), e->w);
         continue;
       }
       case Op::A: {

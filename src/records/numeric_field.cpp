@@ -13,97 +13,122 @@ bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-// One pass over the field as a small state machine (sign, mantissa,
-// exponent letter, exponent) whose states share the digit buffer and its
-// counters; split up, each piece would need all of them, so it stays whole.
-const char* exact_real_field(std::string_view f, std::int32_t d, float& out) {
-  constexpr int kMaxDigits = 120;
-  char buf[kMaxDigits + 32];
-  int nd = 0;
-  bool sticky = false;
-  std::int64_t dropped = 0;    // significant digits left out of buf
-  std::int64_t frac = 0;       // digits after the point
-  bool mantissa_digits = false;
-  bool point = false;
-  bool neg = false;
-  // 0: nothing yet, 1: mantissa, 2: after exponent letter, 3: exponent sign
-  // or digits seen.
-  int phase = 0;
-  bool exp_neg = false;
-  bool exp_digits = false;
-  std::int64_t exp = 0;
-
-  for (char c : f) {
-    if (is_blank(c)) continue;
+// A real field taken apart in one pass: its significant digits (at most
+// kMaxDigits kept, the rest counted, a non-zero one among them remembered),
+// where the decimal point stands, the sign and the exponent.
+class RealText {
+ public:
+  // Takes one character; false when it cannot stand there.
+  bool take(char c) {
     if (c >= '0' && c <= '9') {
-      if (phase >= 2) {
-        exp_digits = true;
-        phase = 3;
-        if (exp < 1000000000) exp = exp * 10 + (c - '0');
-        continue;
-      }
-      phase = 1;
-      mantissa_digits = true;
-      if (point) ++frac;
-      if (nd == 0 && c == '0') continue;  // leading zero
-      if (nd < kMaxDigits) {
-        buf[nd++] = c;
-      } else {
-        ++dropped;
-        if (c != '0') sticky = true;
-      }
-      continue;
+      digit(c);
+      return true;
     }
     if (c == '.') {
-      if (point || phase >= 2) return kIllegalCharacter;
-      point = true;
-      phase = 1;
-      continue;
+      if (point_ || part_ >= Part::exponent_letter) return false;
+      point_ = true;
+      part_ = Part::mantissa;
+      return true;
     }
-    if (c == '+' || c == '-') {
-      if (phase == 0) {
-        neg = c == '-';
-        phase = 1;
-      } else if (phase == 1) {  // a sign after the mantissa starts the exponent
-        exp_neg = c == '-';
-        phase = 3;
-      } else if (phase == 2) {
-        exp_neg = c == '-';
-        phase = 3;
-      } else {
-        return kIllegalCharacter;
-      }
-      continue;
-    }
+    if (c == '+' || c == '-') return sign(c == '-');
     if (c == 'E' || c == 'e' || c == 'D' || c == 'd' || c == 'Q' || c == 'q') {
-      if (phase >= 2) return kIllegalCharacter;
-      phase = 2;
-      continue;
+      if (part_ >= Part::exponent_letter) return false;
+      part_ = Part::exponent_letter;
+      return true;
     }
-    return kIllegalCharacter;
+    return false;
   }
-  const bool has_exp = phase >= 2;
-  if (has_exp && (!exp_digits || !mantissa_digits)) return kIllegalCharacter;
-  if (nd == 0) {
-    out = 0.0f;
+
+  // The value, with d implied decimals where the field has no point; the
+  // fault, or null.
+  const char* value(std::int32_t d, float& out) {
+    const bool has_exp = part_ >= Part::exponent_letter;
+    if (has_exp && (!exp_digits_ || !mantissa_digits_)) return kIllegalCharacter;
+    if (nd_ == 0) {
+      out = 0.0f;
+      return nullptr;
+    }
+    if (!point_) frac_ = d < 0 ? 0 : d;
+    std::int64_t scale = (exp_neg_ ? -exp_ : exp_) - frac_ + dropped_;
+    if (sticky_) {
+      buf_[nd_++] = '1';
+      --scale;
+    }
+    if (scale > 100000) scale = 100000;
+    if (scale < -100000) scale = -100000;
+    char* p = buf_ + nd_;
+    *p++ = 'e';
+    p = std::to_chars(p, buf_ + sizeof(buf_) - 1, scale).ptr;
+    *p = '\0';
+    const float v = std::strtof(buf_, nullptr);
+    if (std::isinf(v)) return kNumericOverflow;
+    out = neg_ ? -v : v;
     return nullptr;
   }
-  if (!point) frac = d < 0 ? 0 : d;
-  std::int64_t scale = (exp_neg ? -exp : exp) - frac + dropped;
-  if (sticky) {
-    buf[nd++] = '1';
-    --scale;
+
+ private:
+  // What the field has shown so far: nothing, the mantissa, an exponent
+  // letter, an exponent sign or digits.
+  enum class Part { none, mantissa, exponent_letter, exponent };
+  static constexpr int kMaxDigits = 120;
+
+  void digit(char c) {
+    if (part_ >= Part::exponent_letter) {
+      exp_digits_ = true;
+      part_ = Part::exponent;
+      if (exp_ < 1000000000) exp_ = exp_ * 10 + (c - '0');
+      return;
+    }
+    part_ = Part::mantissa;
+    mantissa_digits_ = true;
+    if (point_) ++frac_;
+    if (nd_ == 0 && c == '0') return;  // leading zero
+    if (nd_ < kMaxDigits) {
+      buf_[nd_++] = c;
+    } else {
+      ++dropped_;
+      if (c != '0') sticky_ = true;
+    }
   }
-  if (scale > 100000) scale = 100000;
-  if (scale < -100000) scale = -100000;
-  char* p = buf + nd;
-  *p++ = 'e';
-  p = std::to_chars(p, buf + sizeof(buf) - 1, scale).ptr;
-  *p = '\0';
-  const float v = std::strtof(buf, nullptr);
-  if (std::isinf(v)) return kNumericOverflow;
-  out = neg ? -v : v;
-  return nullptr;
+
+  bool sign(bool minus) {
+    switch (part_) {
+      case Part::none:
+        neg_ = minus;
+        part_ = Part::mantissa;
+        return true;
+      case Part::mantissa:  // a sign after the mantissa starts the exponent
+      case Part::exponent_letter:
+        exp_neg_ = minus;
+        part_ = Part::exponent;
+        return true;
+      case Part::exponent:
+        return false;
+    }
+    return false;
+  }
+
+  char buf_[kMaxDigits + 32];
+  int nd_ = 0;
+  bool sticky_ = false;
+  std::int64_t dropped_ = 0;  // significant digits left out of buf_
+  std::int64_t frac_ = 0;     // digits after the point
+  bool mantissa_digits_ = false;
+  bool point_ = false;
+  bool neg_ = false;
+  Part part_ = Part::none;
+  bool exp_neg_ = false;
+  bool exp_digits_ = false;
+  std::int64_t exp_ = 0;
+};
+
+const char* exact_real_field(std::string_view f, std::int32_t d, float& out) {
+  RealText text;
+  for (char c : f) {
+    if (is_blank(c)) continue;
+    if (!text.take(c)) return kIllegalCharacter;
+  }
+  return text.value(d, out);
 }
 
 }  // namespace numeric_detail
