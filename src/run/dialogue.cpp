@@ -122,7 +122,7 @@ void select_list_file(Console& con, FileList& files) {
 
   FileUnit unit(kInputUnit);
   unit.open_read(list_name.trimmed());
-  write_formatted(con, "(/1x,'Openning files:')");
+  write_formatted(con, "(/1x,'Openning files:')");  // pinned console text, misspelling included
   read_list_entries(unit, con, files, list_name.trimmed());
   unit.close();
 }

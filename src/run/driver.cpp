@@ -28,6 +28,7 @@ namespace ringave {
 namespace {
 
 void write_banner(Console& con) {
+  // pinned console text, misspelling included
   write_formatted(con, "(/1x,'Current dimentions are:')");
   write_formatted(con, "(1x,'  Max: records in a single file = ',i8)", {kSeriesLimit});
   write_formatted(con, "(1x,'  Max: record length            = ',i8)", {kLengthLimit});
