@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <system_error>
@@ -32,12 +34,30 @@ bool parse_position(std::string_view text, std::int32_t& n) {
   return true;
 }
 
+// -f's value in any case: "Tucson", "COMPACT" and "Auto" are accepted.
 bool parse_format(std::string_view text, CommandLine& cl) {
-  if (text == "tucson") cl.format = FormatChoice::tucson;
-  else if (text == "compact") cl.format = FormatChoice::compact;
-  else if (text == "auto") cl.format = FormatChoice::automatic;
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "tucson") cl.format = FormatChoice::tucson;
+  else if (lower == "compact") cl.format = FormatChoice::compact;
+  else if (lower == "auto") cl.format = FormatChoice::automatic;
   else return false;
   return true;
+}
+
+// What a bare number given to -t gets: a position alone does not say where
+// the tree number ends (`-t 4 5 x.rwl` would read 5 as a file), so the
+// answer shows both forms, for the position given when it is one.
+std::string bare_number_error(std::string_view text) {
+  std::int32_t n = 0;
+  if (!parse_position(text, n)) n = 4;  // 0, 9 or several digits: the example of the usual positions
+  const std::int32_t from = n < 8 ? n : 7;
+  return "-t needs START-STOP, e.g. -t " + std::to_string(from) + "-" + std::to_string(from + 1) + " (or -t " +
+         std::to_string(n) + "-" + std::to_string(n) + ")";
+}
+
+bool all_digits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The checks that the parser cannot make: which options go together, and
@@ -50,7 +70,8 @@ std::string check_combination(CommandLine& cl, const std::string& tree, const st
   if (!cl.list.empty() && cl.format_given) return "-f does not go with -l: the list file gives each entry's format";
   if (!cl.files.empty() && !cl.tree_given) return "-t START-STOP (or -t auto) is required with FILE arguments";
   if (cl.tree_given && !parse_tree_positions(tree, cl))
-    return "-t '" + tree + "': give START-STOP with 1 <= START <= STOP <= 8, one position, or auto";
+    return all_digits(tree) ? bare_number_error(tree)
+                            : "-t '" + tree + "': give START-STOP with 1 <= START <= STOP <= 8, or auto";
   if (cl.format_given && !parse_format(format, cl))
     return "-f '" + format + "': give tucson, compact or auto";
   if (cl.quiet && cl.verbose) return "-q and -v do not go together";
@@ -81,10 +102,9 @@ bool parse_tree_positions(std::string_view text, CommandLine& cl) {
   }
   std::int32_t first = 0, last = 0;
   const std::size_t dash = text.find('-');
-  const bool ok = dash == std::string_view::npos
-                      ? parse_position(text, first) && parse_position(text, last)
-                      : parse_position(text.substr(0, dash), first) && parse_position(text.substr(dash + 1), last);
-  if (!ok || first > last) return false;
+  if (dash == std::string_view::npos) return false;  // a bare number names no stop
+  if (!parse_position(text.substr(0, dash), first) || !parse_position(text.substr(dash + 1), last) || first > last)
+    return false;
   cl.tree_auto = false;
   cl.key_first = first;
   cl.key_last = last;

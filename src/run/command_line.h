@@ -49,10 +49,12 @@ struct ParseResult {
 // Parses the arguments (argv[0] is the program) into `cl` and checks that
 // they go together: FILEs or -l but not both, -t with FILEs and not with -l,
 // -f not with -l, not -q with -v, no FILE "-", an existing folder for -o.
+// -f's value is taken in any case.
 ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& cl);
 
-// Reads -t's value: "auto", "N" (N-N) or "START-STOP" with 1 <= START <=
-// STOP <= 8. False for anything else. Pure.
+// Reads -t's value: "auto" or "START-STOP" with 1 <= START <= STOP <= 8.
+// False for anything else, a bare number too: "-t 4 5 x.rwl" must not read
+// as positions 4-4 and a file named 5. Pure.
 bool parse_tree_positions(std::string_view text, CommandLine& cl);
 
 // The texts of --help and --version, each ending in a line end.
