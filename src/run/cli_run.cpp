@@ -82,6 +82,7 @@ bool FileRun::process(const Job& job) {
   FileEntry e{job.name, job.output, job.format, job.key_first, job.key_last};
   if (attempt(job, e)) return true;
   hint_format(job, e.format);
+  if (!job.list_hint.empty()) con_.warn(job.list_hint);
   return false;
 }
 

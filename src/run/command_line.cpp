@@ -86,6 +86,44 @@ std::string check_combination(CommandLine& cl, const std::string& tree, const st
   return "";
 }
 
+// The hint of a list line that begins with a name holding an unquoted '/',
+// which ended the entry `name` there: the line with the name quoted ("" for
+// any other line).
+std::string slash_hint(const std::string& list, std::int64_t line, std::string_view record, std::string_view name) {
+  const std::size_t from = record.find_first_not_of(' ');
+  if (from == std::string_view::npos || record[from] == '\'' || record[from] == '"') return "";
+  const std::size_t to = std::min(record.find_first_of(" ,", from), record.size());
+  const std::string_view item = record.substr(from, to - from);
+  const std::size_t slash = item.find('/');
+  if (slash == std::string_view::npos || item.substr(0, slash) != name) return "";
+  std::string quoted = "'";
+  for (const char c : item) quoted.append(c == '\'' ? 2 : 1, c);  // an apostrophe inside is doubled
+  quoted += '\'';
+  const std::string_view rest = record.substr(to);
+  quoted.append(rest.substr(0, rest.find_last_not_of(' ') + 1));
+  return list + ": line " + std::to_string(line) + ": a name containing '/' must be quoted: " + quoted;
+}
+
+// Reads the list file again for the lines of the entries in `cut` (job
+// index, line) and gives each whose name was cut at a '/' its hint. A list
+// file that cannot be read again gets no hints.
+void add_slash_hints(const std::string& name, FileUnit& list,
+                     const std::vector<std::pair<std::size_t, std::int64_t>>& cut, std::vector<Job>& jobs) {
+  try {
+    list.open_read(name);
+    std::string_view record;
+    std::size_t next = 0;
+    while (next < cut.size() && list.next(record)) {
+      for (; next < cut.size() && cut[next].second == list.line(); ++next) {
+        Job& j = jobs[cut[next].first];
+        j.list_hint = slash_hint(name, list.line(), record, j.name);
+      }
+    }
+    list.close();
+  } catch (const FatalError&) {
+  }
+}
+
 std::string canonical_name(const std::string& name) {
   std::error_code ec;
   const fs::path absolute = fs::absolute(fs::path(name), ec).lexically_normal();
@@ -221,6 +259,8 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
 bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& error) {
   FileUnit list(kInputUnit);
   std::string name(static_cast<std::size_t>(kListNameLength), ' ');
+  // Entries that supplied nothing after their name, with the line it ended on.
+  std::vector<std::pair<std::size_t, std::int64_t>> cut;
   try {
     list.open_read(cl.list);
     for (;;) {
@@ -235,8 +275,10 @@ bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& 
       j.output = cli_output_name(j.name, cl.output_dir, "_AVE.raw");
       j.csv_output = cli_output_name(j.name, cl.output_dir, "_AVE.csv");
       j.plot_output = cli_output_name(j.name, cl.output_dir, "_AVE.svg");
+      if (j.format == 0 && j.key_first == 0 && j.key_last == 0) cut.emplace_back(jobs.size(), list.line());
       jobs.push_back(std::move(j));
     }
+    if (!cut.empty()) add_slash_hints(cl.list, list, cut, jobs);
   } catch (const FatalError& f) {
     error = cl.list + ": " + (list.line() > 0 ? "line " + std::to_string(list.line()) + ": " : "") +
             plain_words(f, "an item that must be a number is not one");
