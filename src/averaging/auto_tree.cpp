@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <span>
 #include <string_view>
 
 namespace ringave {
@@ -17,11 +18,22 @@ std::string quoted(std::string_view id) { return std::string(1, '\'').append(id)
 struct IdSplit {
   std::size_t end = 0;
   std::size_t digits_from = 0;
-  bool core_digit = false;  // the core code is the ID's last digit
+  bool core_digit = false;    // the core code is the ID's last digit
+  bool core_letters = false;  // the core code is the letters after the last digit
   std::string why;
 };
 
-IdSplit split_id(std::string_view id) {
+// The columns where the tree numbers of the IDs with core letters stand,
+// when they all stand in the same ones (from 0: no such columns).
+struct Lettered {
+  std::size_t from = 0;
+  std::size_t end = 0;
+};
+
+// An ID that ends in digits which fill the columns of `lettered` and end
+// there holds a tree number and no core code (a tree of one core): its last
+// digit is not taken for a core.
+IdSplit split_id(std::string_view id, Lettered lettered = {}) {
   IdSplit s;
   std::size_t last = id.size();
   while (last > 0 && !digit(id[last - 1])) --last;
@@ -33,6 +45,9 @@ IdSplit split_id(std::string_view id) {
   while (run > 1 && digit(id[run - 2])) --run;
   if (last < id.size()) {
     s.end = last;  // letters after the number: the core code
+    s.core_letters = true;
+  } else if (lettered.from > 0 && last == lettered.end && run <= lettered.from) {
+    s.end = last;  // the tree number where the lettered IDs have theirs, no core code
   } else if (last - run >= 1) {
     s.end = last - 1;  // two or more digits at the end: the last is the core
     s.core_digit = true;
@@ -53,6 +68,22 @@ IdSplit split_id(std::string_view id) {
   return s;
 }
 
+// The columns of the tree numbers of the IDs with core letters (ZOF01a,
+// ZOF01b, ZOF35b: 4-5), when there are such IDs and their numbers' digits all
+// stand in the same columns; else none. Fixed positions that fit those IDs
+// are then read in the IDs that end in digits too, so that ZOF28 beside them
+// is tree 28 with one core rather than tree 2 with core 8.
+Lettered lettered_columns(std::span<const Field<8>> ids) {
+  Lettered cols;
+  for (const Field<8>& field : ids) {
+    const IdSplit s = split_id(field.trimmed());
+    if (!s.core_letters) continue;
+    if (cols.from == 0) cols = {s.digits_from, s.end};
+    else if (s.end != cols.end || s.digits_from != cols.from) return {};
+  }
+  return cols;
+}
+
 }  // namespace
 
 TreeChoice choose_tree_positions(std::span<const Field<8>> ids) {
@@ -61,14 +92,15 @@ TreeChoice choose_tree_positions(std::span<const Field<8>> ids) {
     choice.why = "no series IDs";
     return choice;
   }
+  const Lettered lettered = lettered_columns(ids);
   const std::string_view first_id = ids[0].trimmed();
-  const IdSplit first = split_id(first_id);
+  const IdSplit first = split_id(first_id, lettered);
   std::size_t end = first.end, digits_from = first.digits_from;
   std::size_t common = first_id.size();  // length of the prefix all IDs share
   bool core_digits[10] = {};
   for (const Field<8>& field : ids) {
     const std::string_view id = field.trimmed();
-    const IdSplit s = split_id(id);
+    const IdSplit s = split_id(id, lettered);
     if (!s.why.empty()) {
       choice.why = s.why;
       return choice;

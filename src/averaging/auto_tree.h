@@ -5,6 +5,10 @@
 // tree number is the run of digits before the core code, and the core code
 // is either the letters after the last digit (ANOS111K, 01A, BCS05B) or, in
 // an ID that ends in two or more digits, its last digit (CAM011, 644011).
+// But where the IDs with core letters all hold their tree numbers in the
+// same columns (ZOF01a, ZOF01b, ZOF35b: 4-5), an ID whose digits fill those
+// columns and end there (ZOF28) is a tree of one core, with no core code:
+// fixed positions win whenever they fit.
 // Every ID must end its tree number in the same column, or no fixed
 // positions fit them all. The number is then given the columns that vary
 // between IDs, at least two when the digits allow, so that 644011 ... 644081

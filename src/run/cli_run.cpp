@@ -21,6 +21,7 @@
 #include "run/listing.h"
 #include "run/plot_cores.h"
 #include "run/run_storage.h"
+#include "run/tree_checks.h"
 #include "run/unit_numbers.h"
 
 namespace ringave {
@@ -67,6 +68,7 @@ class FileRun {
   bool read(const Job& job, FileEntry& e, FileUnit& in, Reporter& reporter);
   bool choose_positions(const Job& job, FileEntry& e);
   bool keys_readable(const Job& job, const FileEntry& e);
+  void check_trees(const Job& job, const FileEntry& e);
   std::vector<Series> tree_series();
   void write_outputs(const Job& job, const FileEntry& e, const std::vector<Series>& trees,
                      std::vector<PlotCore> plot_cores);
@@ -76,12 +78,14 @@ class FileRun {
   Console& con_;
   const CommandLine& cl_;
   RunStorage& run_;
+  std::vector<std::int32_t> keys_;  // the tree number of every series, once read
 };
 
 bool FileRun::process(const Job& job) {
   FileEntry e{job.name, job.output, job.format, job.key_first, job.key_last};
   if (attempt(job, e)) return true;
   hint_format(job, e.format);
+  if (!job.list_hint.empty()) con_.warn(job.list_hint);
   return false;
 }
 
@@ -115,6 +119,7 @@ bool FileRun::attempt(const Job& job, FileEntry& e) {
     if (series == 0) return fail(job, "no series found in the file");
     if (job.tree_auto && !choose_positions(job, e)) return false;
     if (!keys_readable(job, e)) return false;
+    check_trees(job, e);
 
     std::vector<Field<8>> cores;
     if (cl_.dry_run) cores.assign(run_.table.ids().begin(), run_.table.ids().begin() + series);
@@ -177,10 +182,11 @@ bool FileRun::choose_positions(const Job& job, FileEntry& e) {
 // Every series ID must hold a tree number at the positions; the first that
 // does not fails the file, named with what stands there.
 bool FileRun::keys_readable(const Job& job, const FileEntry& e) {
+  keys_.resize(static_cast<std::size_t>(run_.table.rows));
   for (std::int32_t r = 0; r < run_.table.rows; ++r) {
     const Field<8>& id = run_.table.ids()[static_cast<std::size_t>(r)];
     try {
-      read_tree_key(id, e.key_first, e.key_last);
+      keys_[static_cast<std::size_t>(r)] = read_tree_key(id, e.key_first, e.key_last);
     } catch (const FatalError&) {
       const std::string held(id.view().substr(static_cast<std::size_t>(e.key_first - 1),
                                               static_cast<std::size_t>(e.key_last - e.key_first + 1)));
@@ -190,6 +196,24 @@ bool FileRun::keys_readable(const Job& job, const FileEntry& e) {
     }
   }
   return true;
+}
+
+// What the trees of the file, as the positions group them, give a warning
+// for: positions given with -t or in the list file that group the cores
+// otherwise than the IDs suggest, and trees whose cores leave years of
+// their span uncovered (often a core under the wrong tree number). From the
+// IDs, first years and counts only, before the averaging.
+void FileRun::check_trees(const Job& job, const FileEntry& e) {
+  const auto rows = static_cast<std::size_t>(run_.table.rows);
+  const std::span<const Field<8>> ids = run_.table.ids().first(rows);
+  const std::vector<std::int32_t> trees = own_trees(ids, keys_, e.key_first, e.key_last);
+  if (!job.tree_auto) {
+    const std::string text = positions_warning(ids, trees, e.key_first, e.key_last, cl_.list.empty());
+    if (!text.empty()) con_.warn(job.name + ": warning: " + text);
+  }
+  for (const std::string& text : gap_warnings(ids, trees, run_.table.first_years().first(rows),
+                                              run_.table.counts().first(rows), e.key_first, e.key_last))
+    con_.warn(job.name + ": warning: " + text);
 }
 
 // The tree rows that hold values, as series; a tree of empty cores is not

@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <system_error>
@@ -32,12 +34,30 @@ bool parse_position(std::string_view text, std::int32_t& n) {
   return true;
 }
 
+// -f's value in any case: "Tucson", "COMPACT" and "Auto" are accepted.
 bool parse_format(std::string_view text, CommandLine& cl) {
-  if (text == "tucson") cl.format = FormatChoice::tucson;
-  else if (text == "compact") cl.format = FormatChoice::compact;
-  else if (text == "auto") cl.format = FormatChoice::automatic;
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "tucson") cl.format = FormatChoice::tucson;
+  else if (lower == "compact") cl.format = FormatChoice::compact;
+  else if (lower == "auto") cl.format = FormatChoice::automatic;
   else return false;
   return true;
+}
+
+// What a bare number given to -t gets: a position alone does not say where
+// the tree number ends (`-t 4 5 x.rwl` would read 5 as a file), so the
+// answer shows both forms, for the position given when it is one.
+std::string bare_number_error(std::string_view text) {
+  std::int32_t n = 0;
+  if (!parse_position(text, n)) n = 4;  // 0, 9 or several digits: the example of the usual positions
+  const std::int32_t from = n < 8 ? n : 7;
+  return "-t needs START-STOP, e.g. -t " + std::to_string(from) + "-" + std::to_string(from + 1) + " (or -t " +
+         std::to_string(n) + "-" + std::to_string(n) + ")";
+}
+
+bool all_digits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The checks that the parser cannot make: which options go together, and
@@ -50,7 +70,8 @@ std::string check_combination(CommandLine& cl, const std::string& tree, const st
   if (!cl.list.empty() && cl.format_given) return "-f does not go with -l: the list file gives each entry's format";
   if (!cl.files.empty() && !cl.tree_given) return "-t START-STOP (or -t auto) is required with FILE arguments";
   if (cl.tree_given && !parse_tree_positions(tree, cl))
-    return "-t '" + tree + "': give START-STOP with 1 <= START <= STOP <= 8, one position, or auto";
+    return all_digits(tree) ? bare_number_error(tree)
+                            : "-t '" + tree + "': give START-STOP with 1 <= START <= STOP <= 8, or auto";
   if (cl.format_given && !parse_format(format, cl))
     return "-f '" + format + "': give tucson, compact or auto";
   if (cl.quiet && cl.verbose) return "-q and -v do not go together";
@@ -63,6 +84,44 @@ std::string check_combination(CommandLine& cl, const std::string& tree, const st
     if (!fs::is_directory(cl.output_dir, ec)) return "-o '" + cl.output_dir + "': not a folder";
   }
   return "";
+}
+
+// The hint of a list line that begins with a name holding an unquoted '/',
+// which ended the entry `name` there: the line with the name quoted ("" for
+// any other line).
+std::string slash_hint(const std::string& list, std::int64_t line, std::string_view record, std::string_view name) {
+  const std::size_t from = record.find_first_not_of(' ');
+  if (from == std::string_view::npos || record[from] == '\'' || record[from] == '"') return "";
+  const std::size_t to = std::min(record.find_first_of(" ,", from), record.size());
+  const std::string_view item = record.substr(from, to - from);
+  const std::size_t slash = item.find('/');
+  if (slash == std::string_view::npos || item.substr(0, slash) != name) return "";
+  std::string quoted = "'";
+  for (const char c : item) quoted.append(c == '\'' ? 2 : 1, c);  // an apostrophe inside is doubled
+  quoted += '\'';
+  const std::string_view rest = record.substr(to);
+  quoted.append(rest.substr(0, rest.find_last_not_of(' ') + 1));
+  return list + ": line " + std::to_string(line) + ": a name containing '/' must be quoted: " + quoted;
+}
+
+// Reads the list file again for the lines of the entries in `cut` (job
+// index, line) and gives each whose name was cut at a '/' its hint. A list
+// file that cannot be read again gets no hints.
+void add_slash_hints(const std::string& name, FileUnit& list,
+                     const std::vector<std::pair<std::size_t, std::int64_t>>& cut, std::vector<Job>& jobs) {
+  try {
+    list.open_read(name);
+    std::string_view record;
+    std::size_t next = 0;
+    while (next < cut.size() && list.next(record)) {
+      for (; next < cut.size() && cut[next].second == list.line(); ++next) {
+        Job& j = jobs[cut[next].first];
+        j.list_hint = slash_hint(name, list.line(), record, j.name);
+      }
+    }
+    list.close();
+  } catch (const FatalError&) {
+  }
 }
 
 std::string canonical_name(const std::string& name) {
@@ -81,10 +140,9 @@ bool parse_tree_positions(std::string_view text, CommandLine& cl) {
   }
   std::int32_t first = 0, last = 0;
   const std::size_t dash = text.find('-');
-  const bool ok = dash == std::string_view::npos
-                      ? parse_position(text, first) && parse_position(text, last)
-                      : parse_position(text.substr(0, dash), first) && parse_position(text.substr(dash + 1), last);
-  if (!ok || first > last) return false;
+  if (dash == std::string_view::npos) return false;  // a bare number names no stop
+  if (!parse_position(text.substr(0, dash), first) || !parse_position(text.substr(dash + 1), last) || first > last)
+    return false;
   cl.tree_auto = false;
   cl.key_first = first;
   cl.key_last = last;
@@ -137,13 +195,16 @@ std::string help_text() {
          "\n"
          "Options:\n"
          "  -t, --tree START-STOP  positions of the tree number in the series IDs, for\n"
-         "                         every FILE: 1 <= START <= STOP <= 8 (-t 5 means 5-5;\n"
-         "                         start 1: no site code), or 'auto' to choose them per\n"
-         "                         file from its IDs. Required with FILE arguments.\n"
-         "  -f, --format FORMAT    tucson, compact or auto (the default): auto decides\n"
-         "                         per file from its content\n"
+         "                         every FILE: 1 <= START <= STOP <= 8 (one position:\n"
+         "                         -t 5-5; start 1: no site code), or 'auto' to choose\n"
+         "                         them per file from its IDs. Required with FILE\n"
+         "                         arguments. A warning names positions that group the\n"
+         "                         cores otherwise than the IDs suggest.\n"
+         "  -f, --format FORMAT    tucson, compact or auto (the default, in any case):\n"
+         "                         auto decides per file from its content\n"
          "  -l, --list LISTFILE    the files of a list file, one entry per line: name,\n"
-         "                         format code (1 Tucson, 2 Compact), start, stop;\n"
+         "                         format code (1 Tucson, 2 Compact), start, stop, a\n"
+         "                         name containing '/' quoted: 'data/a.rwl' 1 4 5;\n"
          "                         not with FILE arguments, -t or -f\n"
          "  -o, --output-dir DIR   write the outputs into DIR (default: beside each input)\n"
          "      --csv              also write NAME_AVE.csv: year and one column per tree,\n"
@@ -159,7 +220,8 @@ std::string help_text() {
          "\n"
          "NAME is the input's file name without its last extension. One summary line per\n"
          "file goes to standard output; warnings and errors go to standard error, one\n"
-         "line each beginning with the file's name.\n"
+         "line each beginning with the file's name (also with -q). A tree whose cores\n"
+         "leave years of its span uncovered gets a warning naming the first such years.\n"
          "\n"
          "Exit status: 0 every file written; 1 one or more files failed (the others are\n"
          "still written); 2 usage error.\n"
@@ -201,6 +263,8 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
 bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& error) {
   FileUnit list(kInputUnit);
   std::string name(static_cast<std::size_t>(kListNameLength), ' ');
+  // Entries that supplied nothing after their name, with the line it ended on.
+  std::vector<std::pair<std::size_t, std::int64_t>> cut;
   try {
     list.open_read(cl.list);
     for (;;) {
@@ -215,8 +279,10 @@ bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& 
       j.output = cli_output_name(j.name, cl.output_dir, "_AVE.raw");
       j.csv_output = cli_output_name(j.name, cl.output_dir, "_AVE.csv");
       j.plot_output = cli_output_name(j.name, cl.output_dir, "_AVE.svg");
+      if (j.format == 0 && j.key_first == 0 && j.key_last == 0) cut.emplace_back(jobs.size(), list.line());
       jobs.push_back(std::move(j));
     }
+    if (!cut.empty()) add_slash_hints(cl.list, list, cut, jobs);
   } catch (const FatalError& f) {
     error = cl.list + ": " + (list.line() > 0 ? "line " + std::to_string(list.line()) + ": " : "") +
             plain_words(f, "an item that must be a number is not one");

@@ -49,10 +49,12 @@ struct ParseResult {
 // Parses the arguments (argv[0] is the program) into `cl` and checks that
 // they go together: FILEs or -l but not both, -t with FILEs and not with -l,
 // -f not with -l, not -q with -v, no FILE "-", an existing folder for -o.
+// -f's value is taken in any case.
 ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& cl);
 
-// Reads -t's value: "auto", "N" (N-N) or "START-STOP" with 1 <= START <=
-// STOP <= 8. False for anything else. Pure.
+// Reads -t's value: "auto" or "START-STOP" with 1 <= START <= STOP <= 8.
+// False for anything else, a bare number too: "-t 4 5 x.rwl" must not read
+// as positions 4-4 and a file named 5. Pure.
 bool parse_tree_positions(std::string_view text, CommandLine& cl);
 
 // The texts of --help and --version, each ending in a line end.
@@ -70,6 +72,10 @@ struct Job {
   bool tree_auto = false;
   std::int32_t key_first = 0;
   std::int32_t key_last = 0;
+  // For a list-file entry whose name was cut at an unquoted '/': the line
+  // that says how to write it ("sites.lst: line 3: a name containing '/'
+  // must be quoted: 'r/nm046.rwl' 1 4 5"); else empty.
+  std::string list_hint;
 };
 
 // The output of an input on the command line: the input's file name without
@@ -85,7 +91,8 @@ std::vector<Job> jobs_from_files(const CommandLine& cl);
 // reads it (name, format code, start and stop position), with no limit on
 // their number and names of any length. False, with `error` naming the list
 // file and, where it applies, the line, when the list file cannot be read or
-// a line does not parse.
+// a line does not parse. An entry cut short at an unquoted '/' in its name
+// (format 0, positions 0-0) gets its list_hint.
 bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& error);
 
 // Why the outputs of these jobs (the CSV and plot files when asked for)

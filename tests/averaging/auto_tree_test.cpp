@@ -31,6 +31,9 @@ TEST(AutoTreeTest, IdStyles) {
       {{"ANOS111K", "ANOS101G", "ANOS114K", "ANOS105O"}, 6, 7, ""},       // anos1: a site digit before the tree
       {{"01A", "01B", "59A", "40B"}, 1, 2, ""},                           // gp: no site code
       {{"BCS05B", "BCS05A", "BCS12C"}, 4, 5, ""},                         // letters after the number
+      {{"ZOF01a", "ZOF01b", "ZOF28", "ZOF35b"}, 4, 5, ""},                // ZOF28: tree 28, one core
+      {{"ZOF01a", "ZOFG8"}, 0, 0, "only digit"},                          // G8 is no tree number
+      {{"ZOF01a", "ZO101b", "ZOF28"}, 0, 0, "different columns"},         // lettered digit runs differ
       {{"AKK00010"}, 6, 7, ""},                                           // one series: at least two digits
       {{"538132", "538141", "538242"}, 4, 5, ""},                         // Tucson7
       {{"XY1011", "XY1012", "XY9991"}, 3, 5, ""},                         // trees past 99

@@ -23,8 +23,9 @@ TEST(CommandLineTest, ParseOutcomes) {
   const struct { std::vector<const char*> args; Parsed want; const char* error; } cases[] = {
       {{"-t", "4-5", "a.rwl"}, Parsed::run, ""},
       {{"--tree=4-5", "a.rwl", "b.cmp"}, Parsed::run, ""},
-      {{"-t5", "a.rwl"}, Parsed::run, ""},
-      {{"-t", "auto", "-f", "compact", "--csv", "-n", "-q", "a.rwl"}, Parsed::run, ""},
+      {{"-t5", "a.rwl"}, Parsed::usage_error, "-t needs START-STOP, e.g. -t 5-6 (or -t 5-5)"},
+      {{"-t", "8", "a.rwl"}, Parsed::usage_error, "e.g. -t 7-8 (or -t 8-8)"},
+      {{"-t", "auto", "-f", "COMPACT", "--csv", "-n", "-q", "a.rwl"}, Parsed::run, ""},
       {{"-l", "sites.lst", "-v"}, Parsed::run, ""},
       {{"-t", "4-5", "--", "-a.rwl"}, Parsed::run, ""},
       {{"-h"}, Parsed::help, ""},
@@ -33,7 +34,8 @@ TEST(CommandLineTest, ParseOutcomes) {
       {{"-x", "a.rwl"}, Parsed::usage_error, "-x"},
       {{"a.rwl"}, Parsed::usage_error, "-t START-STOP (or -t auto) is required"},
       {{"-t", "4-5"}, Parsed::usage_error, "no input file"},
-      {{"-t", "9", "a.rwl"}, Parsed::usage_error, "-t '9'"},
+      {{"-t", "9", "a.rwl"}, Parsed::usage_error, "-t needs START-STOP, e.g. -t 4-5 (or -t 4-4)"},
+      {{"-t", "4-", "a.rwl"}, Parsed::usage_error, "-t '4-'"},
       {{"-t", "4-5", "-f", "cmp", "a.rwl"}, Parsed::usage_error, "-f 'cmp'"},
       {{"-l", "s.lst", "a.rwl"}, Parsed::usage_error, "-l does not go with FILE"},
       {{"-l", "s.lst", "-t", "auto"}, Parsed::usage_error, "-t does not go with -l"},
@@ -52,7 +54,7 @@ TEST(CommandLineTest, ParseOutcomes) {
 
 TEST(CommandLineTest, TreePositions) {
   const struct { const char* text; bool ok, automatic; std::int32_t first, last; } cases[] = {
-      {"4-5", true, false, 4, 5}, {"5", true, false, 5, 5}, {"1-8", true, false, 1, 8}, {"auto", true, true, 0, 0},
+      {"4-5", true, false, 4, 5}, {"5", false, false, 0, 0}, {"1-8", true, false, 1, 8}, {"auto", true, true, 0, 0},
       {"8-8", true, false, 8, 8}, {"5-4", false, false, 0, 0}, {"0-2", false, false, 0, 0}, {"4-9", false, false, 0, 0}, {"4-", false, false, 0, 0}, {"-5", false, false, 0, 0},
       {"45", false, false, 0, 0}, {"4 - 5", false, false, 0, 0}, {"", false, false, 0, 0}, {"AUTO", false, false, 0, 0}, {"04-05", false, false, 0, 0},
   };
