@@ -1,15 +1,15 @@
 #include "run/driver.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <optional>
-#include <set>
 #include <string>
 #include <string_view>
-#include <utility>
+#include <vector>
 
 #include "averaging/treemean.h"
 #include "formats/compact.h"
@@ -45,25 +45,42 @@ std::string shown(const std::string& name) {
 
 // The outputs of this run that received tree series, as the files they are
 // (device and inode), so that a later entry whose output is the same file
-// under any name does not replace them.
+// under any name does not replace them. Each is held open, so that its inode
+// cannot be freed and given to another file (another run may replace it
+// meanwhile) while this run compares against it.
 class WrittenOutputs {
  public:
+  WrittenOutputs() = default;
+  WrittenOutputs(const WrittenOutputs&) = delete;
+  WrittenOutputs& operator=(const WrittenOutputs&) = delete;
+  ~WrittenOutputs() {
+    for (const Held& h : held_) ::close(h.fd);
+  }
+
   bool holds(const std::string& name) const {
-    const auto file = identity(name);
-    return file && files_.count(*file) > 0;
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0) return false;
+    return std::any_of(held_.begin(), held_.end(),
+                       [&](const Held& h) { return h.dev == st.st_dev && h.ino == st.st_ino; });
   }
   void add(const std::string& name) {
-    if (const auto file = identity(name)) files_.insert(*file);
+    const int fd = ::open(name.c_str(), O_PATH | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0) return;
+    if (::fstat(fd, &st) != 0) {
+      ::close(fd);
+      return;
+    }
+    held_.push_back({fd, st.st_dev, st.st_ino});
   }
 
  private:
-  using Identity = std::pair<dev_t, ino_t>;
-  static std::optional<Identity> identity(const std::string& name) {
-    struct stat st {};
-    if (::stat(name.c_str(), &st) != 0) return std::nullopt;
-    return Identity{st.st_dev, st.st_ino};
-  }
-  std::set<Identity> files_;
+  struct Held {
+    int fd;
+    dev_t dev;
+    ino_t ino;
+  };
+  std::vector<Held> held_;
 };
 
 }  // namespace
