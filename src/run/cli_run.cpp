@@ -4,14 +4,13 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "averaging/auto_tree.h"
 #include "averaging/tree_keys.h"
 #include "averaging/treemean.h"
 #include "formats/csv.h"
-#include "formats/auto_format.h"
 #include "plot/tree_plot.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
@@ -19,6 +18,7 @@
 #include "run/command_line.h"
 #include "run/driver.h"
 #include "run/listing.h"
+#include "run/pipeline.h"
 #include "run/plot_cores.h"
 #include "run/run_storage.h"
 #include "run/tree_checks.h"
@@ -48,186 +48,165 @@ std::string right(std::int64_t n, std::size_t width) {
   return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
 }
 
-// One file of the run: the driver's steps, with the command line's choices
-// (format and positions chosen per file, trees kept by site code, outputs
-// written only when the whole file went well) and its way of saying things.
-class FileRun {
+// The command line's door: format and positions chosen per file when asked,
+// trees kept by their own site codes, warnings about the grouping, every
+// output written only when the whole file went well; a failure is one line
+// naming the file, and the run goes on with the next.
+class CliDoor final : public Door {
  public:
-  FileRun(Console& con, const CommandLine& cl, RunStorage& run) : con_(con), cl_(cl), run_(run) {}
+  CliDoor(Console& con, const CommandLine& cl, RunStorage& run) : con_(con), cl_(cl), run_(run) {}
 
-  // Returns false when the file failed, after an error line.
-  bool process(const Job& job);
+  bool admit(const Job& job) override;
+  Reporter& reporter() override { return *reporter_; }
+  RecordSink* reading(const Job&, const Road&) override {
+    if (!cl_.verbose) return nullptr;
+    write_listing_heading(con_);
+    return &con_;
+  }
+  TreeSites sites() const override { return TreeSites::own; }
+  void grouped(const Job& job, const Road& road, SeriesTable& table, std::span<const std::int32_t> keys) override;
+  void averaged(const Job& job, const Road& road, SeriesTable& table) override;
+  void failed(const Job& job, const Road& road, Failure failure, const std::string& detail) override;
+  void bad_key(const Job& job, const Road& road, const BadKey& key) override;
+  void stopped(const Job& job, const Road& road, const Stop& stop) override;
+  void stopped(const Job& job, const Road& road, const FatalError& fatal) override;
 
  private:
-  bool attempt(const Job& job, FileEntry& e);
-  void hint_format(const Job& job, std::int32_t format);
-  bool fail(const Job& job, const std::string& why) {
-    con_.warn(job.name + ": error: " + why);
-    return false;
-  }
-  bool read(const Job& job, FileEntry& e, FileUnit& in, Reporter& reporter);
-  bool choose_positions(const Job& job, FileEntry& e);
-  bool keys_readable(const Job& job, const FileEntry& e);
-  void check_trees(const Job& job, const FileEntry& e);
-  std::vector<Series> tree_series();
-  void write_outputs(const Job& job, const FileEntry& e, const std::vector<Series>& trees,
-                     std::vector<PlotCore> plot_cores);
-  void show_trees(const std::vector<Field<8>>& cores, const FileEntry& e);
-  std::string summary(const Job& job, const FileEntry& e, std::int32_t series, std::size_t trees) const;
+  // The error line of a failed file, then what may help: the format hint
+  // (for a format that was given) and the list file's hint.
+  void fail(const Job& job, const std::string& why, const Road& road);
+  void hint_format(const Job& job, Format format);
+  std::vector<Series> tree_series(SeriesTable& table) const;
+  void write_outputs(const Job& job, const Road& road, SeriesTable& table, const std::vector<Series>& trees);
+  void show_trees(const Road& road, SeriesTable& table);
+  std::string summary(const Job& job, const Road& road, std::size_t trees) const;
 
   Console& con_;
   const CommandLine& cl_;
   RunStorage& run_;
-  std::vector<std::int32_t> keys_;  // the tree number of every series, once read
+  std::optional<LineReporter> reporter_;
+  std::vector<Field<8>> cores_;         // a dry run's core IDs, as read
+  std::vector<PlotCore> plot_cores_;    // a picture's cores, as read
 };
 
-bool FileRun::process(const Job& job) {
-  FileEntry e{job.name, job.output, job.format, job.key_first, job.key_last};
-  if (attempt(job, e)) return true;
-  hint_format(job, e.format);
-  if (!job.list_hint.empty()) con_.warn(job.list_hint);
+bool CliDoor::admit(const Job& job) {
+  reporter_.emplace(con_, job.name, cl_.verbose);
+  cores_.clear();
+  plot_cores_.clear();
+  if (job.tree_auto || positions_valid(job)) return true;
+  fail(job,
+       "invalid tree-number positions " + positions_text(job.key_first, job.key_last) +
+           " (they must satisfy 1 <= start <= stop <= 8)",
+       Road{});
   return false;
 }
 
+void CliDoor::fail(const Job& job, const std::string& why, const Road& road) {
+  if (!why.empty()) con_.warn(job.name + ": error: " + why);
+  if (job.format) hint_format(job, road.format);
+  if (!job.list_hint.empty()) con_.warn(job.list_hint);
+}
+
 // A file that failed in the format it was given may be in the other one:
-// say so when its first records look like that.
-void FileRun::hint_format(const Job& job, std::int32_t format) {
-  if (job.format_auto) return;
-  try {
-    FileUnit file(kInputUnit);
-    file.open_read(job.name);
-    const FileFormat guess = guess_format(file);
-    if (guess == FileFormat::neither || (guess == FileFormat::tucson) == (format == 1)) return;
-    const bool tucson = guess == FileFormat::tucson;
-    con_.warn(job.name + ": hint: the file looks like a " + std::string(format_name(guess)) + " file; give " +
-              (cl_.list.empty() ? (tucson ? "-f tucson" : "-f compact") + std::string(" or -f auto")
-                                : std::string(tucson ? "format code 1" : "format code 2") + " in the list file"));
-  } catch (const FatalError&) {
-    // Not even a second look: the error line has said what went wrong.
-  }
+// say so when its first records look like that and not like the format it
+// was given (then it failed for its own reasons, such as a title line too
+// many, and the other format would not help).
+void CliDoor::hint_format(const Job& job, Format) {
+  const std::optional<Format> other = other_format(job.name, *job.format);
+  if (!other) return;
+  const bool tucson = *other == Format::tucson;
+  con_.warn(job.name + ": hint: the file looks like a " + std::string(format_name(*other)) + " file; give " +
+            (cl_.list.empty() ? (tucson ? "-f tucson" : "-f compact") + std::string(" or -f auto")
+                              : std::string(tucson ? "format code 1" : "format code 2") + " in the list file"));
 }
 
-bool FileRun::attempt(const Job& job, FileEntry& e) {
-  if (!job.tree_auto && !positions_valid(e))
-    return fail(job, "invalid tree-number positions " + positions_text(e.key_first, e.key_last) +
-                         " (they must satisfy 1 <= start <= stop <= 8)");
-  FileUnit in(kInputUnit);
-  LineReporter reporter(con_, job.name, cl_.verbose);
-  try {
-    if (!read(job, e, in, reporter)) return false;
-    const std::int32_t series = run_.table.rows;
-    if (series == 0) return fail(job, "no series found in the file");
-    if (job.tree_auto && !choose_positions(job, e)) return false;
-    if (!keys_readable(job, e)) return false;
-    check_trees(job, e);
-
-    std::vector<Field<8>> cores;
-    if (cl_.dry_run) cores.assign(run_.table.ids().begin(), run_.table.ids().begin() + series);
-    // The averaging rewrites the cores' rows: a picture needs its own copy.
-    std::vector<PlotCore> plot_cores;
-    if (cl_.plot && !cl_.dry_run) plot_cores = keep_cores(run_.table);
-    CoreTable table = run_.table.cores();
-    table.name = job.name;
-    AveragingWork work = run_.work();
-    run_.table.rows = treemean(table, work, e.key_first, e.key_last, reporter, TreeSites::own);
-    const std::vector<Series> trees = tree_series();
-    if (trees.empty()) return fail(job, "no tree series to write: every core is empty");
-
-    if (!cl_.dry_run) write_outputs(job, e, trees, std::move(plot_cores));
-    if (!cl_.quiet) put_text(con_, summary(job, e, series, trees.size()));
-    if (cl_.dry_run && !cl_.quiet) show_trees(cores, e);
-    return true;
-  } catch (const Stop& s) {
-    const std::size_t from = s.message.find_first_not_of(' ');
-    return fail(job, from == std::string::npos ? "the file cannot be read on" : s.message.substr(from));
-  } catch (const FatalError& f) {
-    if (f.unit == "*") throw;  // the console itself: the run cannot go on
-    std::string where;
-    if (f.unit == "12" && f.statement == "READ" && in.line() > 0) where = "line " + std::to_string(in.line()) + ": ";
-    if (f.unit == "12" && f.message == kReadPastEnd && e.format != 1)
-      return fail(job, where + "the file ends inside the data of series '" +
-                           std::string(run_.series.id.trimmed()) + "'");
-    return fail(job, where + plain_words(f, "illegal character in a number"));
+void CliDoor::failed(const Job& job, const Road& road, Failure failure, const std::string& detail) {
+  switch (failure) {
+    case Failure::gave_up:
+      return fail(job, "", road);  // the reporter has named the error
+    case Failure::no_format:
+      return fail(job,
+                  "neither a Tucson nor a Compact file, as far as its first lines show; "
+                  "give its format with -f tucson or -f compact",
+                  road);
+    case Failure::no_series:
+      return fail(job, "no series found in the file", road);
+    case Failure::no_positions:
+      return fail(job,
+                  "no tree-number positions fit the series IDs convincingly: " + detail +
+                      "; give them with -t START-STOP",
+                  road);
+    case Failure::no_trees:
+      return fail(job, "no tree series to write: every core is empty", road);
   }
-}
-
-// Opens the file, tells its format when asked to, and reads every series
-// into the table.
-bool FileRun::read(const Job& job, FileEntry& e, FileUnit& in, Reporter& reporter) {
-  in.open_read(job.name);
-  if (job.format_auto) {
-    const FileFormat format = guess_format(in);
-    if (format == FileFormat::neither)
-      return fail(job, "neither a Tucson nor a Compact file, as far as its first lines show; "
-                       "give its format with -f tucson or -f compact");
-    e.format = format == FileFormat::tucson ? 1 : 2;
-    in.open_read(job.name);
-  }
-  if (cl_.verbose) write_listing_heading(con_);
-  if (!read_series(cl_.verbose ? &con_ : nullptr, run_, e, in, reporter)) return false;
-  in.close();
-  return true;
-}
-
-bool FileRun::choose_positions(const Job& job, FileEntry& e) {
-  const TreeChoice choice = choose_tree_positions(run_.table.ids().first(static_cast<std::size_t>(run_.table.rows)));
-  if (!choice.chosen())
-    return fail(job, "no tree-number positions fit the series IDs convincingly: " + choice.why +
-                         "; give them with -t START-STOP");
-  e.key_first = choice.key_first;
-  e.key_last = choice.key_last;
-  return true;
 }
 
 // Every series ID must hold a tree number at the positions; the first that
 // does not fails the file, named with what stands there.
-bool FileRun::keys_readable(const Job& job, const FileEntry& e) {
-  keys_.resize(static_cast<std::size_t>(run_.table.rows));
-  for (std::int32_t r = 0; r < run_.table.rows; ++r) {
-    const Field<8>& id = run_.table.ids()[static_cast<std::size_t>(r)];
-    try {
-      keys_[static_cast<std::size_t>(r)] = read_tree_key(id, e.key_first, e.key_last);
-    } catch (const FatalError&) {
-      const std::string held(id.view().substr(static_cast<std::size_t>(e.key_first - 1),
-                                              static_cast<std::size_t>(e.key_last - e.key_first + 1)));
-      return fail(job, "series '" + std::string(id.trimmed()) + "' (series " + std::to_string(r + 1) +
-                           " of the file) holds '" + held + "' at positions " +
-                           positions_text(e.key_first, e.key_last) + ", not a tree number");
-    }
-  }
-  return true;
+void CliDoor::bad_key(const Job& job, const Road& road, const BadKey& key) {
+  fail(job,
+       "series '" + key.id + "' (series " + std::to_string(key.row + 1) + " of the file) holds '" + key.held +
+           "' at positions " + positions_text(road.key_first, road.key_last) + ", not a tree number",
+       road);
+}
+
+void CliDoor::stopped(const Job& job, const Road& road, const Stop& s) {
+  const std::size_t from = s.message.find_first_not_of(' ');
+  fail(job, from == std::string::npos ? "the file cannot be read on" : s.message.substr(from), road);
+}
+
+void CliDoor::stopped(const Job& job, const Road& road, const FatalError& f) {
+  if (f.unit == "*") throw f;  // the console itself: the run cannot go on
+  const std::int64_t line = road.input && road.input->is_open() ? road.input->line() : 0;
+  std::string where;
+  if (f.unit == "12" && f.statement == "READ" && line > 0) where = "line " + std::to_string(line) + ": ";
+  if (f.unit == "12" && f.message == kReadPastEnd && road.format != Format::tucson)
+    return fail(job, where + "the file ends inside the data of series '" + std::string(run_.series.id.trimmed()) + "'",
+                road);
+  fail(job, where + plain_words(f, "illegal character in a number"), road);
 }
 
 // What the trees of the file, as the positions group them, give a warning
 // for: positions given with -t or in the list file that group the cores
 // otherwise than the IDs suggest, and trees whose cores leave years of
 // their span uncovered (often a core under the wrong tree number). From the
-// IDs, first years and counts only, before the averaging.
-void FileRun::check_trees(const Job& job, const FileEntry& e) {
-  const auto rows = static_cast<std::size_t>(run_.table.rows);
-  const std::span<const Field<8>> ids = run_.table.ids().first(rows);
-  const std::vector<std::int32_t> trees = own_trees(ids, keys_, e.key_first, e.key_last);
+// IDs, first years and counts only, before the averaging. Then the copies of
+// the cores a dry run or a picture needs, before the averaging rewrites
+// their rows.
+void CliDoor::grouped(const Job& job, const Road& road, SeriesTable& table, std::span<const std::int32_t> keys) {
+  const auto rows = static_cast<std::size_t>(table.rows);
+  const std::span<const Field<8>> ids = table.ids().first(rows);
+  const std::vector<std::int32_t> trees = own_trees(ids, keys, road.key_first, road.key_last);
   if (!job.tree_auto) {
-    const std::string text = positions_warning(ids, trees, e.key_first, e.key_last, cl_.list.empty());
+    const std::string text = positions_warning(ids, trees, road.key_first, road.key_last, cl_.list.empty());
     if (!text.empty()) con_.warn(job.name + ": warning: " + text);
   }
-  for (const std::string& text : gap_warnings(ids, trees, run_.table.first_years().first(rows),
-                                              run_.table.counts().first(rows), e.key_first, e.key_last))
+  for (const std::string& text : gap_warnings(ids, trees, table.first_years().first(rows),
+                                              table.counts().first(rows), road.key_first, road.key_last))
     con_.warn(job.name + ": warning: " + text);
+  if (cl_.dry_run) cores_.assign(ids.begin(), ids.end());
+  if (!job.plot_output.empty() && !cl_.dry_run) plot_cores_ = keep_cores(table);
+}
+
+void CliDoor::averaged(const Job& job, const Road& road, SeriesTable& table) {
+  const std::vector<Series> trees = tree_series(table);
+  if (!cl_.dry_run) write_outputs(job, road, table, trees);
+  if (!cl_.quiet) put_text(con_, summary(job, road, trees.size()));
+  if (cl_.dry_run && !cl_.quiet) show_trees(road, table);
 }
 
 // The tree rows that hold values, as series; a tree of empty cores is not
 // written.
-std::vector<Series> FileRun::tree_series() {
+std::vector<Series> CliDoor::tree_series(SeriesTable& table) const {
   std::vector<Series> trees;
-  for (std::int32_t t = 1; t <= run_.table.rows; ++t) {
-    const auto i = static_cast<std::size_t>(t - 1);
-    if (run_.table.counts()[i] < 1) continue;
+  for (std::int32_t t = 0; t < table.rows; ++t) {
+    const auto i = static_cast<std::size_t>(t);
+    if (table.counts()[i] < 1) continue;
     Series s;
-    s.id = run_.table.ids()[i];
-    s.first_year = run_.table.first_years()[i];
-    s.count = run_.table.counts()[i];
-    s.values = run_.table.row_values(t);
+    s.id = table.ids()[i];
+    s.first_year = table.first_years()[i];
+    s.count = table.counts()[i];
+    s.values = table.row_values(t);
     trees.push_back(s);
   }
   return trees;
@@ -236,60 +215,62 @@ std::vector<Series> FileRun::tree_series() {
 // The Tucson file and, with --csv, the CSV file and, with --plot, the
 // picture: each written to a temporary file and put in place when complete.
 // The picture shows the trees that are written, those with values.
-void FileRun::write_outputs(const Job& job, const FileEntry& e, const std::vector<Series>& trees,
-                            std::vector<PlotCore> plot_cores) {
-  if (cl_.csv && csv_years(trees) > kCsvYearLimit)
+void CliDoor::write_outputs(const Job& job, const Road& road, SeriesTable& table, const std::vector<Series>& trees) {
+  const bool csv_wanted = !job.csv_output.empty();
+  const bool plot_wanted = !job.plot_output.empty();
+  if (csv_wanted && csv_years(trees) > kCsvYearLimit)
     stop(kExitFailure, "the trees span " + std::to_string(csv_years(trees)) + " years, more than the " +
                            std::to_string(kCsvYearLimit) + " a CSV file is written for");
   FileUnit out(kOutputUnit);
   FileUnit csv(kCsvUnit);
   FileUnit svg(kPlotUnit);
   out.open_write(job.output);
-  write_trees(run_.table, out);
-  if (cl_.csv) {
+  write_trees(table, out);
+  if (csv_wanted) {
     csv.open_write(job.csv_output);
     write_tree_csv(csv, trees);
   }
-  if (cl_.plot) {
+  if (plot_wanted) {
     PlotData picture =
-        plot_data(job.name, e.key_first, e.key_last, std::move(plot_cores), run_.table, run_.table.rows, true);
+        plot_data(job.name, road.key_first, road.key_last, std::move(plot_cores_), table, table.rows, true);
     std::erase_if(picture.trees, [](const PlotTree& t) { return t.mean.empty(); });
     svg.open_write(job.plot_output);
     write_tree_plot(svg, picture);
   }
   out.close();
-  if (cl_.csv) csv.close();
-  if (cl_.plot) svg.close();
+  if (csv_wanted) csv.close();
+  if (plot_wanted) svg.close();
 }
 
 // The dry run's account: every tree with its first and last year and the
 // series IDs of its cores.
-void FileRun::show_trees(const std::vector<Field<8>>& cores, const FileEntry& e) {
+void CliDoor::show_trees(const Road& road, SeriesTable& table) {
   std::vector<Field<8>> core_trees;
-  for (const Field<8>& id : cores)
-    core_trees.push_back(compose_tree_id(site_code(id, e.key_first, e.key_last),
-                                         read_tree_key(id, e.key_first, e.key_last), e.key_first, e.key_last));
-  for (std::int32_t t = 0; t < run_.table.rows; ++t) {
+  for (const Field<8>& id : cores_)
+    core_trees.push_back(compose_tree_id(site_code(id, road.key_first, road.key_last),
+                                         read_tree_key(id, road.key_first, road.key_last), road.key_first,
+                                         road.key_last));
+  for (std::int32_t t = 0; t < table.rows; ++t) {
     const auto i = static_cast<std::size_t>(t);
-    if (run_.table.counts()[i] < 1) continue;
-    const Field<8>& tree = run_.table.ids()[i];
-    std::string line = "  " + tree.str() + right(run_.table.first_years()[i], 6) + " " +
-                       right(run_.table.last_years()[i], 6) + " ";
-    for (std::size_t c = 0; c < cores.size(); ++c)
-      if (core_trees[c].view() == tree.view()) line.append(" ").append(cores[c].trimmed());
+    if (table.counts()[i] < 1) continue;
+    const Field<8>& tree = table.ids()[i];
+    std::string line =
+        "  " + tree.str() + right(table.first_years()[i], 6) + " " + right(table.last_years()[i], 6) + " ";
+    for (std::size_t c = 0; c < cores_.size(); ++c)
+      if (core_trees[c].view() == tree.view()) line.append(" ").append(cores_[c].trimmed());
     con_.put(line, true);
   }
 }
 
-std::string FileRun::summary(const Job& job, const FileEntry& e, std::int32_t series, std::size_t trees) const {
-  std::string line = job.name + ": " + std::to_string(series) + " series";
-  if (job.format_auto) line += e.format == 1 ? ", Tucson (auto)" : ", Compact (auto)";
+std::string CliDoor::summary(const Job& job, const Road& road, std::size_t trees) const {
+  std::string line = job.name + ": " + std::to_string(road.series) + " series";
+  if (!job.format) line += ", " + std::string(format_name(road.format)) + " (auto)";
   line += " -> " + std::to_string(trees) + (trees == 1 ? " tree" : " trees");
-  if (job.tree_auto) line += ", tree " + positions_text(e.key_first, e.key_last) + " (auto)";
+  if (job.tree_auto) line += ", tree " + positions_text(road.key_first, road.key_last) + " (auto)";
   if (cl_.dry_run) return line + " (dry run: nothing written)\n";
   line += " -> " + job.output;
-  if (cl_.csv) line += ", " + job.csv_output;
-  if (cl_.plot) line += ", " + job.plot_output;
+  if (!job.csv_output.empty()) line += ", " + job.csv_output;
+  if (!job.plot_output.empty()) line += ", " + job.plot_output;
   return line + "\n";
 }
 
@@ -308,13 +289,13 @@ int run_jobs(Console& con, const CommandLine& cl) {
   } else {
     jobs = jobs_from_files(cl);
   }
-  if (const std::string clash = output_clash(jobs, cl.csv, cl.plot); !clash.empty()) return usage_error(con, clash);
+  if (const std::string clash = output_clash(jobs); !clash.empty()) return usage_error(con, clash);
 
   // All storage of the run, made once and reused for every file.
   auto run = std::make_unique<RunStorage>();
-  FileRun files(con, cl, *run);
+  CliDoor door(con, cl, *run);
   bool failed = false;
-  for (const Job& job : jobs) failed = !files.process(job) || failed;
+  for (const Job& job : jobs) failed = !run_job(job, *run, door) || failed;
   con.flush();
   return failed ? kExitFailure : kExitClean;
 }

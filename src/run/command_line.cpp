@@ -36,13 +36,11 @@ bool parse_position(std::string_view text, std::int32_t& n) {
 
 // -f's value in any case: "Tucson", "COMPACT" and "Auto" are accepted.
 bool parse_format(std::string_view text, CommandLine& cl) {
+  cl.format = format_of_name(text);
+  if (cl.format) return true;
   std::string lower(text);
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (lower == "tucson") cl.format = FormatChoice::tucson;
-  else if (lower == "compact") cl.format = FormatChoice::compact;
-  else if (lower == "auto") cl.format = FormatChoice::automatic;
-  else return false;
-  return true;
+  return lower == "auto";
 }
 
 // What a bare number given to -t gets: a position alone does not say where
@@ -248,10 +246,9 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
     Job j;
     j.name = f;
     j.output = cli_output_name(f, cl.output_dir, "_AVE.raw");
-    j.csv_output = cli_output_name(f, cl.output_dir, "_AVE.csv");
-    j.plot_output = cli_output_name(f, cl.output_dir, "_AVE.svg");
-    j.format_auto = cl.format == FormatChoice::automatic;
-    j.format = cl.format == FormatChoice::compact ? 2 : 1;
+    if (cl.csv) j.csv_output = cli_output_name(f, cl.output_dir, "_AVE.csv");
+    if (cl.plot) j.plot_output = cli_output_name(f, cl.output_dir, "_AVE.svg");
+    j.format = cl.format;
     j.tree_auto = cl.tree_auto;
     j.key_first = cl.key_first;
     j.key_last = cl.key_last;
@@ -270,16 +267,17 @@ bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& 
     for (;;) {
       // Items that an entry does not supply (a "/" ends it early) are 0.
       Job j;
-      j.format = 0;
+      std::int32_t code = 0;
       name.assign(name.size(), ' ');
-      if (read_list_directed(list, {CharRun{name.data(), kListNameLength}, j.format, j.key_first, j.key_last},
+      if (read_list_directed(list, {CharRun{name.data(), kListNameLength}, code, j.key_first, j.key_last},
                              Handles::end_of_file) == Outcome::end_of_file)
         break;  // an entry cut short by the end of the file is dropped
       j.name = name.substr(0, name.find_last_not_of(' ') + 1);
+      j.format = format_of_code(code);
       j.output = cli_output_name(j.name, cl.output_dir, "_AVE.raw");
-      j.csv_output = cli_output_name(j.name, cl.output_dir, "_AVE.csv");
-      j.plot_output = cli_output_name(j.name, cl.output_dir, "_AVE.svg");
-      if (j.format == 0 && j.key_first == 0 && j.key_last == 0) cut.emplace_back(jobs.size(), list.line());
+      if (cl.csv) j.csv_output = cli_output_name(j.name, cl.output_dir, "_AVE.csv");
+      if (cl.plot) j.plot_output = cli_output_name(j.name, cl.output_dir, "_AVE.svg");
+      if (code == 0 && j.key_first == 0 && j.key_last == 0) cut.emplace_back(jobs.size(), list.line());
       jobs.push_back(std::move(j));
     }
     if (!cut.empty()) add_slash_hints(cl.list, list, cut, jobs);
@@ -291,12 +289,12 @@ bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& 
   return true;
 }
 
-std::string output_clash(const std::vector<Job>& jobs, bool csv, bool plot) {
+std::string output_clash(const std::vector<Job>& jobs) {
   std::map<std::string, const Job*> inputs, outputs;
   for (const Job& j : jobs) inputs.emplace(canonical_name(j.name), &j);
   for (const Job& j : jobs) {
-    for (const std::string* out : {&j.output, csv ? &j.csv_output : nullptr, plot ? &j.plot_output : nullptr}) {
-      if (out == nullptr) continue;
+    for (const std::string* out : {&j.output, &j.csv_output, &j.plot_output}) {
+      if (out->empty()) continue;
       const std::string key = canonical_name(*out);
       if (const auto in = inputs.find(key); in != inputs.end())
         return "the output " + *out + " of " + j.name + " would replace the input " + in->second->name;

@@ -14,13 +14,16 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "formats/format.h"
+#include "run/job.h"
+
 namespace ringave {
 
-enum class FormatChoice { automatic, tucson, compact };
 
 struct CommandLine {
   std::vector<std::string> files;
@@ -30,7 +33,7 @@ struct CommandLine {
   std::int32_t key_first = 0;
   std::int32_t key_last = 0;
   bool format_given = false;
-  FormatChoice format = FormatChoice::automatic;
+  std::optional<Format> format;  // none: -f auto, the default
   std::string output_dir;  // -o DIR; empty: beside each input
   bool csv = false;
   bool plot = false;
@@ -61,23 +64,6 @@ bool parse_tree_positions(std::string_view text, CommandLine& cl);
 std::string help_text();
 std::string version_text();
 
-// One input file of a command-line run and where its outputs go.
-struct Job {
-  std::string name;
-  std::string output;      // <stem>_AVE.raw
-  std::string csv_output;  // <stem>_AVE.csv
-  std::string plot_output;  // <stem>_AVE.svg
-  bool format_auto = false;
-  std::int32_t format = 1;  // 1 Tucson, anything else Compact (when not auto)
-  bool tree_auto = false;
-  std::int32_t key_first = 0;
-  std::int32_t key_last = 0;
-  // For a list-file entry whose name was cut at an unquoted '/': the line
-  // that says how to write it ("sites.lst: line 3: a name containing '/'
-  // must be quoted: 'r/nm046.rwl' 1 4 5"); else empty.
-  std::string list_hint;
-};
-
 // The output of an input on the command line: the input's file name without
 // its last extension, plus `suffix`, in the input's folder or in `dir` when
 // that is not empty ("data.v2/nm046.rwl" gives "data.v2/nm046_AVE.raw",
@@ -95,10 +81,10 @@ std::vector<Job> jobs_from_files(const CommandLine& cl);
 // (format 0, positions 0-0) gets its list_hint.
 bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& error);
 
-// Why the outputs of these jobs (the CSV and plot files when asked for)
-// cannot be written, or "" when they can: an output that is an input of the
-// run, or two inputs with the same output. Names are compared as the file
+// Why the outputs of these jobs (the CSV and plot files where a job names
+// them) cannot be written, or "" when they can: an output that is an input of
+// the run, or two inputs with the same output. Names are compared as the file
 // system resolves them.
-std::string output_clash(const std::vector<Job>& jobs, bool csv, bool plot = false);
+std::string output_clash(const std::vector<Job>& jobs);
 
 }  // namespace ringave

@@ -83,28 +83,30 @@ bool more_than_blank_lines(RecordSource& source) {
   stop(1, " ");
 }
 
-// The entry of a name as the dialogue enters it: up to 50 characters, the
-// output name made from those 50.
-void set_names(FileEntry& e, const Field<50>& name) {
+// The job of an entry as the dialogue enters it: the name up to 50
+// characters, the output name made from those 50, the format its code names.
+void set_job(Job& e, const Field<50>& name, std::int32_t format_code) {
   e.name = name.trimmed();
   e.output = output_name(name).trimmed();
+  e.format = format_of_code(format_code);
 }
 
 void select_single_file(Console& con, FileList& files) {
-  FileEntry& e = files.entry(1);
+  Job& e = files.entries[0];
   // An answer that supplies no value keeps what the entry held at start-up.
-  e = FileEntry{};
+  e = Job{};
+  std::int32_t format_code = 0;
   Field<50> name;
   write_formatted(con, "(/1x,'Enter input file name :  ',$)");
   answer(con, name, "Enter input file name :");
   if (!file_exists(name.trimmed())) missing_file(con, name);
-  set_names(e, name);
 
   write_formatted(con, "(/1x,'Select input file format')");
   write_formatted(con, "(2x,'[1] TSF (Tucson raw ring width)')");
   write_formatted(con, "(2x,'[2] Compact TRF')");
   write_formatted(con, "(1x,'Enter Selection :> ',$)");
-  answer(con, e.format, "Enter Selection :>");
+  answer(con, format_code, "Enter Selection :>");
+  set_job(e, name, format_code);
 
   write_formatted(con, "(/1x,'For all series IDs in this file: ',a)", {name});
   write_formatted(con, "(2x,'Enter start position of the tree number >   ',$)");
@@ -135,25 +137,26 @@ void read_list_entries(RecordSource& list, RecordSink& echo, FileList& files, st
   files.entries_left_out = false;
   CountingSource source(list);
   for (std::int32_t i = 1; i <= kFileLimit; ++i) {
-    FileEntry& e = files.entry(i);
+    Job& e = files.entries[static_cast<std::size_t>(i - 1)];
     // Items that an entry does not supply (a "/" ends it early) stay as
     // they were at start-up.
-    e = FileEntry{};
+    e = Job{};
     Field<50> name;
+    std::int32_t format_code = 0;
     Outcome got;
     try {
-      got = read_list_directed(source, {name, e.format, e.key_first, e.key_last}, Handles::end_of_file);
+      got = read_list_directed(source, {name, format_code, e.key_first, e.key_last}, Handles::end_of_file);
     } catch (FatalError& fatal) {
       if (fatal.statement == "READ" && fatal.where.empty())
         fatal.where = "list file " + std::string(list_name) + ", line " + std::to_string(source.records());
       throw;
     }
     if (got == Outcome::end_of_file) {
-      e = FileEntry{};  // cut short by the end of the file: dropped
+      e = Job{};  // cut short by the end of the file: dropped
       return;
     }
-    set_names(e, name);
-    write_formatted(echo, "(1x,i4,' ',a,3(1x,i1))", {i, name, e.format, e.key_first, e.key_last});
+    set_job(e, name, format_code);
+    write_formatted(echo, "(1x,i4,' ',a,3(1x,i1))", {i, name, format_code, e.key_first, e.key_last});
     files.count = i;
   }
   // Lines after the last entry the list holds are not read as entries (so

@@ -11,9 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "averaging/treemean.h"
-#include "formats/compact.h"
-#include "formats/format_guess.h"
+#include <optional>
+
 #include "formats/tucson.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
@@ -21,6 +20,7 @@
 #include "run/dialogue.h"
 #include "run/limits.h"
 #include "run/listing.h"
+#include "run/pipeline.h"
 #include "run/unit_numbers.h"
 
 namespace ringave {
@@ -85,58 +85,12 @@ class WrittenOutputs {
 
 }  // namespace
 
-// The tree number must lie inside the 8-character series ID, after a site
-// code of key_first-1 characters (none for 1); other positions would make
-// tree IDs longer than their 8 characters.
-bool positions_valid(const FileEntry& e) { return 1 <= e.key_first && e.key_first <= e.key_last && e.key_last <= 8; }
-
-bool read_series(RecordSink* listing, RunStorage& run, const FileEntry& e, Unit& in, Reporter& reporter) {
-  SeriesTable& table = run.table;
-  Series& s = run.series;
-  s.begin_file();
-  std::int32_t row = 1;
-  for (;;) {
-    // The reader stores the values straight into the row they are meant
-    // for; a series beyond the table's rows goes to the series buffer and
-    // ends the run below.
-    s.values = row <= kSeriesLimit ? table.row_values(row) : std::span<float>(run.series_values);
-    const SeriesRead got =
-        e.format == 1 ? read_tucson_series(in, s, reporter) : read_compact_series(in, s, reporter);
-    if (got != SeriesRead::series) {
-      s.values = run.series_values;
-      if (got == SeriesRead::file_error) return false;
-      break;
-    }
-
-    // The table has room for kSeriesLimit rows and a row for kLengthLimit
-    // values; a series beyond either ends the run before anything is stored.
-    if (row > kSeriesLimit)
-      stop(kExitFailure, "File " + e.name + " holds more than " + std::to_string(kSeriesLimit) +
-                             " series (Max: records in a single file)");
-    if (s.count > kLengthLimit)
-      stop(kExitFailure, "Series " + std::string(s.id.trimmed()) + " in file " + e.name + " holds more than " +
-                             std::to_string(kLengthLimit) + " values (Max: record length)");
-
-    const auto i = static_cast<std::size_t>(row - 1);
-    table.ids()[i] = s.id;
-    table.first_years()[i] = s.first_year;
-    table.last_years()[i] = last_year_of(s.first_year, s.count);
-    table.counts()[i] = s.count;
-    if (listing)
-      write_listing_row(*listing, row, table.ids()[i], table.first_years()[i], table.last_years()[i],
-                        table.counts()[i]);
-    ++row;
-  }
-  table.rows = row - 1;
-  return true;
-}
-
 void write_trees(SeriesTable& table, RecordSink& out) {
   Series tree;
   tree.tag.assign("AVE   ");
   const std::int32_t trees = std::min(table.rows, kSeriesLimit);
-  for (std::int32_t t = 1; t <= trees; ++t) {
-    const auto i = static_cast<std::size_t>(t - 1);
+  for (std::int32_t t = 0; t < trees; ++t) {
+    const auto i = static_cast<std::size_t>(t);
     tree.id = table.ids()[i];
     tree.first_year = table.first_years()[i];
     tree.count = table.counts()[i];
@@ -147,118 +101,137 @@ void write_trees(SeriesTable& table, RecordSink& out) {
 
 namespace {
 
-// True when at least one tree row holds values: the output gets a series.
-bool any_tree_series(SeriesTable& table) {
-  const std::span<const std::int32_t> counts = table.counts();
-  return std::any_of(counts.begin(), counts.begin() + table.rows, [](std::int32_t n) { return n > 0; });
-}
+// The dialogue's door: each entry's skip messages, "READING INPUT FILE"
+// with the listing of every series, trees under the first series' site
+// code, the output opened before the file is read and written when the
+// trees are averaged; a stop or a fatal report ends the run.
+class DialogueDoor final : public Door {
+ public:
+  DialogueDoor(Console& con, Reporter& front_door) : con_(con), front_door_(front_door) {}
 
-// After an entry that gave no tree series or that a reader gave up on: when
-// the file looks like the other format, name the format code to use. A
-// file that cannot be looked at again gets no hint.
-void hint_format(const FileEntry& e, Reporter& reporter) {
-  try {
-    FileUnit again(kInputUnit);
-    again.open_read(e.name);
-    const bool tucson = e.format == 1;
-    if (tucson ? !looks_like_compact(again) : !looks_like_tucson(again)) return;
-    const std::string text = tucson ? "this looks like a Compact file: its format code is 2"
-                                    : "this looks like a Tucson file: its format code is 1";
-    reporter.warning({text, text + "\n"});
-  } catch (const FatalError&) {
+  bool admit(const Job& job) override;
+  Reporter& reporter() override { return *reporter_; }
+  RecordSink* reading(const Job& job, const Road& road) override;
+  TreeSites sites() const override { return TreeSites::first_series; }
+  void grouped(const Job&, const Road&, SeriesTable&, std::span<const std::int32_t>) override {}
+  void averaged(const Job& job, const Road& road, SeriesTable& table) override;
+  void failed(const Job& job, const Road& road, Failure failure, const std::string& detail) override;
+  void bad_key(const Job& job, const Road& road, const BadKey& key) override;
+  void stopped(const Job& job, const Road& road, const Stop& stop) override;
+  void stopped(const Job&, const Road&, const FatalError& fatal) override { throw fatal; }
+
+ private:
+  // After an entry that gave no tree series or that a reader gave up on:
+  // when the file looks like the other format and not like its own, name
+  // the format code to use. A file that looks like its own format failed for
+  // its own reasons (a title line too many, a bad layout), and the other
+  // code would not help.
+  void hint_format(const Job& job) {
+    const std::optional<Format> other = other_format(job.name, *job.format);
+    if (!other) return;
+    const std::string text = *other == Format::compact ? "this looks like a Compact file: its format code is 2"
+                                                       : "this looks like a Tucson file: its format code is 1";
+    reporter_->warning({text, text + "\n"});
   }
-}
 
-// Reads the entry's series; a reader's stop, or a file error the reporter
-// let pass, gets the format hint first.
-bool read_entry(Console& con, RunStorage& run, const FileEntry& e, FileUnit& in, Reporter& reporter) {
-  bool read = false;
-  try {
-    read = read_series(&con, run, e, in, reporter);
-  } catch (const Stop&) {
-    hint_format(e, reporter);
-    throw;
-  }
-  if (!read) hint_format(e, reporter);
-  return read;
-}
+  Console& con_;
+  Reporter& front_door_;
+  std::optional<NamedReporter> reporter_;
+  std::optional<FileUnit> out_;
+  WrittenOutputs written_;
+};
 
-// One entry of the file list. Returns false when the entry was skipped,
-// given up, or wrote no tree series.
-bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& front_door,
-                   WrittenOutputs& written) {
-  const std::string name_text = shown(e.name);
+bool DialogueDoor::admit(const Job& job) {
+  const std::string name_text = shown(job.name);
   const std::string_view name = name_text;
-  if (!file_exists(e.name)) {
-    write_formatted(con, "(/1x,'File not found > ',a)", {name});
+  if (!file_exists(job.name)) {
+    write_formatted(con_, "(/1x,'File not found > ',a)", {name});
     return false;
   }
-  if (!positions_valid(e)) {
-    write_formatted(con, "(/1x,'Invalid tree number positions > ',a)", {name});
+  if (!positions_valid(job)) {
+    write_formatted(con_, "(/1x,'Invalid tree number positions > ',a)", {name});
     return false;
   }
   // The output would take the place of the input. (Another name for the
   // same file cannot harm it: the output replaces its directory entry when
   // the unit is closed, and never writes into the file.)
-  if (e.output == e.name) {
-    write_formatted(con, "(/1x,'Output file would replace input > ',a)", {name});
+  if (job.output == job.name) {
+    write_formatted(con_, "(/1x,'Output file would replace input > ',a)", {name});
     return false;
   }
   // An earlier entry of this run wrote its tree series there: replacing them
   // would lose that entry's trees.
-  if (written.holds(e.output)) {
-    write_formatted(con, "(/1x,'Output file already written in this run > ',a)", {name});
+  if (written_.holds(job.output)) {
+    write_formatted(con_, "(/1x,'Output file already written in this run > ',a)", {name});
     return false;
   }
+  // Every finding about this file names it.
+  reporter_.emplace(front_door_, job.name);
+  return true;
+}
 
-  FileUnit in(kInputUnit);
-  in.open_read(e.name);
+RecordSink* DialogueDoor::reading(const Job& job, const Road&) {
   // The output exists from here on, empty when new. It receives its records
   // only after the whole input is read, and they replace an existing file's
   // contents only when the unit is closed; a unit not closed leaves them.
-  FileUnit out(kOutputUnit);
-  out.open_write(e.output);
+  out_.emplace(kOutputUnit);
+  out_->open_write(job.output);
+  const std::string name = shown(job.name);
+  write_formatted(con_, "(/1x,'READING INPUT FILE :> ',a)", {std::string_view(name)});
+  write_listing_heading(con_);
+  return &con_;
+}
 
-  // Every finding about this file names it.
-  NamedReporter reporter(front_door, e.name);
-  write_formatted(con, "(/1x,'READING INPUT FILE :> ',a)", {name});
-  write_listing_heading(con);
-  if (!read_entry(con, run, e, in, reporter)) return false;
-  in.close();
+void DialogueDoor::averaged(const Job& job, const Road&, SeriesTable& table) {
+  write_trees(table, *out_);
+  out_->close();
+  out_.reset();
+  written_.add(job.output);
+}
 
-  CoreTable cores = run.table.cores();
-  cores.name = e.name;
-  AveragingWork work = run.work();
-  run.table.rows = treemean(cores, work, e.key_first, e.key_last, reporter);
-  write_trees(run.table, out);
-  out.close();
-  if (any_tree_series(run.table)) {
-    written.add(e.output);
-    return true;
+void DialogueDoor::failed(const Job& job, const Road&, Failure failure, const std::string&) {
+  if (failure == Failure::no_series || failure == Failure::no_trees) {
+    out_->close();
+    const std::string text = "no tree series: nothing written to " + job.output;
+    reporter_->warning({text, text + "\n"});
   }
-  const std::string text = "no tree series: nothing written to " + e.output;
-  reporter.warning({text, text + "\n"});
-  hint_format(e, reporter);
-  return false;
+  out_.reset();  // an output not closed keeps the file as it was
+  hint_format(job);
+}
+
+// The record layer's fatal report of the key's read, its fourth line naming
+// the file, the series, the positions and what they hold.
+void DialogueDoor::bad_key(const Job& job, const Road& road, const BadKey& key) {
+  FatalError report = key.read;
+  report.where = job.name + ", series " + std::to_string(key.row + 1) + " \"" + key.id +
+                 "\": tree number positions " + std::to_string(road.key_first) + "-" + std::to_string(road.key_last) +
+                 " hold \"" + key.held + "\"";
+  throw report;
+}
+
+void DialogueDoor::stopped(const Job& job, const Road& road, const Stop& stop) {
+  // A reader's stop gets the format hint first.
+  if (road.stage == Road::Stage::reading) hint_format(job);
+  throw stop;
 }
 
 }  // namespace
 
 int drive(Console& con, RunStorage& run) {
   DialogueReporter reporter(con);
+  DialogueDoor door(con, reporter);
   write_banner(con);
   select_inputs(con, run.files);
 
   bool skipped = false;
-  WrittenOutputs written;
   if (run.files.entries_left_out) {
     const std::string text = run.files.list_name + ": more than " + std::to_string(kFileLimit) +
                              " entries; the lines after entry " + std::to_string(kFileLimit) + " were left out";
     reporter.warning({text, text + "\n"});
     skipped = true;
   }
-  for (std::int32_t k = 1; k <= run.files.count; ++k) {
-    if (!process_entry(con, run, run.files.entry(k), reporter, written)) skipped = true;
+  for (std::int32_t k = 0; k < run.files.count; ++k) {
+    if (!run_job(run.files.entries[static_cast<std::size_t>(k)], run, door)) skipped = true;
   }
 
   write_formatted(con, "(/1x,'Normal Termination of program')");

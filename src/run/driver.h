@@ -34,23 +34,7 @@ int drive(Console& con, RunStorage& run);
 // untouched). Throws std::bad_alloc when it cannot be made.
 int drive(Console& con);
 
-// The steps of one file, shared by the dialogue and the command line.
-
-// Whether the tree number lies inside the 8-character series ID, after a
-// site code of key_first-1 characters (none for 1): 1 <= key_first <=
-// key_last <= 8. Other positions would make tree IDs longer than their 8
-// characters.
-bool positions_valid(const FileEntry& e);
-
-// Reads every series of the open input `in` (Tucson for format code 1, else
-// Compact) into table rows 1.. and sets the row count, writing a listing row
-// for each to `listing` unless it is null. Returns false when the reporter
-// let the run go on after a file error (the file is given up). Stops (status
-// 1, naming e.name or the series): more series or values than the table
-// holds; and whatever the readers stop or report fatally.
-bool read_series(RecordSink* listing, RunStorage& run, const FileEntry& e, Unit& in, Reporter& reporter);
-
-// Writes tree rows 1 .. row count of `table` as Tucson series to `out`,
+// Writes tree rows 0 .. row count-1 of `table` as Tucson series to `out`,
 // each straight from its table row, with the tag every tree series carries.
 void write_trees(SeriesTable& table, RecordSink& out);
 

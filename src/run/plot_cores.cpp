@@ -18,7 +18,7 @@ std::vector<PlotCore> keep_cores(SeriesTable& table) {
     c.id = std::string(table.ids()[i].trimmed());
     c.first_year = table.first_years()[i];
     const auto count = static_cast<std::size_t>(std::clamp(table.counts()[i], 0, kLengthLimit));
-    const std::span<const float> row = table.row_values(static_cast<std::int32_t>(i) + 1).first(count);
+    const std::span<const float> row = table.row_values(static_cast<std::int32_t>(i)).first(count);
     c.values.assign(row.begin(), row.end());
   }
   return cores;
@@ -49,7 +49,7 @@ PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t 
   }
   for (std::size_t k = 0; k < data.trees.size(); ++k) {
     const auto count = static_cast<std::size_t>(std::clamp(table.counts()[k], 0, kLengthLimit));
-    const std::span<const float> mean = table.row_values(static_cast<std::int32_t>(k) + 1).first(count);
+    const std::span<const float> mean = table.row_values(static_cast<std::int32_t>(k)).first(count);
     data.trees[k].mean.assign(mean.begin(), mean.end());
   }
   return data;

@@ -1,5 +1,5 @@
-// The series table: every series of one input file, read into rows 1.. by the
-// driver and averaged in place into one row per tree. Made once at start-up,
+// The series table: every series of one input file, read into rows 0.. by the
+// road of the file and averaged in place into one row per tree. Made once at start-up,
 // every number zero and every ID blank, and reused for every file; nothing is
 // allocated per file or per series. Rows above the row count keep whatever an
 // earlier file left in them and are never read.
@@ -18,7 +18,8 @@ namespace ringave {
 
 // kSeriesLimit rows of series ID, first year, last year, value count and
 // kLengthLimit value slots. The values are one row-major matrix, as the
-// averaging takes them. Rows are numbered from 1 in the driver's terms.
+// averaging takes them. Rows are numbered from 0 (the listing shows row r
+// as r+1).
 class SeriesTable {
  public:
   // Allocates the table (about 24 MB of values, made resident only as rows
@@ -30,16 +31,16 @@ class SeriesTable {
   // Number of rows in use, 0 .. kSeriesLimit.
   std::int32_t rows = 0;
 
-  // Columns, index r-1 for row r.
+  // Columns, index r for row r.
   std::span<Field<8>> ids() { return {ids_.get(), kSeriesLimit}; }
   std::span<std::int32_t> first_years() { return {first_years_.get(), kSeriesLimit}; }
   std::span<std::int32_t> last_years() { return {last_years_.get(), kSeriesLimit}; }
   std::span<std::int32_t> counts() { return {counts_.get(), kSeriesLimit}; }
   // The whole value matrix: kSeriesLimit rows of kLengthLimit slots.
   std::span<float> values() { return {values_.get(), static_cast<std::size_t>(kSeriesLimit) * kLengthLimit}; }
-  // The kLengthLimit value slots of row r (1-based).
+  // The kLengthLimit value slots of row r.
   std::span<float> row_values(std::int32_t r) {
-    return values().subspan(static_cast<std::size_t>(r - 1) * kLengthLimit, kLengthLimit);
+    return values().subspan(static_cast<std::size_t>(r) * kLengthLimit, kLengthLimit);
   }
   // The rows in use as the averaging takes them; valid while the table lives.
   CoreTable cores() {

@@ -50,7 +50,7 @@ inline PlotData plot_of_file(const std::string& path, int format, int kf, int kl
     const auto i = static_cast<std::size_t>(t.rows++);
     t.ids()[i] = s.id, t.first_years()[i] = s.first_year, t.counts()[i] = s.count;
     t.last_years()[i] = s.first_year + s.count - 1;
-    std::copy_n(s.values.begin(), s.count, t.row_values(t.rows).begin());
+    std::copy_n(s.values.begin(), s.count, t.row_values(t.rows - 1).begin());
   }
   std::vector<PlotCore> cores = keep_cores(t);
   CoreTable table = t.cores();

@@ -139,7 +139,7 @@ TEST(PlotCoresTest, TreesGetTheirCoresAndGapsStayGaps) {
   for (const auto& r : rows) {
     const auto i = static_cast<std::size_t>(t.rows++);
     t.ids()[i] = Field<8>(r.id), t.first_years()[i] = r.first, t.counts()[i] = std::int32_t(r.values.size());
-    std::copy(r.values.begin(), r.values.end(), t.row_values(t.rows).begin());
+    std::copy(r.values.begin(), r.values.end(), t.row_values(t.rows - 1).begin());
   }
   std::vector<PlotCore> cores = keep_cores(t);
   CoreTable table = t.cores();

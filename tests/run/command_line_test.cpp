@@ -84,22 +84,23 @@ TEST(CommandLineTest, OutputNames) {
 }
 
 TEST(CommandLineTest, OutputsThatClash) {
-  const auto jobs = [](std::vector<const char*> files, const char* dir = "") {
+  const auto clash = [](std::vector<const char*> files, bool csv, bool plot = false, const char* dir = "") {
     CommandLine cl;
     for (const char* f : files) cl.files.push_back(f);
     cl.output_dir = dir;
-    return jobs_from_files(cl);
+    cl.csv = csv;
+    cl.plot = plot;
+    return output_clash(jobs_from_files(cl));
   };
-  EXPECT_EQ(output_clash(jobs({"a.rwl", "b.rwl", "d/a.rwl"}), true), "");
-  EXPECT_EQ(output_clash(jobs({"a.rwl", "a.txt"}), false), "a.rwl and a.txt would both write a_AVE.raw");
-  EXPECT_EQ(output_clash(jobs({"a.rwl", "./a.rwl"}), false), "a.rwl and ./a.rwl would both write ./a_AVE.raw");
-  EXPECT_EQ(output_clash(jobs({"a.rwl", "d/a.rwl"}, "o"), false), "a.rwl and d/a.rwl would both write o/a_AVE.raw");
-  EXPECT_EQ(output_clash(jobs({"a_AVE.raw", "a.rwl"}), false),
-            "the output a_AVE.raw of a.rwl would replace the input a_AVE.raw");
-  EXPECT_EQ(output_clash(jobs({"a.rwl", "a_AVE.csv"}), false), "");
-  EXPECT_NE(output_clash(jobs({"a.rwl", "a_AVE.csv"}), true), "");
-  EXPECT_EQ(output_clash(jobs({"a.rwl", "a_AVE.svg"}), true), "");
-  EXPECT_EQ(output_clash(jobs({"a.rwl", "a_AVE.svg"}), false, true),
+  EXPECT_EQ(clash({"a.rwl", "b.rwl", "d/a.rwl"}, true), "");
+  EXPECT_EQ(clash({"a.rwl", "a.txt"}, false), "a.rwl and a.txt would both write a_AVE.raw");
+  EXPECT_EQ(clash({"a.rwl", "./a.rwl"}, false), "a.rwl and ./a.rwl would both write ./a_AVE.raw");
+  EXPECT_EQ(clash({"a.rwl", "d/a.rwl"}, false, false, "o"), "a.rwl and d/a.rwl would both write o/a_AVE.raw");
+  EXPECT_EQ(clash({"a_AVE.raw", "a.rwl"}, false), "the output a_AVE.raw of a.rwl would replace the input a_AVE.raw");
+  EXPECT_EQ(clash({"a.rwl", "a_AVE.csv"}, false), "");
+  EXPECT_NE(clash({"a.rwl", "a_AVE.csv"}, true), "");
+  EXPECT_EQ(clash({"a.rwl", "a_AVE.svg"}, true), "");
+  EXPECT_EQ(clash({"a.rwl", "a_AVE.svg"}, false, true),
             "the output a_AVE.svg of a.rwl would replace the input a_AVE.svg");
 }
 
@@ -118,9 +119,9 @@ TEST(CommandLineTest, ListFileEntries) {
   ASSERT_TRUE(jobs_from_list(cl, jobs, error)) << error;
   ASSERT_EQ(jobs.size(), 152u);
   EXPECT_EQ(std::tuple(jobs[0].name, jobs[0].output, jobs[0].format, jobs[0].key_first, jobs[0].key_last),
-            std::tuple("data v2/a.rwl", "data v2/a_AVE.raw", 2, 1, 2));
+            std::tuple("data v2/a.rwl", "data v2/a_AVE.raw", Format::compact, 1, 2));
   EXPECT_EQ(std::tuple(jobs[1].name, jobs[1].key_last, jobs[151].name), std::tuple("b.rwl", 5, "s149.rwl"));
-  EXPECT_EQ(std::tuple(jobs[151].format, jobs[151].key_first, jobs[151].key_last), std::tuple(0, 0, 0));
+  EXPECT_EQ(std::tuple(jobs[151].format, jobs[151].key_first, jobs[151].key_last), std::tuple(Format::compact, 0, 0));
   std::ofstream(list) << "a.rwl 1 4 5\nb.rwl x 4 5\n";
   jobs.clear();
   EXPECT_FALSE(jobs_from_list(cl, jobs, error));

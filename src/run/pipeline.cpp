@@ -1,0 +1,187 @@
+#include "run/pipeline.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "averaging/auto_tree.h"
+#include "averaging/tree_keys.h"
+#include "formats/auto_format.h"
+#include "formats/compact.h"
+#include "formats/format_guess.h"
+#include "formats/tucson.h"
+#include "records/file_unit.h"
+#include "run/limits.h"
+#include "run/listing.h"
+#include "run/unit_numbers.h"
+
+namespace ringave {
+
+namespace {
+
+// Whether the first records of file `name` look like `format`.
+bool file_looks_like(const std::string& name, Format format) {
+  FileUnit file(kInputUnit);
+  file.open_read(name);
+  return format == Format::tucson ? looks_like_tucson(file) : looks_like_compact(file);
+}
+
+// Opens the job's input and knows its format: the job's, or told from the
+// first records. False when the file is neither format.
+bool open_input(const Job& job, FileUnit& in, Road& road) {
+  in.open_read(job.name);
+  if (job.format) {
+    road.format = *job.format;
+    return true;
+  }
+  const FileFormat told = guess_format(in);
+  if (told == FileFormat::neither) return false;
+  road.format = told == FileFormat::tucson ? Format::tucson : Format::compact;
+  in.open_read(job.name);
+  return true;
+}
+
+// Reads the tree number of every row into `keys`; on the first ID that holds
+// none, false with `bad` set.
+bool read_keys(SeriesTable& table, const Road& road, std::vector<std::int32_t>& keys, BadKey& bad) {
+  keys.resize(static_cast<std::size_t>(table.rows));
+  for (std::int32_t r = 0; r < table.rows; ++r) {
+    const Field<8>& id = table.ids()[static_cast<std::size_t>(r)];
+    try {
+      keys[static_cast<std::size_t>(r)] = read_tree_key(id, road.key_first, road.key_last);
+    } catch (const FatalError& fatal) {
+      const KeyField f = key_field(road.key_first, road.key_last);
+      bad = {r, std::string(id.trimmed()),
+             std::string(id.view().substr(static_cast<std::size_t>(f.first - 1), static_cast<std::size_t>(f.width()))),
+             fatal};
+      return false;
+    }
+  }
+  return true;
+}
+
+// The road from the open input to the door's outputs.
+bool travel(const Job& job, RunStorage& run, Door& door, Road& road, FileUnit& in) {
+  if (!open_input(job, in, road)) {
+    door.failed(job, road, Failure::no_format, "");
+    return false;
+  }
+  RecordSink* listing = door.reading(job, road);
+  road.stage = Road::Stage::reading;
+  if (!read_series(listing, run, job.name, road.format, in, door.reporter())) {
+    door.failed(job, road, Failure::gave_up, "");
+    return false;
+  }
+  in.close();
+
+  road.stage = Road::Stage::grouping;
+  SeriesTable& table = run.table;
+  road.series = table.rows;
+  if (road.series == 0) {
+    door.failed(job, road, Failure::no_series, "");
+    return false;
+  }
+  road.key_first = job.key_first;
+  road.key_last = job.key_last;
+  if (job.tree_auto) {
+    const TreeChoice choice = choose_tree_positions(table.ids().first(static_cast<std::size_t>(table.rows)));
+    if (!choice.chosen()) {
+      door.failed(job, road, Failure::no_positions, choice.why);
+      return false;
+    }
+    road.key_first = choice.key_first;
+    road.key_last = choice.key_last;
+  }
+  std::vector<std::int32_t> keys;
+  BadKey bad;
+  if (!read_keys(table, road, keys, bad)) {
+    door.bad_key(job, road, bad);
+    return false;
+  }
+  door.grouped(job, road, table, keys);
+
+  road.stage = Road::Stage::averaging;
+  CoreTable cores = table.cores();
+  cores.name = job.name;
+  AveragingWork work = run.work();
+  table.rows = road.trees = treemean(cores, work, road.key_first, road.key_last, door.reporter(), door.sites());
+  const auto counts = table.counts().first(static_cast<std::size_t>(table.rows));
+  if (std::none_of(counts.begin(), counts.end(), [](std::int32_t n) { return n > 0; })) {
+    door.failed(job, road, Failure::no_trees, "");
+    return false;
+  }
+  road.stage = Road::Stage::writing;
+  door.averaged(job, road, table);
+  return true;
+}
+
+}  // namespace
+
+bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, Format format, Unit& in,
+                 Reporter& reporter) {
+  SeriesTable& table = run.table;
+  Series& s = run.series;
+  s.begin_file();
+  std::int32_t row = 0;
+  for (;;) {
+    // The reader stores the values straight into the row they are meant
+    // for; a series beyond the table's rows goes to the series buffer and
+    // ends the run below.
+    s.values = row < kSeriesLimit ? table.row_values(row) : std::span<float>(run.series_values);
+    const SeriesRead got =
+        format == Format::tucson ? read_tucson_series(in, s, reporter) : read_compact_series(in, s, reporter);
+    if (got != SeriesRead::series) {
+      s.values = run.series_values;
+      if (got == SeriesRead::file_error) return false;
+      break;
+    }
+
+    // The table has room for kSeriesLimit rows and a row for kLengthLimit
+    // values; a series beyond either ends the run before anything is stored.
+    if (row >= kSeriesLimit)
+      stop(kExitFailure, "File " + name + " holds more than " + std::to_string(kSeriesLimit) +
+                             " series (Max: records in a single file)");  // pinned console text
+    if (s.count > kLengthLimit)
+      stop(kExitFailure, "Series " + std::string(s.id.trimmed()) + " in file " + name + " holds more than " +
+                             std::to_string(kLengthLimit) + " values (Max: record length)");  // pinned console text
+
+    const auto i = static_cast<std::size_t>(row);
+    table.ids()[i] = s.id;
+    table.first_years()[i] = s.first_year;
+    table.last_years()[i] = last_year_of(s.first_year, s.count);
+    table.counts()[i] = s.count;
+    if (listing)
+      write_listing_row(*listing, row + 1, table.ids()[i], table.first_years()[i], table.last_years()[i],
+                        table.counts()[i]);
+    ++row;
+  }
+  table.rows = row;
+  return true;
+}
+
+std::optional<Format> other_format(const std::string& name, Format given) {
+  const Format other = given == Format::tucson ? Format::compact : Format::tucson;
+  try {
+    if (file_looks_like(name, other) && !file_looks_like(name, given)) return other;
+  } catch (const FatalError&) {
+    // Not even a second look: no hint.
+  }
+  return std::nullopt;
+}
+
+bool run_job(const Job& job, RunStorage& run, Door& door) {
+  if (!door.admit(job)) return false;
+  Road road;
+  FileUnit in(kInputUnit);
+  road.input = &in;
+  try {
+    return travel(job, run, door, road, in);
+  } catch (const Stop& s) {
+    door.stopped(job, road, s);
+  } catch (const FatalError& f) {
+    door.stopped(job, road, f);
+  }
+  return false;
+}
+
+}  // namespace ringave
