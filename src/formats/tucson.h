@@ -50,8 +50,12 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter);
 // ID cut to the columns the year leaves), the first line ending at the end
 // of its decade, ten values on every later line with s.tag in columns
 // 75-80, closed by the stop marker -9999 in the field after the last value.
-// A value that is not a number (a year without a value) is written as 0; a
-// value too wide for its field, or a year beyond 32 bits, as asterisks.
+// A value that is not a number (a year without a value) is written as the
+// missing-value code -999, which the reader reads back as missing; a value
+// that would be written as -999 or -9999 is written one thousandth further
+// from zero (-1000, -10000), as 999 is written 1000, so no value reads as
+// the missing-value code or a stop marker. A value too wide for its field,
+// or a year beyond 32 bits, is written as asterisks.
 // Nothing is written for a count below 1. Reads no more than
 // s.values holds. Fatal reports: failures of `sink`.
 void write_tucson_series(RecordSink& sink, const Series& s);
