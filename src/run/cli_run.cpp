@@ -12,6 +12,7 @@
 #include "averaging/treemean.h"
 #include "formats/csv.h"
 #include "formats/auto_format.h"
+#include "formats/format_guess.h"
 #include "plot/tree_plot.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
@@ -86,7 +87,9 @@ bool FileRun::process(const Job& job) {
 }
 
 // A file that failed in the format it was given may be in the other one:
-// say so when its first records look like that.
+// say so when its first records look like that and not like the format it
+// was given (then it failed for its own reasons, such as a title line too
+// many, and the other format would not help).
 void FileRun::hint_format(const Job& job, std::int32_t format) {
   if (job.format_auto) return;
   try {
@@ -94,6 +97,9 @@ void FileRun::hint_format(const Job& job, std::int32_t format) {
     file.open_read(job.name);
     const FileFormat guess = guess_format(file);
     if (guess == FileFormat::neither || (guess == FileFormat::tucson) == (format == 1)) return;
+    FileUnit again(kInputUnit);
+    again.open_read(job.name);
+    if (format == 1 ? looks_like_tucson(again) : looks_like_compact(again)) return;
     const bool tucson = guess == FileFormat::tucson;
     con_.warn(job.name + ": hint: the file looks like a " + std::string(format_name(guess)) + " file; give " +
               (cl_.list.empty() ? (tucson ? "-f tucson" : "-f compact") + std::string(" or -f auto")

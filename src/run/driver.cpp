@@ -107,15 +107,23 @@ bool any_tree_series(SeriesTable& table) {
   return std::any_of(counts.begin(), counts.begin() + table.rows, [](std::int32_t n) { return n > 0; });
 }
 
+// Whether the first records of file `name` look like a Tucson file
+// (`tucson`) or a Compact one.
+bool file_looks_like(const std::string& name, bool tucson) {
+  FileUnit file(kInputUnit);
+  file.open_read(name);
+  return tucson ? looks_like_tucson(file) : looks_like_compact(file);
+}
+
 // After an entry that gave no tree series or that a reader gave up on: when
-// the file looks like the other format, name the format code to use. A
-// file that cannot be looked at again gets no hint.
+// the file looks like the other format and not like its own, name the
+// format code to use. A file that looks like its own format failed for its
+// own reasons (a title line too many, a bad layout), and the other code
+// would not help. A file that cannot be looked at again gets no hint.
 void hint_format(const FileEntry& e, Reporter& reporter) {
   try {
-    FileUnit again(kInputUnit);
-    again.open_read(e.name);
     const bool tucson = e.format == 1;
-    if (tucson ? !looks_like_compact(again) : !looks_like_tucson(again)) return;
+    if (!file_looks_like(e.name, !tucson) || file_looks_like(e.name, tucson)) return;
     const std::string text = tucson ? "this looks like a Compact file: its format code is 2"
                                     : "this looks like a Tucson file: its format code is 1";
     reporter.warning({text, text + "\n"});
