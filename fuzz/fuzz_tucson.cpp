@@ -1,9 +1,9 @@
 // Fuzzes the Tucson reader (self-formatted blocks included) over the input
 // as a file, until its end, a stop or a fatal report. Every series read is
-// then written with the Tucson writer and read back: the second read must give the same value count and first year, and
-// values within the thousandths rounding, unless something written was too
-// wide for its field or the series cannot be told apart from the format's
-// own markers (checked below). Every line of the input is also parsed by the
+// then written with the Tucson writer and read back: the second read must give the same value count and first year,
+// missing values missing and the others within the thousandths rounding,
+// unless something written was too wide for its field or the ID and years
+// cannot be told apart on the line (checked below). Every line of the input is also parsed by the
 // wide and the in-place data line parse, which must read what they take as
 // the layout engine does, and the values of every series are converted to
 // thousandths several at a time and one by one, which must agree.
@@ -49,15 +49,21 @@ struct Owned {
 };
 
 // The value as the writer puts it in its I6 field, in thousandths; false when
-// it does not fit (asterisks) or is the stop marker -9999.
+// it does not fit (asterisks). Not a number (a year without a value) is
+// written as the missing-value code -999 and reads back as not a number.
 bool writes_cleanly(float v, std::int64_t& thousandths) {
+  if (std::isnan(v)) {
+    thousandths = -999;
+    return true;
+  }
   const double product = static_cast<double>(v * 1000.0f);
   if (!(std::fabs(product) < 2147483648.0)) return false;
   thousandths = std::llround(product);
-  // 999 is written as 1000, so that no field reads as the hundredths stop
-  // marker; -999 would read back as a missing value.
+  // 999 is written as 1000, -999 as -1000 and -9999 as -10000, so that no
+  // field reads as a stop marker or as the missing-value code.
   if (thousandths == 999) thousandths = 1000;
-  return thousandths >= -99999 && thousandths <= 999999 && thousandths != -9999 && thousandths != -999;
+  if (thousandths == -999 || thousandths == -9999) --thousandths;
+  return thousandths >= -99999 && thousandths <= 999999;
 }
 
 // Whether the written series can be read back as it was: every year of its
@@ -96,7 +102,8 @@ void check_round_trip(const Series& s, Reporter& quiet) {
     std::int64_t t = 0;
     writes_cleanly(s.values[k], t);
     const double back = static_cast<double>(r.values[k]) * 1000.0;
-    if (std::fabs(back - static_cast<double>(t)) > 0.5 + 1e-6 * std::fabs(back)) {
+    const bool missing = std::isnan(s.values[k]);
+    if (missing != std::isnan(back) || (!missing && !(std::fabs(back - static_cast<double>(t)) <= 0.5 + 1e-6 * std::fabs(back)))) {
       std::fprintf(stderr, "round trip: value %d: %.9g written %lld read %.9g\n", i, s.values[k],
                    static_cast<long long>(t), r.values[k]);
       std::abort();

@@ -67,7 +67,7 @@ enum class TreeSites { first_series, own };
 // cover (a missing value covers its year), its last year, and per year of
 // the span the single-precision mean of the cores' values there, summed in
 // table order; a year that no core covers with a number gets not a number
-// (the Tucson writer writes it as 0, the code of a missing ring). Years are
+// (the Tucson writer writes it as the missing-value code -999). Years are
 // counted per tree, from the tree's first year. A core with no values
 // covers no year; a tree of such cores only gets count 0 and keeps its
 // row's first year; a tree whose every year is missing gets count 0 too,

@@ -36,7 +36,8 @@ namespace ringave {
 // lines' layouts give the ID; its values are taken all the same), and when
 // a series holds a negative value other than -999 (naming the first year).
 // The reporter gets a note when a block's values cannot all be
-// read (the series is delivered as read). Never returns file_error.
+// read (an error or the end of the file); the series is delivered with its
+// count, the values from the failed field on missing (not a number). Never returns file_error.
 //
 // Stops (exit status 1, with a message): more than 25 text lines in one
 // call; a series with more values than s.values holds; a block with a
@@ -50,8 +51,12 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter);
 // ID cut to the columns the year leaves), the first line ending at the end
 // of its decade, ten values on every later line with s.tag in columns
 // 75-80, closed by the stop marker -9999 in the field after the last value.
-// A value that is not a number (a year without a value) is written as 0; a
-// value too wide for its field, or a year beyond 32 bits, as asterisks.
+// A value that is not a number (a year without a value) is written as the
+// missing-value code -999, which the reader reads back as missing; a value
+// that would be written as -999 or -9999 is written one thousandth further
+// from zero (-1000, -10000), as 999 is written 1000, so no value reads as
+// the missing-value code or a stop marker. A value too wide for its field,
+// or a year beyond 32 bits, is written as asterisks.
 // Nothing is written for a count below 1. Reads no more than
 // s.values holds. Fatal reports: failures of `sink`.
 void write_tucson_series(RecordSink& sink, const Series& s);

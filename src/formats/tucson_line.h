@@ -117,8 +117,9 @@ inline std::size_t take_plain_lines(std::string_view text, LineExpectation& expe
 // Thousandths of a millimetre as written in a value field, for a value in
 // millimetres: value x 1000 in single precision, halves rounded away from
 // zero, a product of 8388608 or more in magnitude truncated as it stands,
-// 999 turned into 1000 so no field reads as the hundredths stop marker. A
-// value that is not a number (a year without a value) gives 0; one whose
+// 999 turned into 1000, -999 into -1000 and -9999 into -10000, so no field
+// reads as a stop marker or as the missing-value code. A value that is not
+// a number (a year without a value) gives that code, -999; one whose
 // product does not fit 32 bits gives kFieldOverflow, which an I6 field
 // writes as asterisks.
 inline constexpr std::int32_t kFieldOverflow = INT32_MAX;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <string>
 
 #include "formats/tucson_line.h"
@@ -84,7 +85,8 @@ int sure_id_columns(const char* line, std::int32_t year) {
 // Reads a self-formatted block: records up to its header (the last one
 // before it whose first three characters are not "n  " gives the block's
 // text, whose columns 1-8 are the ID, into columns 1-80 of `line`), then the
-// block's values with the layout the header names, as they stand. Returns
+// block's values with the layout the header names, as they stand; when they
+// cannot all be read, those from the failed field on are missing. Returns
 // false when the file ends before a block header.
 bool read_block(Unit& unit, Series& s, char* line, Reporter& reporter) {
   static const Layout& kText = layout("(a)");
@@ -110,8 +112,11 @@ bool read_block(Unit& unit, Series& s, char* line, Reporter& reporter) {
   if (s.count < 0) stop(kExitFailure, "sbr datar:  block " + id + " has a negative value count");
   if (static_cast<std::size_t>(s.count) > s.values.size()) stop_over_capacity("datar", "block", id, s.values.size());
 
-  const Outcome got = read_formatted(unit, layout(data_layout.view()),
-                                     {s.values.first(static_cast<std::size_t>(s.count))}, Handles::both);
+  // A read that fails leaves the values from the failed field on as they
+  // were; they start out missing, so none is left from an earlier series.
+  const std::span<float> values = s.values.first(static_cast<std::size_t>(s.count));
+  std::fill(values.begin(), values.end(), std::numeric_limits<float>::quiet_NaN());
+  const Outcome got = read_formatted(unit, layout(data_layout.view()), {values}, Handles::both);
   if (got == Outcome::error)
     reporter.note({"sbr datar:  block " + id + ": error reading data", ">> sbr datar:  error reading data\n"});
   else if (got == Outcome::end_of_file)

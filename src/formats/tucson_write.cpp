@@ -29,6 +29,8 @@ namespace ringave {
 namespace {
 
 constexpr std::int32_t kStopThousandths = -9999;
+// The missing-value code of a value field: a year without a value.
+constexpr std::int32_t kMissingThousandths = -999;
 
 // Columns of the series ID on a line of this year; the year takes the rest
 // of columns 1-12. -1000 itself does not fit the five columns of the 7-5
@@ -134,8 +136,9 @@ inline std::size_t format_line(char* rec, const Field<8>& id, std::int64_t line_
 #if defined(__SSE2__)
 // Four values at a time, with the same single-precision product and sum as
 // thousandths(), the half taking the product's sign (-0 rounds to 0 either
-// way), truncated, 999 made 1000; the same numbers as thousandths() gives
-// for products that are numbers below 2^23 in magnitude (exact()).
+// way), truncated, 999 made 1000, -999 made -1000 and -9999 made -10000;
+// the same numbers as thousandths() gives for products that are numbers
+// below 2^23 in magnitude (exact()). Not a number is never exact.
 inline __m128 products(const float* values) { return _mm_mul_ps(_mm_loadu_ps(values), _mm_set1_ps(1000.0f)); }
 
 inline __m128 exact(__m128 product) {
@@ -148,8 +151,11 @@ inline __m128 halved(__m128 product) {
 
 inline __m128i rounded(__m128 product) {
   const __m128i n = _mm_cvttps_epi32(halved(product));
-  // 999 becomes 1000: the comparison gives -1 where it holds.
-  return _mm_sub_epi32(n, _mm_cmpeq_epi32(n, _mm_set1_epi32(999)));
+  // 999 becomes 1000, -999 and -9999 move one further from zero: each
+  // comparison gives -1 where it holds.
+  const __m128i away = _mm_or_si128(_mm_cmpeq_epi32(n, _mm_set1_epi32(kMissingThousandths)),
+                                    _mm_cmpeq_epi32(n, _mm_set1_epi32(kStopThousandths)));
+  return _mm_add_epi32(_mm_sub_epi32(n, _mm_cmpeq_epi32(n, _mm_set1_epi32(999))), away);
 }
 
 inline void store(std::int32_t* out, __m128i n) { _mm_storeu_si128(reinterpret_cast<__m128i*>(out), n); }
@@ -175,7 +181,9 @@ inline bool ten_thousandths(const float* values, std::int32_t* out) {
 
 // The ten values of a full line as thousandths in 16 bits, when every one
 // is a number of the table: values 0-7 in `low`, 6-9 in lanes 0-3 of
-// `high`. Each is rounded as rounded() does it, then narrowed: a number
+// `high`. Each is rounded as rounded() does it for the numbers 0 and up
+// (the negative ones, -999 and -9999 among them, are beyond the table
+// either way), then narrowed: a number
 // beyond 16 bits becomes -32768 or 32767, beyond the table like any product
 // that is not exact (not a number, an infinity and 2^31 or more give
 // INT32_MIN, the rest of 2^23 or more a number beyond the table).
@@ -350,14 +358,17 @@ void write_tucson_line_general(RecordSink& sink, const Field<8>& id, std::int64_
 
 std::int32_t thousandths(float value) {
   const float product = value * 1000.0f;
-  // Not a number (a year without a value): 0, the code of a missing ring.
+  // Not a number (a year without a value): the missing-value code.
   // Infinite, or beyond 32 bits: no conversion, asterisks.
-  if (!(std::fabs(product) < 2147483648.0f)) return std::isnan(value) ? 0 : kFieldOverflow;
+  if (!(std::fabs(product) < 2147483648.0f)) return std::isnan(value) ? kMissingThousandths : kFieldOverflow;
   // From 2^23 on a float holds no fraction; adding a half would round it.
   if (std::fabs(product) >= 8388608.0f) return static_cast<std::int32_t>(product);
   const float halved = product >= 0.0f ? product + 0.5f : product - 0.5f;
   const std::int32_t n = static_cast<std::int32_t>(halved);
-  return n == 999 ? 1000 : n;
+  // No value field reads as a stop marker or as the missing-value code.
+  if (n == 999) return 1000;
+  if (n == kMissingThousandths || n == kStopThousandths) return n - 1;
+  return n;
 }
 
 void thousandths(const float* values, int n, std::int32_t* out) { convert(values, n, out); }

@@ -31,6 +31,7 @@ TEST(WildFilesE2E, GoldenTreeFilesHoldTheTreeMeansWithoutMissingValues) {
       {"layout_7_5_to_8_4_no_warning", "layouts.rwl", 't', 0, 3, 4},
       {"two_sites_same_tree_numbers_repeated_id", "sites.rwl", 't', 0, 3, 4},
       {"compact_blank_lines_negative_value", "blanks.cmp", 'c', 0, 3, 4},
+      {"cli_tree_gap_written_missing_read_back", "nm046gap.rwl", 't', 3, 4, 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.scenario);

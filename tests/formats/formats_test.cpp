@@ -176,10 +176,14 @@ TEST(TucsonWrite, LinesByteForByte) {
             data_line("ABCDEFG-1005", {125, 250, 375, 500, 625}) +
                 data_line("ABCDEF -1000", {750, 875, 1000, 1125, 1250, 1375, 1500, 1625, 1750, 1875}, ave) +
                 "ABCDEFGH-990  2000 -9999\n");
-  EXPECT_EQ(write_series(1900, {0.999f, 0.998f, 0.0005f, -0.999f, -1.5f, 1234.5678f}),
-            "XXX     1900  1000   998     1  -999 -1500****** -9999\n");
+  EXPECT_EQ(write_series(1900, {0.999f, 0.998f, 0.0005f, -0.999f, -1.5f, 1234.5678f, -9.999f, -0.998f}),
+            "XXX     1900  1000   998     1 -1000 -1500******-10000  -998 -9999\n");
   EXPECT_EQ(write_series(9999, eighths(2)), "XXX     9999   125\nXXX     ****   250 -9999\n");
-  EXPECT_EQ(write_series(1900, {NAN, 0.5f, NAN}), "XXX     1900     0   500     0 -9999\n");  // no value: 0
+  EXPECT_EQ(write_series(1900, {NAN, 0.5f, NAN}), "XXX     1900  -999   500  -999 -9999\n");  // no value: -999
+  // A full line, converted four at a time up to the year without a value.
+  EXPECT_EQ(write_series(1900, {0.999f, -0.999f, -9.999f, 0.0f, -0.0004f, 1.0f, 2.0f, 3.0f, -0.9985f, NAN}),
+            data_line("XXX     1900", {1000, -1000, -10000, 0, 0, 1000, 2000, 3000, -1000, -999}, ave) +
+                "XXX     1910 -9999\n");
   EXPECT_EQ(write_series(1900, {}), "");
 }
 
@@ -398,10 +402,10 @@ TEST(TucsonFastPath, LinesTakenAtOnceAsOneByOne) {
 }
 
 // The conversion of several values at once against the one of a single
-// value: halves, 999, -0, the edges of exact fractions and of 32 bits, not
+// value: halves, 999, -999, -9999, -0, the edges of exact fractions and of 32 bits, not
 // a number, infinities, any bit pattern, and ordinary ring widths.
 TEST(TucsonFastPath, ThousandthsSeveralAtOnceAgreeOneByOne) {
-  const float special[] = {0.999f, 0.9995f, 0.9985f, -0.999f, -0.0f, 0.0005f, -0.0005f, 0.0015f, 8388.607f,
+  const float special[] = {0.999f, 0.9995f, 0.9985f, -0.999f, -0.9985f, -9.999f, -9.9985f, -0.0f, 0.0005f, -0.0005f, 0.0015f, 8388.607f,
                            8388.608f, -8388.608f, 2147483.5f, 2147483.75f, -2147483.75f, 1e30f, NAN, INFINITY,
                            -INFINITY, 123.4565f, 0.12345f};
   std::mt19937 rng(1000);
