@@ -4,10 +4,12 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "averaging/auto_tree.h"
+#include "averaging/fixed_positions.h"
 #include "averaging/tree_keys.h"
 #include "averaging/treemean.h"
 #include "formats/csv.h"
@@ -41,6 +43,10 @@ int usage_error(Console& con, const std::string& what) {
 std::string positions_text(std::int32_t first, std::int32_t last) {
   return std::to_string(first) + "-" + std::to_string(last);
 }
+
+// The command line's tree-key rule: the tree number at the file's
+// positions, trees kept apart by site code.
+FixedPositions tree_rule(const FileEntry& e) { return FixedPositions(e.key_first, e.key_last, TreeSites::own); }
 
 std::string right(std::int64_t n, std::size_t width) {
   std::string text = std::to_string(n);
@@ -124,7 +130,7 @@ bool FileRun::attempt(const Job& job, FileEntry& e) {
     CoreTable table = run_.table.cores();
     table.name = job.name;
     AveragingWork work = run_.work();
-    run_.table.rows = treemean(table, work, e.key_first, e.key_last, reporter, TreeSites::own);
+    run_.table.rows = treemean(table, work, tree_rule(e), reporter);
     const std::vector<Series> trees = tree_series();
     if (trees.empty()) return fail(job, "no tree series to write: every core is empty");
 
@@ -177,19 +183,14 @@ bool FileRun::choose_positions(const Job& job, FileEntry& e) {
 // Every series ID must hold a tree number at the positions; the first that
 // does not fails the file, named with what stands there.
 bool FileRun::keys_readable(const Job& job, const FileEntry& e) {
-  for (std::int32_t r = 0; r < run_.table.rows; ++r) {
-    const Field<8>& id = run_.table.ids()[static_cast<std::size_t>(r)];
-    try {
-      read_tree_key(id, e.key_first, e.key_last);
-    } catch (const FatalError&) {
-      const std::string held(id.view().substr(static_cast<std::size_t>(e.key_first - 1),
-                                              static_cast<std::size_t>(e.key_last - e.key_first + 1)));
-      return fail(job, "series '" + std::string(id.trimmed()) + "' (series " + std::to_string(r + 1) +
-                           " of the file) holds '" + held + "' at positions " +
-                           positions_text(e.key_first, e.key_last) + ", not a tree number");
-    }
-  }
-  return true;
+  const FixedPositions rule = tree_rule(e);
+  AveragingWork work = run_.work();
+  const std::optional<UnreadableKey> bad =
+      rule.keys(run_.table.ids().first(static_cast<std::size_t>(run_.table.rows)), work.keys, work.distinct);
+  if (!bad) return true;
+  const Field<8>& id = run_.table.ids()[static_cast<std::size_t>(bad->row)];
+  return fail(job, "series '" + std::string(id.trimmed()) + "' (series " + std::to_string(bad->row + 1) +
+                       " of the file) holds '" + bad->held + "' at " + rule.place() + ", not a tree number");
 }
 
 // The tree rows that hold values, as series; a tree of empty cores is not
@@ -227,8 +228,7 @@ void FileRun::write_outputs(const Job& job, const FileEntry& e, const std::vecto
     write_tree_csv(csv, trees);
   }
   if (cl_.plot) {
-    PlotData picture =
-        plot_data(job.name, e.key_first, e.key_last, std::move(plot_cores), run_.table, run_.table.rows, true);
+    PlotData picture = plot_data(job.name, tree_rule(e), std::move(plot_cores), run_.table, run_.table.rows);
     std::erase_if(picture.trees, [](const PlotTree& t) { return t.mean.empty(); });
     svg.open_write(job.plot_output);
     write_tree_plot(svg, picture);
@@ -241,10 +241,7 @@ void FileRun::write_outputs(const Job& job, const FileEntry& e, const std::vecto
 // The dry run's account: every tree with its first and last year and the
 // series IDs of its cores.
 void FileRun::show_trees(const std::vector<Field<8>>& cores, const FileEntry& e) {
-  std::vector<Field<8>> core_trees;
-  for (const Field<8>& id : cores)
-    core_trees.push_back(compose_tree_id(site_code(id, e.key_first, e.key_last),
-                                         read_tree_key(id, e.key_first, e.key_last), e.key_first, e.key_last));
+  const TreePartition core_trees = partition_trees(tree_rule(e), cores);
   for (std::int32_t t = 0; t < run_.table.rows; ++t) {
     const auto i = static_cast<std::size_t>(t);
     if (run_.table.counts()[i] < 1) continue;
@@ -252,7 +249,7 @@ void FileRun::show_trees(const std::vector<Field<8>>& cores, const FileEntry& e)
     std::string line = "  " + tree.str() + right(run_.table.first_years()[i], 6) + " " +
                        right(run_.table.last_years()[i], 6) + " ";
     for (std::size_t c = 0; c < cores.size(); ++c)
-      if (core_trees[c].view() == tree.view()) line.append(" ").append(cores[c].trimmed());
+      if (core_trees.tree[c] == t) line.append(" ").append(cores[c].trimmed());
     con_.put(line, true);
   }
 }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <utility>
 
+#include "averaging/fixed_positions.h"
 #include "averaging/treemean.h"
 #include "formats/compact.h"
 #include "formats/format_guess.h"
@@ -166,6 +167,23 @@ bool read_entry(Console& con, RunStorage& run, const FileEntry& e, FileUnit& in,
   return read;
 }
 
+// The averaging under the dialogue's tree-key rule: the tree number at the
+// entry's positions, every tree under the first series' site code. A tree
+// number that does not read ends the run with the fatal report, its fourth
+// line naming the file, the series, its number and what the positions hold.
+std::int32_t average(CoreTable& cores, AveragingWork& work, const FileEntry& e, Reporter& reporter) {
+  const FixedPositions rule(e.key_first, e.key_last, TreeSites::first_series);
+  try {
+    return treemean(cores, work, rule, reporter);
+  } catch (UnreadableKey& bad) {
+    const Field<8>& id = cores.ids[static_cast<std::size_t>(bad.row)];
+    bad.where = (cores.name.empty() ? std::string() : std::string(cores.name) + ", ") + "series " +
+                std::to_string(bad.row + 1) + " \"" + std::string(id.trimmed()) + "\": tree number " + rule.place() +
+                " hold \"" + bad.held + "\"";
+    throw;
+  }
+}
+
 // One entry of the file list. Returns false when the entry was skipped,
 // given up, or wrote no tree series.
 bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& front_door,
@@ -212,7 +230,7 @@ bool process_entry(Console& con, RunStorage& run, const FileEntry& e, Reporter& 
   CoreTable cores = run.table.cores();
   cores.name = e.name;
   AveragingWork work = run.work();
-  run.table.rows = treemean(cores, work, e.key_first, e.key_last, reporter);
+  run.table.rows = average(cores, work, e, reporter);
   write_trees(run.table, out);
   out.close();
   if (any_tree_series(run.table)) {
