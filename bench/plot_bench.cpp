@@ -23,7 +23,9 @@ namespace {
 ringave::PlotData plot_data(int denominator) {
   const capacity::Plan plan = capacity::plan_for(denominator);
   const capacity::Widths widths(plan.values);
-  ringave::PlotData d{"capacity.rwl", capacity::kTreeStart, capacity::kTreeStop, {}};
+  ringave::PlotData d{"capacity.rwl",
+                      "positions " + std::to_string(capacity::kTreeStart) + "-" + std::to_string(capacity::kTreeStop),
+                      {}};
   std::vector<int> h;
   for (const capacity::Core& c : capacity::cores_of(plan)) {
     if (c.core == 0) d.trees.push_back({capacity::tree_id(c.tree), capacity::kFirstYear, {}, {}});

@@ -5,27 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "averaging/tree_keys.h"
 #include "averaging/treemean.h"
 
 namespace ringave {
 
 namespace {
-
-std::string quoted(std::string_view text) {
-  std::string q(1, '"');
-  q.append(text);
-  q += '"';
-  return q;
-}
-
-void warn_site(const CoreTable& t, std::size_t r, const Field<8>& site, const Field<8>& first_site,
-               Reporter& reporter) {
-  const std::string text = "series " + std::to_string(r + 1) + " " + std::string(t.ids[r].trimmed()) +
-                           ": site code " + quoted(site.trimmed()) + " differs from " + quoted(first_site.trimmed()) +
-                           " of the first series; its tree is written under " + quoted(first_site.trimmed());
-  reporter.warning({text, text + "\n"});
-}
 
 void warn_twice(const CoreTable& t, const IdRow& e, Reporter& reporter) {
   const auto r = static_cast<std::size_t>(e.row);
@@ -55,16 +39,14 @@ void mark_repeated_ids(const CoreTable& t, std::span<IdRow> scratch, std::size_t
 
 }  // namespace
 
-void check_series_ids(const CoreTable& table, std::span<IdRow> scratch, std::int32_t key_first, std::int32_t key_last,
-                      Reporter& reporter, bool site_codes) {
+void check_series_ids(const CoreTable& table, std::span<IdRow> scratch, const KeyRule& rule, Reporter& reporter) {
   static_assert(sizeof(std::uint64_t) == Field<8>::size());
   if (table.rows <= 0) return;
   const auto n = std::min(static_cast<std::size_t>(table.rows), scratch.size());
   mark_repeated_ids(table, scratch, n);
-  const Field<8> first_site = site_code(table.ids[0], key_first, key_last);
+  const std::span<const Field<8>> ids = table.ids.first(n);
   for (std::size_t r = 0; r < n; ++r) {
-    const Field<8> site = site_code(table.ids[r], key_first, key_last);
-    if (site_codes && site.view() != first_site.view()) warn_site(table, r, site, first_site, reporter);
+    rule.warn(ids, static_cast<std::int32_t>(r), reporter);
     if (scratch[r].first_row >= 0) warn_twice(table, scratch[r], reporter);
   }
 }

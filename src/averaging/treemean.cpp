@@ -29,52 +29,16 @@ void check_rows(const CoreTable& t, const AveragingWork& w) {
   std::size_t table_rows = std::min({t.ids.size(), t.first_years.size(), t.last_years.size(), t.counts.size()});
   if (t.row_length > 0) table_rows = std::min(table_rows, t.values.size() / t.row_length);
   if (n > table_rows || n > w.keys.size() || n > w.distinct.size() || n > w.tree_first.size() ||
-      n > w.tree_last.size() || n > w.last_rows.size() || n > w.id_rows.size())
+      n > w.tree_last.size() || n > w.last_rows.size() || n > w.id_rows.size() || n > w.tree_ids.size())
     stop(kExitFailure, "sbr treemean:  more series than the table holds");
 }
-
-// Reads the tree key of every row into w.keys. A key that cannot be read
-// ends the run with the fatal report, whose fourth line names the series,
-// the positions and what they hold.
-void read_keys(const CoreTable& t, AveragingWork& w, std::int32_t key_first, std::int32_t key_last) {
-  for (std::int32_t m = 0; m < t.rows; ++m) {
-    const auto r = static_cast<std::size_t>(m);
-    try {
-      w.keys[r] = read_tree_key(t.ids[r], key_first, key_last);
-    } catch (FatalError& fatal) {
-      const KeyField f = key_field(key_first, key_last);
-      const std::string held(t.ids[r].view().substr(static_cast<std::size_t>(f.first - 1),
-                                                    static_cast<std::size_t>(f.width())));
-      fatal.where = (t.name.empty() ? std::string() : std::string(t.name) + ", ") + "series " +
-                    std::to_string(m + 1) + " \"" + std::string(t.ids[r].trimmed()) + "\": tree number positions " +
-                    std::to_string(key_first) + "-" + std::to_string(key_last) + " hold \"" + held + "\"";
-      throw;
-    }
-  }
-}
-
-// The tree ID of tree i: the site code of row 0 and the tree number in
-// w.distinct[i]; or, with the trees keyed by row (key_by_own_site), the site
-// code and tree number of the tree's first core, the row in w.distinct[i] (a
-// row at i or later, which still holds its core's ID until tree i is stored).
-struct TreeIds {
-  const Field<8>& site;
-  std::int32_t key_first;
-  std::int32_t key_last;
-  bool by_row;
-  Field<8> of(const CoreTable& t, const AveragingWork& w, std::size_t i) const {
-    return by_row ? own_site_tree_id(t.ids, w.distinct[i], key_first, key_last)
-                                   : compose_tree_id(site, w.distinct[i], key_first, key_last);
-  }
-};
 
 // The years each tree's cores cover, from the first year of its earliest
 // core with values to the last year of its latest: tree_first[k] and
 // tree_last[k] (first > last for a tree of empty cores). Stops the run,
 // before anything changes, for a tree that spans more than `year_limit`
 // years, and for a series that ends after the year 2147483647.
-void tree_spans(const CoreTable& t, AveragingWork& w, std::int32_t trees, std::int32_t year_limit,
-                const TreeIds& tree_ids) {
+void tree_spans(const CoreTable& t, AveragingWork& w, std::int32_t trees, std::int32_t year_limit) {
   constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
   for (std::int32_t k = 0; k < trees; ++k) {
     w.tree_first[static_cast<std::size_t>(k)] = kMax;
@@ -94,10 +58,9 @@ void tree_spans(const CoreTable& t, AveragingWork& w, std::int32_t trees, std::i
     const std::int64_t first = w.tree_first[i];
     const std::int64_t last = w.tree_last[i];
     if (last < first || last - first + 1 <= year_limit) continue;
-    const Field<8> tree = tree_ids.of(t, w, i);
-    stop(kExitFailure, "File " + std::string(t.name) + ": tree " + std::string(tree.trimmed()) + " spans the years " +
-                           std::to_string(first) + " to " + std::to_string(last) + ", more than " +
-                           std::to_string(year_limit) + " years (Max: record length)");
+    stop(kExitFailure, "File " + std::string(t.name) + ": tree " + std::string(w.tree_ids[i].trimmed()) +
+                           " spans the years " + std::to_string(first) + " to " + std::to_string(last) +
+                           ", more than " + std::to_string(year_limit) + " years (Max: record length)");
   }
 }
 
@@ -202,8 +165,7 @@ bool store_mean(CoreTable& t, AveragingWork& w, std::size_t k) {
 
 }  // namespace
 
-std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_first, std::int32_t key_last,
-                      Reporter& reporter, TreeSites sites) {
+std::int32_t treemean(CoreTable& table, AveragingWork& work, const KeyRule& rule, Reporter& reporter) {
   if (table.rows <= 0) return 0;
   check_rows(table, work);
   // A tree series holds one value per year of its span, so the span is bound
@@ -212,17 +174,12 @@ std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_fi
       std::min({work.sums.size(), work.counts.size(), table.row_length,
                 static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())}));
 
-  const Field<8> site = site_code(table.ids[0], key_first, key_last);
-  read_keys(table, work, key_first, key_last);
-  // Kept by site code (in a file of several), a tree's key is the row of its
-  // first core, which group_by_tree then keeps as the tree's entry of
-  // work.distinct.
-  const bool by_row = sites == TreeSites::own &&
-                      key_by_own_site(table.ids, work.keys, work.distinct, table.rows, key_first, key_last);
-  const std::int32_t trees = group_by_tree(work.keys, table.rows, work.distinct);
-  check_series_ids(table, work.id_rows, key_first, key_last, reporter, sites == TreeSites::first_series);
-  const TreeIds tree_ids{site, key_first, key_last, by_row};
-  tree_spans(table, work, trees, year_limit, tree_ids);
+  // The keys and tree IDs first, from the IDs as read: the table is not
+  // changed before every key is known.
+  const std::int32_t trees = find_trees(rule, table.ids.first(static_cast<std::size_t>(table.rows)), work.keys,
+                                        work.distinct, work.tree_ids);
+  check_series_ids(table, work.id_rows, rule, reporter);
+  tree_spans(table, work, trees, year_limit);
 
   // Tree k's first core lies in row k or later, and after tree k-1's (trees
   // are numbered in order of first appearance); every row before k already
@@ -238,7 +195,7 @@ std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_fi
     while (work.keys[static_cast<std::size_t>(first_row)] != k) ++first_row;
     sum_tree(table, work, k, first_row, work.last_rows[i]);
     const bool has_values = store_mean(table, work, i);
-    table.ids[i] = tree_ids.of(table, work, i);
+    table.ids[i] = work.tree_ids[i];
     if (!has_values) {
       const std::string text = "tree " + std::string(table.ids[i].trimmed()) +
                                ": every year of its cores is a missing value; the tree is not written";

@@ -11,6 +11,7 @@
 #include <span>
 #include <string_view>
 
+#include "averaging/key_rule.h"
 #include "averaging/series_checks.h"
 #include "records/field.h"
 #include "records/reporter.h"
@@ -34,11 +35,11 @@ struct CoreTable {
 };
 
 // Work arrays of the averaging, reused for every file. `keys`, `distinct`,
-// `tree_first`, `tree_last`, `last_rows` and `id_rows` hold one entry per
-// row, so their size is the most series a file may hold; `sums` and `counts` hold one year
-// each, so their size (the smaller of the two) bounds the years one tree
-// may span. `sums` and `counts` must be all zero before a call and are left
-// all zero after it.
+// `tree_first`, `tree_last`, `last_rows`, `id_rows` and `tree_ids` hold one
+// entry per row, so their size is the most series a file may hold; `sums`
+// and `counts` hold one year each, so their size (the smaller of the two)
+// bounds the years one tree may span. `sums` and `counts` must be all zero
+// before a call and are left all zero after it.
 struct AveragingWork {
   std::span<std::int32_t> keys;
   std::span<std::int32_t> distinct;
@@ -48,44 +49,33 @@ struct AveragingWork {
   std::span<std::int32_t> tree_last;
   std::span<std::int32_t> last_rows;  // the last row of each tree's cores
   std::span<IdRow> id_rows;
+  std::span<Field<8>> tree_ids;  // each tree's ID, named before the table changes
 };
 
-// Which site code a tree takes. first_series: every tree is known by its
-// number alone and takes the site code of row 0 (the dialogue's rule).
-// own: a tree is its site code (the ID characters before the tree number)
-// together with its number, so two sites in one file keep their trees apart
-// and each tree ID keeps its own site code (the command line's rule). For a
-// file of one site code both give the same trees and IDs.
-enum class TreeSites { first_series, own };
-
-// Averages rows 0 .. table.rows-1 by tree, with the tree number at positions
-// key_first..key_last of the series IDs, and returns the number of trees;
-// rows from there on keep what they held.
+// Averages rows 0 .. table.rows-1 by tree, the trees and their IDs given by
+// `rule` (key_rule.h), and returns the number of trees; rows from there on
+// keep what they held.
 //
-// Tree k's row gets the tree ID (the site code by `sites`, then the tree
-// number zero-padded), the first year and value count of the span its cores
-// cover (a missing value covers its year), its last year, and per year of
-// the span the single-precision mean of the cores' values there, summed in
-// table order; a year that no core covers with a number gets not a number
-// (the Tucson writer writes it as the missing-value code -999). Years are
-// counted per tree, from the tree's first year. A core with no values
-// covers no year; a tree of such cores only gets count 0 and keeps its
-// row's first year; a tree whose every year is missing gets count 0 too,
-// and the reporter a warning naming it.
+// Tree k's row gets the tree ID, the first year and value count of the span
+// its cores cover (a missing value covers its year), its last year, and per
+// year of the span the single-precision mean of the cores' values there,
+// summed in table order; a year that no core covers with a number gets not
+// a number (the Tucson writer writes it as the missing-value code -999).
+// Years are counted per tree, from the tree's first year. A core with no
+// values covers no year; a tree of such cores only gets count 0 and keeps
+// its row's first year; a tree whose every year is missing gets count 0
+// too, and the reporter a warning naming it.
 //
-// Once every key is read, the reporter gets the warnings of
-// check_series_ids (site codes, with `sites` first_series only, where a
-// differing site code changes a tree; IDs that occur twice).
+// Once every key is computed, the reporter gets the warnings of
+// check_series_ids (the rule's own; IDs that occur twice).
 //
 // Stops (exit status 1, with a message), each before the table changes and
-// with the sums and counts all zero: more rows than the work arrays or the table hold; a tree
-// whose cores span more years than the year sums or a row hold (naming the
-// file, the tree, its first and last year); a series that ends after the
-// year 2147483647. Fatal report: a series ID whose tree-number field does
-// not read as a number of 0 or more (read_tree_key), with a fourth line
-// naming the file, the series, its row number from 1, the positions and
-// what they hold; every key is read before any other check.
-std::int32_t treemean(CoreTable& table, AveragingWork& work, std::int32_t key_first, std::int32_t key_last,
-                      Reporter& reporter, TreeSites sites = TreeSites::first_series);
+// with the sums and counts all zero: more rows than the work arrays or the
+// table hold; a tree whose cores span more years than the year sums or a
+// row hold (naming the file, the tree, its first and last year); a series
+// that ends after the year 2147483647. Throws the rule's UnreadableKey for
+// a series ID whose key it cannot read; every key is computed before any
+// other check.
+std::int32_t treemean(CoreTable& table, AveragingWork& work, const KeyRule& rule, Reporter& reporter);
 
 }  // namespace ringave

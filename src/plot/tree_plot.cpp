@@ -170,11 +170,11 @@ void Painter::header() {
   out_ << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" << g_.width << "\" height=\""
        << g_.height << "\" viewBox=\"0 0 " << g_.width << ' ' << g_.height << "\" font-family=\"sans-serif\">";
   out_.line_end();
-  // The title names the file, its series and trees and the positions of the
-  // tree number, so the picture can be told apart from its siblings.
+  // The title names the file, its series and trees and where the tree
+  // number stands, so the picture can be told apart from its siblings.
   std::string title = ": " + std::to_string(series) + " series, " + std::to_string(d_.trees.size()) +
-                      (d_.trees.size() == 1 ? " tree" : " trees") + ", tree number at positions " +
-                      std::to_string(d_.key_first) + "-" + std::to_string(d_.key_last) + " of the series ID";
+                      (d_.trees.size() == 1 ? " tree" : " trees") + ", tree number at " + d_.key_place +
+                      " of the series ID";
   out_ << "<title>";
   out_.escaped(d_.input_name);
   out_.escaped(title);

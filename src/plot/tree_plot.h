@@ -44,12 +44,11 @@ struct PlotTree {
 };
 
 // Everything one picture shows: the input file's name (as the user gave it),
-// the tree-number positions of the series IDs, and the trees in output
-// order.
+// where the tree number stands in the series IDs ("positions 4-5"), and the
+// trees in output order.
 struct PlotData {
   std::string input_name;
-  std::int32_t key_first = 0;
-  std::int32_t key_last = 0;
+  std::string key_place;
   std::vector<PlotTree> trees;
 };
 

@@ -64,10 +64,10 @@ class CliDoor final : public Door {
     return &con_;
   }
   TreeSites sites() const override { return TreeSites::own; }
-  void grouped(const Job& job, const Road& road, SeriesTable& table, std::span<const std::int32_t> keys) override;
+  void grouped(const Job& job, const Road& road, SeriesTable& table, const TreePartition& trees) override;
   void averaged(const Job& job, const Road& road, SeriesTable& table) override;
   void failed(const Job& job, const Road& road, Failure failure, const std::string& detail) override;
-  void bad_key(const Job& job, const Road& road, const BadKey& key) override;
+  void bad_key(const Job& job, const Road& road, const BadKey& bad) override;
   void stopped(const Job& job, const Road& road, const Stop& stop) override;
   void stopped(const Job& job, const Road& road, const FatalError& fatal) override;
 
@@ -78,7 +78,7 @@ class CliDoor final : public Door {
   void hint_format(const Job& job, Format format);
   std::vector<Series> tree_series(SeriesTable& table) const;
   void write_outputs(const Job& job, const Road& road, SeriesTable& table, const std::vector<Series>& trees);
-  void show_trees(const Road& road, SeriesTable& table);
+  void show_trees(SeriesTable& table);
   std::string summary(const Job& job, const Road& road, std::size_t trees) const;
 
   Console& con_;
@@ -86,6 +86,7 @@ class CliDoor final : public Door {
   RunStorage& run_;
   std::optional<LineReporter> reporter_;
   std::vector<Field<8>> cores_;         // a dry run's core IDs, as read
+  std::vector<std::int32_t> core_trees_;  // and the tree of each
   std::vector<PlotCore> plot_cores_;    // a picture's cores, as read
 };
 
@@ -143,10 +144,10 @@ void CliDoor::failed(const Job& job, const Road& road, Failure failure, const st
 
 // Every series ID must hold a tree number at the positions; the first that
 // does not fails the file, named with what stands there.
-void CliDoor::bad_key(const Job& job, const Road& road, const BadKey& key) {
+void CliDoor::bad_key(const Job& job, const Road& road, const BadKey& bad) {
   fail(job,
-       "series '" + key.id + "' (series " + std::to_string(key.row + 1) + " of the file) holds '" + key.held +
-           "' at positions " + positions_text(road.key_first, road.key_last) + ", not a tree number",
+       "series '" + bad.id + "' (series " + std::to_string(bad.key.row + 1) + " of the file) holds '" + bad.key.held +
+           "' at " + road.rule->place() + ", not a tree number",
        road);
 }
 
@@ -173,18 +174,19 @@ void CliDoor::stopped(const Job& job, const Road& road, const FatalError& f) {
 // IDs, first years and counts only, before the averaging. Then the copies of
 // the cores a dry run or a picture needs, before the averaging rewrites
 // their rows.
-void CliDoor::grouped(const Job& job, const Road& road, SeriesTable& table, std::span<const std::int32_t> keys) {
+void CliDoor::grouped(const Job& job, const Road& road, SeriesTable& table, const TreePartition& trees) {
   const auto rows = static_cast<std::size_t>(table.rows);
   const std::span<const Field<8>> ids = table.ids().first(rows);
-  const std::vector<std::int32_t> trees = own_trees(ids, keys, road.key_first, road.key_last);
   if (!job.tree_auto) {
     const std::string text = positions_warning(ids, trees, road.key_first, road.key_last, cl_.list.empty());
     if (!text.empty()) con_.warn(job.name + ": warning: " + text);
   }
-  for (const std::string& text : gap_warnings(ids, trees, table.first_years().first(rows),
-                                              table.counts().first(rows), road.key_first, road.key_last))
+  for (const std::string& text : gap_warnings(trees, table.first_years().first(rows), table.counts().first(rows)))
     con_.warn(job.name + ": warning: " + text);
-  if (cl_.dry_run) cores_.assign(ids.begin(), ids.end());
+  if (cl_.dry_run) {
+    cores_.assign(ids.begin(), ids.end());
+    core_trees_ = trees.tree;
+  }
   if (!job.plot_output.empty() && !cl_.dry_run) plot_cores_ = keep_cores(table);
 }
 
@@ -192,7 +194,7 @@ void CliDoor::averaged(const Job& job, const Road& road, SeriesTable& table) {
   const std::vector<Series> trees = tree_series(table);
   if (!cl_.dry_run) write_outputs(job, road, table, trees);
   if (!cl_.quiet) put_text(con_, summary(job, road, trees.size()));
-  if (cl_.dry_run && !cl_.quiet) show_trees(road, table);
+  if (cl_.dry_run && !cl_.quiet) show_trees(table);
 }
 
 // The tree rows that hold values, as series; a tree of empty cores is not
@@ -232,7 +234,7 @@ void CliDoor::write_outputs(const Job& job, const Road& road, SeriesTable& table
   }
   if (plot_wanted) {
     PlotData picture =
-        plot_data(job.name, road.key_first, road.key_last, std::move(plot_cores_), table, table.rows, true);
+        plot_data(job.name, *road.rule, std::move(plot_cores_), table, table.rows);
     std::erase_if(picture.trees, [](const PlotTree& t) { return t.mean.empty(); });
     svg.open_write(job.plot_output);
     write_tree_plot(svg, picture);
@@ -244,12 +246,7 @@ void CliDoor::write_outputs(const Job& job, const Road& road, SeriesTable& table
 
 // The dry run's account: every tree with its first and last year and the
 // series IDs of its cores.
-void CliDoor::show_trees(const Road& road, SeriesTable& table) {
-  std::vector<Field<8>> core_trees;
-  for (const Field<8>& id : cores_)
-    core_trees.push_back(compose_tree_id(site_code(id, road.key_first, road.key_last),
-                                         read_tree_key(id, road.key_first, road.key_last), road.key_first,
-                                         road.key_last));
+void CliDoor::show_trees(SeriesTable& table) {
   for (std::int32_t t = 0; t < table.rows; ++t) {
     const auto i = static_cast<std::size_t>(t);
     if (table.counts()[i] < 1) continue;
@@ -257,7 +254,7 @@ void CliDoor::show_trees(const Road& road, SeriesTable& table) {
     std::string line =
         "  " + tree.str() + right(table.first_years()[i], 6) + " " + right(table.last_years()[i], 6) + " ";
     for (std::size_t c = 0; c < cores_.size(); ++c)
-      if (core_trees[c].view() == tree.view()) line.append(" ").append(cores_[c].trimmed());
+      if (core_trees_[c] == t) line.append(" ").append(cores_[c].trimmed());
     con_.put(line, true);
   }
 }

@@ -113,10 +113,10 @@ class DialogueDoor final : public Door {
   Reporter& reporter() override { return *reporter_; }
   RecordSink* reading(const Job& job, const Road& road) override;
   TreeSites sites() const override { return TreeSites::first_series; }
-  void grouped(const Job&, const Road&, SeriesTable&, std::span<const std::int32_t>) override {}
+  void grouped(const Job&, const Road&, SeriesTable&, const TreePartition&) override {}
   void averaged(const Job& job, const Road& road, SeriesTable& table) override;
   void failed(const Job& job, const Road& road, Failure failure, const std::string& detail) override;
-  void bad_key(const Job& job, const Road& road, const BadKey& key) override;
+  void bad_key(const Job& job, const Road& road, const BadKey& bad) override;
   void stopped(const Job& job, const Road& road, const Stop& stop) override;
   void stopped(const Job&, const Road&, const FatalError& fatal) override { throw fatal; }
 
@@ -201,11 +201,10 @@ void DialogueDoor::failed(const Job& job, const Road&, Failure failure, const st
 
 // The record layer's fatal report of the key's read, its fourth line naming
 // the file, the series, the positions and what they hold.
-void DialogueDoor::bad_key(const Job& job, const Road& road, const BadKey& key) {
-  FatalError report = key.read;
-  report.where = job.name + ", series " + std::to_string(key.row + 1) + " \"" + key.id +
-                 "\": tree number positions " + std::to_string(road.key_first) + "-" + std::to_string(road.key_last) +
-                 " hold \"" + key.held + "\"";
+void DialogueDoor::bad_key(const Job& job, const Road& road, const BadKey& bad) {
+  FatalError report = bad.key;
+  report.where = job.name + ", series " + std::to_string(bad.key.row + 1) + " \"" + bad.id + "\": tree number " +
+                 road.rule->place() + " hold \"" + bad.key.held + "\"";
   throw report;
 }
 

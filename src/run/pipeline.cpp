@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "averaging/auto_tree.h"
-#include "averaging/tree_keys.h"
 #include "formats/auto_format.h"
 #include "formats/compact.h"
 #include "formats/format_guess.h"
@@ -41,25 +40,6 @@ bool open_input(const Job& job, FileUnit& in, Road& road) {
   return true;
 }
 
-// Reads the tree number of every row into `keys`; on the first ID that holds
-// none, false with `bad` set.
-bool read_keys(SeriesTable& table, const Road& road, std::vector<std::int32_t>& keys, BadKey& bad) {
-  keys.resize(static_cast<std::size_t>(table.rows));
-  for (std::int32_t r = 0; r < table.rows; ++r) {
-    const Field<8>& id = table.ids()[static_cast<std::size_t>(r)];
-    try {
-      keys[static_cast<std::size_t>(r)] = read_tree_key(id, road.key_first, road.key_last);
-    } catch (const FatalError& fatal) {
-      const KeyField f = key_field(road.key_first, road.key_last);
-      bad = {r, std::string(id.trimmed()),
-             std::string(id.view().substr(static_cast<std::size_t>(f.first - 1), static_cast<std::size_t>(f.width()))),
-             fatal};
-      return false;
-    }
-  }
-  return true;
-}
-
 // The road from the open input to the door's outputs.
 bool travel(const Job& job, RunStorage& run, Door& door, Road& road, FileUnit& in) {
   if (!open_input(job, in, road)) {
@@ -92,19 +72,21 @@ bool travel(const Job& job, RunStorage& run, Door& door, Road& road, FileUnit& i
     road.key_first = choice.key_first;
     road.key_last = choice.key_last;
   }
-  std::vector<std::int32_t> keys;
-  BadKey bad;
-  if (!read_keys(table, road, keys, bad)) {
-    door.bad_key(job, road, bad);
+  const FixedPositions rule(road.key_first, road.key_last, door.sites());
+  road.rule = &rule;
+  const TreePartition trees = partition_trees(rule, table.ids().first(static_cast<std::size_t>(table.rows)));
+  if (trees.unreadable) {
+    const auto row = static_cast<std::size_t>(trees.unreadable->row);
+    door.bad_key(job, road, {*trees.unreadable, std::string(table.ids()[row].trimmed())});
     return false;
   }
-  door.grouped(job, road, table, keys);
+  door.grouped(job, road, table, trees);
 
   road.stage = Road::Stage::averaging;
   CoreTable cores = table.cores();
   cores.name = job.name;
   AveragingWork work = run.work();
-  table.rows = road.trees = treemean(cores, work, road.key_first, road.key_last, door.reporter(), door.sites());
+  table.rows = road.trees = treemean(cores, work, rule, door.reporter());
   const auto counts = table.counts().first(static_cast<std::size_t>(table.rows));
   if (std::none_of(counts.begin(), counts.end(), [](std::int32_t n) { return n > 0; })) {
     door.failed(job, road, Failure::no_trees, "");

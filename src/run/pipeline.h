@@ -14,6 +14,9 @@
 #include <cstdint>
 #include <string>
 
+#include "averaging/fixed_positions.h"
+#include "averaging/key_rule.h"
+#include "averaging/tree_keys.h"
 #include "averaging/treemean.h"
 #include "formats/format.h"
 #include "records/file_unit.h"
@@ -32,18 +35,18 @@ struct Road {
   Format format = Format::tucson;  // given by the job, or told from the file
   std::int32_t key_first = 0;      // given by the job, or chosen from the IDs
   std::int32_t key_last = 0;
+  const KeyRule* rule = nullptr;   // the file's tree-key rule, once known
   std::int32_t series = 0;    // series read from the file
   std::int32_t trees = 0;     // tree rows of the table after the averaging
   const FileUnit* input = nullptr;  // the input while it is open: its line count
 };
 
-// A series ID that holds no tree number at the road's positions: its row
-// (from 0), the ID, what the positions hold, and the failed read of it.
+// A series ID whose tree key the road's rule cannot read: the rule's
+// account (row from 0, what the key's place holds, the failed read) and the
+// ID.
 struct BadKey {
-  std::int32_t row = -1;
+  UnreadableKey key;
   std::string id;
-  std::string held;
-  FatalError read;
 };
 
 // Why the road of a job ended before its outputs were written.
@@ -73,10 +76,10 @@ class Door {
   // Which site code the door's trees take.
   virtual TreeSites sites() const = 0;
 
-  // Every series ID holds a tree number at the road's positions: the door
-  // may check the grouping and keep what it needs of the cores before the
-  // averaging rewrites their rows. `keys` holds the tree number of each row.
-  virtual void grouped(const Job& job, const Road& road, SeriesTable& table, std::span<const std::int32_t> keys) = 0;
+  // Every series ID has its tree by the road's rule (`trees`, numbered as
+  // the averaging numbers them): the door may check the grouping and keep
+  // what it needs of the cores before the averaging rewrites their rows.
+  virtual void grouped(const Job& job, const Road& road, SeriesTable& table, const TreePartition& trees) = 0;
 
   // The trees are in rows 0 .. road.trees-1 of the table, at least one with
   // values: the door writes what the job asks for.
@@ -86,9 +89,9 @@ class Door {
   // door says so in its own way, or throws to end the run.
   virtual void failed(const Job& job, const Road& road, Failure failure, const std::string& detail) = 0;
 
-  // A series ID holds no tree number: the door says so, or throws to end
-  // the run; the road ends there.
-  virtual void bad_key(const Job& job, const Road& road, const BadKey& key) = 0;
+  // A series ID holds no tree key by the road's rule: the door says so, or
+  // throws to end the run; the road ends there.
+  virtual void bad_key(const Job& job, const Road& road, const BadKey& bad) = 0;
 
   // A stop or a fatal report ended the road: the door says so and goes on
   // (the command line), or throws it on to end the run (the dialogue).

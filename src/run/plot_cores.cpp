@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <utility>
 
 #include "averaging/tree_keys.h"
@@ -24,12 +23,11 @@ std::vector<PlotCore> keep_cores(SeriesTable& table) {
   return cores;
 }
 
-PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t key_last, std::vector<PlotCore> cores,
-                   SeriesTable& table, std::int32_t trees, bool own_sites) {
+PlotData plot_data(std::string input_name, const KeyRule& rule, std::vector<PlotCore> cores, SeriesTable& table,
+                   std::int32_t trees) {
   PlotData data;
   data.input_name = std::move(input_name);
-  data.key_first = key_first;
-  data.key_last = key_last;
+  data.key_place = rule.place();
   trees = std::clamp(trees, 0, table.rows);
   data.trees.resize(static_cast<std::size_t>(trees));
   for (std::size_t k = 0; k < data.trees.size(); ++k) {
@@ -37,15 +35,12 @@ PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t 
     data.trees[k].first_year = table.first_years()[k];
   }
 
-  // Tree index of each distinct tree, in order of first appearance; a tree
-  // is its number, or its site code and number.
-  std::unordered_map<std::string, std::size_t> tree_of;
-  for (PlotCore& c : cores) {
-    const Field<8> id(c.id);
-    std::string key = std::to_string(read_tree_key(id, key_first, key_last));
-    if (own_sites) key.append(1, ' ').append(site_code(id, key_first, key_last).view());
-    const auto it = tree_of.emplace(std::move(key), tree_of.size()).first;
-    if (it->second < data.trees.size()) data.trees[it->second].cores.push_back(std::move(c));
+  std::vector<Field<8>> ids;
+  for (const PlotCore& c : cores) ids.emplace_back(c.id);
+  const TreePartition tree_of = partition_trees(rule, ids);
+  for (std::size_t c = 0; c < tree_of.tree.size(); ++c) {
+    const auto k = static_cast<std::size_t>(tree_of.tree[c]);
+    if (k < data.trees.size()) data.trees[k].cores.push_back(std::move(cores[c]));
   }
   for (std::size_t k = 0; k < data.trees.size(); ++k) {
     const auto count = static_cast<std::size_t>(std::clamp(table.counts()[k], 0, kLengthLimit));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "averaging/key_rule.h"
 #include "plot/tree_plot.h"
 #include "run/series_table.h"
 
@@ -19,17 +20,12 @@ namespace ringave {
 std::vector<PlotCore> keep_cores(SeriesTable& table);
 
 // The picture's data once treemean has turned `cores` into `trees` tree rows
-// of `table`, with the tree number at positions key_first..key_last: tree k
-// is row k+1 with every core of the k-th distinct tree in order of first
-// appearance, the order in which the averaging numbers the trees. A tree is
-// known by its tree number alone (the dialogue's rule), or with
-// `own_sites` by its site code (the ID characters before the tree number)
-// together with its number, as the averaging groups trees that keep their
-// own site code. The mean is the row's values, where the averaging leaves
-// not a number for a year without a value. Throws FatalError only for a
-// tree-number field that does not read, which the averaging has already
-// refused.
-PlotData plot_data(std::string input_name, std::int32_t key_first, std::int32_t key_last, std::vector<PlotCore> cores,
-                   SeriesTable& table, std::int32_t trees, bool own_sites = false);
+// of `table` by `rule`: tree k is row k+1 with every core of the k-th tree
+// (partition_trees, which numbers the trees as the averaging does). The
+// mean is the row's values, where the averaging leaves not a number for a
+// year without a value. A key the rule cannot read, which the averaging has
+// already refused, leaves every tree without cores.
+PlotData plot_data(std::string input_name, const KeyRule& rule, std::vector<PlotCore> cores, SeriesTable& table,
+                   std::int32_t trees);
 
 }  // namespace ringave

@@ -29,9 +29,9 @@ struct RunStorage {
   // goes to, and at series_values for a series beyond the table's rows.
   Series series;
   std::array<float, kLengthLimit> series_values{};
-  // The averaging's work arrays: a key, a tree span and an ID slot per table
-  // row, a sum and a count per year a row can hold. The sums and counts stay
-  // all zero between files.
+  // The averaging's work arrays: a key, a tree span, an ID slot and a tree
+  // ID per table row, a sum and a count per year a row can hold. The sums
+  // and counts stay all zero between files.
   std::array<std::int32_t, kSeriesLimit> keys{};
   std::array<std::int32_t, kSeriesLimit> distinct{};
   std::array<float, kLengthLimit> year_sums{};
@@ -40,9 +40,12 @@ struct RunStorage {
   std::array<std::int32_t, kSeriesLimit> tree_last{};
   std::array<std::int32_t, kSeriesLimit> last_rows{};
   std::array<IdRow, kSeriesLimit> id_rows{};
+  std::array<Field<8>, kSeriesLimit> tree_ids{};
   FileList files;
 
-  AveragingWork work() { return {keys, distinct, year_sums, year_counts, tree_first, tree_last, last_rows, id_rows}; }
+  AveragingWork work() {
+    return {keys, distinct, year_sums, year_counts, tree_first, tree_last, last_rows, id_rows, tree_ids};
+  }
 };
 
 }  // namespace ringave

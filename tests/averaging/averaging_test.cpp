@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <string>
 #include <tuple>
 #include <vector>
 
+#include "averaging/fixed_positions.h"
 #include "averaging/tree_keys.h"
 #include "averaging/treemean.h"
 #include "formats/format_test_util.h"
@@ -17,27 +19,29 @@
 namespace ringave {
 namespace {
 
-// Key read (blanks around the number do not count) and tree ID; an unreadable key is fatal.
-TEST(TreeKeysTest, KeyReadAndTreeId) {
-  const struct { std::int32_t first, last; const char *core_id, *tree_id_or_error; } cases[] = {
-      {4, 5, "ABC07A", "ABC07   "},
-      {4, 5, "ABC7 A", "ABC07   "},
-      {4, 5, "ABC 7A", "ABC07   "},
-      {2, 4, "X001A", "X001    "},
-      {1, 3, "7  A", "007     "},
-      {4, 5, "ABC  A", kReadPastEnd},
-      {4, 5, "ABC,7A", kReadPastEnd},  // a comma first: a null value
-      {4, 5, "ABC0XA", kIllegalCharacter},
-      {4, 5, "ABC-7A", kIllegalCharacter},  // its zero-padded tree ID would not read back
+// The fixed-positions rule: the tree ID of each series (blanks around the number do not count; two
+// sites apart under their own site codes, together under the first's), or the first series whose
+// tree number does not read, with what its positions hold.
+TEST(FixedPositionsTest, TreesOfSeries) {
+  using enum TreeSites;
+  const struct { std::int32_t first, last; TreeSites sites; std::vector<std::string> ids; std::string got; } cases[] = {
+      {4, 5, first_series, {"ABC07A", "ABC7 A", "ABC 7A", "ABC08"}, "ABC07 ABC07 ABC07 ABC08 "},
+      {2, 4, own, {"X001A"}, "X001 "},
+      {1, 3, own, {"7  A"}, "007 "},
+      {4, 5, own, {"AAA011", "BBB011", "AAA012", "BBB021", "AAA021"}, "AAA01 BBB01 AAA01 BBB02 AAA02 "},
+      {4, 5, first_series, {"AAA011", "BBB011", "AAA012", "BBB021", "AAA021"}, "AAA01 AAA01 AAA01 AAA02 AAA02 "},
+      {4, 5, own, {"ABC07A", "ABC  A"}, "2 \"  \" Attempt to read past end of file"},
+      {4, 5, own, {"ABC,7A"}, "1 \",7\" Attempt to read past end of file"},  // a comma first: a null value
+      {4, 5, first_series, {"ABC0XA"}, "1 \"0X\" Illegal character in numeric input"},
+      {4, 5, first_series, {"ABC-7A"}, "1 \"-7\" Illegal character in numeric input"},  // a tree ID would not read back
   };
   for (const auto& c : cases) {
-    const Field<8> core(c.core_id);
-    try {
-      const Field<8> id = compose_tree_id(site_code(core, c.first, c.last), read_tree_key(core, c.first, c.last), c.first, c.last);
-      EXPECT_EQ(id.view(), c.tree_id_or_error) << c.core_id;
-    } catch (const FatalError& e) {
-      EXPECT_EQ(e.message, c.tree_id_or_error) << c.core_id;
-    }
+    const std::vector<Field<8>> ids(c.ids.begin(), c.ids.end());
+    const TreePartition p = partition_trees(FixedPositions(c.first, c.last, c.sites), ids);
+    std::string got;
+    for (const std::int32_t k : p.tree) got.append(p.tree_ids[std::size_t(k)].trimmed()).append(" ");
+    if (const auto& bad = p.unreadable) got = std::to_string(bad->row + 1) + " \"" + bad->held + "\" " + bad->message;
+    EXPECT_EQ(got, c.got) << c.ids[0];
   }
 }
 
@@ -67,6 +71,7 @@ struct Table {
   std::vector<std::int32_t> keys = std::vector<std::int32_t>(ids.size()), distinct = keys, tree_first = keys,
                             tree_last = keys, last_rows = keys;
   std::vector<IdRow> id_rows = std::vector<IdRow>(ids.size());
+  std::vector<Field<8>> tree_ids = ids;
   std::vector<float> sums = std::vector<float>(3001), year_counts = sums;
   testing::Recorder said;
   Table(std::int32_t len, std::size_t n) : length(len), values(n * len), ids(n), first(n), last(n), count(n) {}
@@ -76,10 +81,10 @@ struct Table {
     last[r] = std::int32_t(std::int64_t(year) + count[r] - 1);
     std::copy(v.begin(), v.end(), values.begin() + r * length);
   }
-  void average(std::int32_t key_first, std::int32_t key_last) {
+  void average(std::int32_t key_first, std::int32_t key_last, TreeSites sites = TreeSites::first_series) {
     CoreTable t{ids, first, last, count, values, std::size_t(length), rows, "f.rwl"};
-    AveragingWork w{keys, distinct, sums, year_counts, tree_first, tree_last, last_rows, id_rows};
-    rows = treemean(t, w, key_first, key_last, said);
+    AveragingWork w{keys, distinct, sums, year_counts, tree_first, tree_last, last_rows, id_rows, tree_ids};
+    rows = treemean(t, w, FixedPositions(key_first, key_last, sites), said);
     EXPECT_EQ(std::count(sums.begin(), sums.end(), 0.0f) + std::count(year_counts.begin(), year_counts.end(), 0.0f), 6002);
   }
   // Row r's values, a missing one (not a number) as -1.
@@ -222,32 +227,39 @@ TEST(TreemeanTest, YearsCountedPerTree) {
   EXPECT_EQ(t.said.said, "");
 }
 
-// A tree number that does not read ends the run; the report says which series and what its positions hold.
+// A tree number that does not read ends the run before anything is said; the front door words the report.
 TEST(TreemeanTest, UnreadableKeyNamesTheSeries) {
   Table t(4, 3);
   for (const char* id : {"BDF02A", "BDF03A", "BDFH40A"}) t.add(id, 1900, {1});
   try {
     t.average(4, 5);
     ADD_FAILURE();
-  } catch (const FatalError& f) {
-    EXPECT_EQ(std::tuple(f.message, f.where),
-              std::tuple(std::string(kIllegalCharacter), std::string("f.rwl, series 3 \"BDFH40A\": tree number positions 4-5 hold \"H4\"")));
+  } catch (const UnreadableKey& f) {
+    EXPECT_EQ(std::tuple(f.message, f.row, f.held), std::tuple(std::string(kIllegalCharacter), 2, std::string("H4")));
   }
-  EXPECT_EQ(t.said.said, "");  // the keys are read before anything is said
+  EXPECT_EQ(t.said.said, "");
 }
 
-// Series of another site and IDs that occur again are named, in row order; the trees are averaged all the same.
+// Series of another site and IDs that occur again are named, in row order; the trees are averaged all the
+// same. Kept by their own site codes, the sites' trees stay apart and are not warned of.
 TEST(TreemeanTest, OtherSitesAndRepeatedIds) {
-  Table t(4, 6);
-  for (const char* id : {"AB01A", "CD01A", "AB01A", "AB02A", "CD01A", "AB01A"}) t.add(id, 1900, {float(t.rows + 1)});
-  t.average(3, 4);
-  EXPECT_EQ(std::tuple(t.rows, t.values[0], t.values[4]), std::tuple(2, (1.0f + 2 + 3 + 5 + 6) / 5, 4.0f));
-  EXPECT_EQ(t.said.said,
-            "warning: series 2 CD01A: site code \"CD\" differs from \"AB\" of the first series; its tree is written under \"AB\"\n"
-            "warning: series 3 AB01A: the ID occurs twice, as series 1 and 3; both are averaged as cores\n"
-            "warning: series 5 CD01A: site code \"CD\" differs from \"AB\" of the first series; its tree is written under \"AB\"\n"
-            "warning: series 5 CD01A: the ID occurs twice, as series 2 and 5; both are averaged as cores\n"
-            "warning: series 6 AB01A: the ID occurs twice, as series 1 and 6; both are averaged as cores\n");
+  const std::string cd = " CD01A: site code \"CD\" differs from \"AB\" of the first series; its tree is written under \"AB\"\n",
+                    cd2 = "warning: series 2" + cd, cd5 = "warning: series 5" + cd,
+                    twice3 = "warning: series 3 AB01A: the ID occurs twice, as series 1 and 3; both are averaged as cores\n",
+                    twice56 = "warning: series 5 CD01A: the ID occurs twice, as series 2 and 5; both are averaged as cores\n"
+                              "warning: series 6 AB01A: the ID occurs twice, as series 1 and 6; both are averaged as cores\n";
+  const struct { TreeSites sites; std::vector<float> means; std::string said; } cases[] = {
+      {TreeSites::first_series, {(1.0f + 2 + 3 + 5 + 6) / 5, 4}, cd2 + twice3 + cd5 + twice56},
+      {TreeSites::own, {(1.0f + 3 + 6) / 3, (2.0f + 5) / 2, 4}, twice3 + twice56},
+  };
+  for (const auto& c : cases) {
+    Table t(4, 6);
+    for (const char* id : {"AB01A", "CD01A", "AB01A", "AB02A", "CD01A", "AB01A"}) t.add(id, 1900, {float(t.rows + 1)});
+    t.average(3, 4, c.sites);
+    std::vector<float> means;
+    for (std::int32_t k = 0; k < t.rows; ++k) means.push_back(t.values[std::size_t(k) * 4]);
+    EXPECT_EQ(std::tuple(means, t.said.said), std::tuple(c.means, c.said));
+  }
 }
 
 }  // namespace

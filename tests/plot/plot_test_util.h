@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "averaging/fixed_positions.h"
 #include "averaging/treemean.h"
 #include "formats/compact.h"
 #include "formats/tucson.h"
@@ -55,8 +56,9 @@ inline PlotData plot_of_file(const std::string& path, int format, int kf, int kl
   std::vector<PlotCore> cores = keep_cores(t);
   CoreTable table = t.cores();
   AveragingWork work = run->work();
-  const std::int32_t trees = treemean(table, work, kf, kl, reporter);
-  return plot_data(shown, kf, kl, std::move(cores), t, trees);
+  const FixedPositions rule(kf, kl, TreeSites::first_series);
+  const std::int32_t trees = treemean(table, work, rule, reporter);
+  return plot_data(shown, rule, std::move(cores), t, trees);
 }
 
 // Why `tool` cannot be run here, or empty when it can.

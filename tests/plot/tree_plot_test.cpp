@@ -57,7 +57,7 @@ std::vector<std::string> mean_paths(const std::string& svg) {
 }
 
 PlotData one_tree(std::int32_t first, std::vector<float> mean) {
-  return {"x.rwl", 4, 5, {{"ABC01", first, mean, {{"ABC011", first, mean}}}}};
+  return {"x.rwl", "positions 4-5", {{"ABC01", first, mean, {{"ABC011", first, mean}}}}};
 }
 
 TEST(SvgTextTest, NumbersAndEscapes) {
@@ -145,7 +145,8 @@ TEST(PlotCoresTest, TreesGetTheirCoresAndGapsStayGaps) {
   CoreTable table = t.cores();
   AveragingWork work = run->work();
   FailingReporter quiet;
-  const PlotData d = plot_data("f.rwl", 4, 5, std::move(cores), t, treemean(table, work, 4, 5, quiet));
+  const FixedPositions rule(4, 5, TreeSites::first_series);
+  const PlotData d = plot_data("f.rwl", rule, std::move(cores), t, treemean(table, work, rule, quiet));
 
   ASSERT_EQ(d.trees.size(), 2u);
   const PlotTree &two = d.trees[0], &one = d.trees[1];
@@ -169,7 +170,8 @@ TEST(PlotCoresTest, TreesGetTheirCoresAndGapsStayGaps) {
   for (bool own : {false, true}) {
     std::vector<PlotCore> two_sites = keep_cores(t);
     for (std::size_t i = 0; i < 2; ++i) t.ids()[i] = Field<8>(ids[i + 2]);
-    const PlotData p = plot_data("s.rwl", 4, 5, two_sites, t, own ? 2 : 1, own);
+    const PlotData p =
+        plot_data("s.rwl", FixedPositions(4, 5, own ? TreeSites::own : TreeSites::first_series), two_sites, t, own ? 2 : 1);
     EXPECT_EQ(p.trees.size(), own ? 2u : 1u);
     EXPECT_EQ(p.trees[0].cores.size(), own ? 1u : 2u);
     for (std::size_t i = 0; i < 2; ++i) t.ids()[i] = Field<8>(ids[i]);
@@ -222,15 +224,15 @@ TEST(TreePlotTest, MissingValuesOfARealFileBreakLines) {
 TEST(TreePlotTest, OddDataStaysWellFormed) {
   const float inf = std::numeric_limits<float>::infinity();
   std::vector<PlotData> cases = {
-      {"empty.rwl", 1, 2, {}},
-      {"novalues.rwl", 1, 2, {{"01", 1900, {}, {{"01A", 1900, {}}}}}},
+      {"empty.rwl", "positions 1-2", {}},
+      {"novalues.rwl", "positions 1-2", {{"01", 1900, {}, {{"01A", 1900, {}}}}}},
       one_tree(1900, {kNaN, kNaN}),
       one_tree(1900, {1, kNaN, 2, kNaN, 1.5}),
       one_tree(-384, {0.5, 0.7, 0.4}),
       one_tree(1, {3e38f, -3e38f, inf, -inf, 1}),
       one_tree(1, {1e-30f, 2e-30f}),
       one_tree(kMinYear, {1}),
-      {"a&b <c> \"d\" 'e' \x01\xFF.rwl", 4, 5, {{"<T&1>", 1900, {1, 2}, {{"\xC3\xA9\x7F\x80", 1900, {1, 2}}}}}}};
+      {"a&b <c> \"d\" 'e' \x01\xFF.rwl", "positions 4-5", {{"<T&1>", 1900, {1, 2}, {{"\xC3\xA9\x7F\x80", 1900, {1, 2}}}}}}};
   cases[7].trees[0].cores[0].first_year = kMaxYear;
 
   if (const std::string why = missing_tool("xmllint", "libxml2-utils"); !why.empty()) GTEST_SKIP() << why;
@@ -246,7 +248,7 @@ TEST(TreePlotTest, OddDataStaysWellFormed) {
 // whole; its size grows with the values, a few bytes each.
 TEST(TreePlotTest, StreamedAsRenderedAndLinearInSize) {
   const auto trees = [](int n) {
-    PlotData d{"many.rwl", 4, 7, {}};
+    PlotData d{"many.rwl", "positions 4-7", {}};
     for (int t = 0; t < n; ++t) {
       std::vector<float> v(3001);
       for (std::size_t j = 0; j < v.size(); ++j) v[j] = 1.0f + 0.8f * std::sin(0.3f * float(j) + float(t));
