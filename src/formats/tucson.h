@@ -35,9 +35,10 @@ namespace ringave {
 // year plus the values taken so far, or its ID differs on the columns both
 // lines' layouts give the ID; its values are taken all the same), and when
 // a series holds a negative value other than -999 (naming the first year).
-// The reporter gets a note when a block's values cannot all be
-// read (an error or the end of the file); the series is delivered with its
-// count, the values from the failed field on missing (not a number). Never returns file_error.
+// The reporter gets a note when a block's values cannot all be read (an
+// error or the end of the file); the series is delivered with its count,
+// the values from the failed field on missing (not a number). Never returns
+// file_error.
 //
 // Stops (exit status 1, with a message): more than 25 text lines in one
 // call; a series with more values than s.values holds; a block with a

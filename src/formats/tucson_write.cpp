@@ -182,11 +182,11 @@ inline bool ten_thousandths(const float* values, std::int32_t* out) {
 // The ten values of a full line as thousandths in 16 bits, when every one
 // is a number of the table: values 0-7 in `low`, 6-9 in lanes 0-3 of
 // `high`. Each is rounded as rounded() does it for the numbers 0 and up
-// (the negative ones, -999 and -9999 among them, are beyond the table
-// either way), then narrowed: a number
-// beyond 16 bits becomes -32768 or 32767, beyond the table like any product
-// that is not exact (not a number, an infinity and 2^31 or more give
-// INT32_MIN, the rest of 2^23 or more a number beyond the table).
+// (a negative one, -999 and -9999 among them, is beyond the table either
+// way), then narrowed: a number beyond 16 bits becomes -32768 or 32767,
+// beyond the table like any product that is not exact (not a number, an
+// infinity and 2^31 or more give INT32_MIN, the rest of 2^23 or more a
+// number beyond the table).
 struct TenFields {
   __m128i low;
   __m128i high;
