@@ -74,8 +74,8 @@ class CliDoor final : public Door {
  private:
   // The error line of a failed file, then what may help: the format hint
   // (for a format that was given) and the list file's hint.
-  void fail(const Job& job, const std::string& why, const Road& road);
-  void hint_format(const Job& job, Format format);
+  void fail(const Job& job, const std::string& why);
+  void hint_format(const Job& job);
   std::vector<Series> tree_series(SeriesTable& table) const;
   void write_outputs(const Job& job, const Road& road, SeriesTable& table, const std::vector<Series>& trees);
   void show_trees(SeriesTable& table);
@@ -97,14 +97,13 @@ bool CliDoor::admit(const Job& job) {
   if (job.tree_auto || positions_valid(job)) return true;
   fail(job,
        "invalid tree-number positions " + positions_text(job.key_first, job.key_last) +
-           " (they must satisfy 1 <= start <= stop <= 8)",
-       Road{});
+           " (they must satisfy 1 <= start <= stop <= 8)");
   return false;
 }
 
-void CliDoor::fail(const Job& job, const std::string& why, const Road& road) {
+void CliDoor::fail(const Job& job, const std::string& why) {
   if (!why.empty()) con_.warn(job.name + ": error: " + why);
-  if (job.format) hint_format(job, road.format);
+  if (job.format) hint_format(job);
   if (!job.list_hint.empty()) con_.warn(job.list_hint);
 }
 
@@ -112,7 +111,7 @@ void CliDoor::fail(const Job& job, const std::string& why, const Road& road) {
 // say so when its first records look like that and not like the format it
 // was given (then it failed for its own reasons, such as a title line too
 // many, and the other format would not help).
-void CliDoor::hint_format(const Job& job, Format) {
+void CliDoor::hint_format(const Job& job) {
   const std::optional<Format> other = other_format(job.name, *job.format);
   if (!other) return;
   const bool tucson = *other == Format::tucson;
@@ -121,24 +120,22 @@ void CliDoor::hint_format(const Job& job, Format) {
                               : std::string(tucson ? "format code 1" : "format code 2") + " in the list file"));
 }
 
-void CliDoor::failed(const Job& job, const Road& road, Failure failure, const std::string& detail) {
+void CliDoor::failed(const Job& job, const Road&, Failure failure, const std::string& detail) {
   switch (failure) {
     case Failure::gave_up:
-      return fail(job, "", road);  // the reporter has named the error
+      return fail(job, "");  // the reporter has named the error
     case Failure::no_format:
       return fail(job,
                   "neither a Tucson nor a Compact file, as far as its first lines show; "
-                  "give its format with -f tucson or -f compact",
-                  road);
+                  "give its format with -f tucson or -f compact");
     case Failure::no_series:
-      return fail(job, "no series found in the file", road);
+      return fail(job, "no series found in the file");
     case Failure::no_positions:
       return fail(job,
                   "no tree-number positions fit the series IDs convincingly: " + detail +
-                      "; give them with -t START-STOP",
-                  road);
+                      "; give them with -t START-STOP");
     case Failure::no_trees:
-      return fail(job, "no tree series to write: every core is empty", road);
+      return fail(job, "no tree series to write: every core is empty");
   }
 }
 
@@ -147,13 +144,12 @@ void CliDoor::failed(const Job& job, const Road& road, Failure failure, const st
 void CliDoor::bad_key(const Job& job, const Road& road, const BadKey& bad) {
   fail(job,
        "series '" + bad.id + "' (series " + std::to_string(bad.key.row + 1) + " of the file) holds '" + bad.key.held +
-           "' at " + road.rule->place() + ", not a tree number",
-       road);
+           "' at " + road.rule->place() + ", not a tree number");
 }
 
-void CliDoor::stopped(const Job& job, const Road& road, const Stop& s) {
+void CliDoor::stopped(const Job& job, const Road&, const Stop& s) {
   const std::size_t from = s.message.find_first_not_of(' ');
-  fail(job, from == std::string::npos ? "the file cannot be read on" : s.message.substr(from), road);
+  fail(job, from == std::string::npos ? "the file cannot be read on" : s.message.substr(from));
 }
 
 void CliDoor::stopped(const Job& job, const Road& road, const FatalError& f) {
@@ -162,9 +158,8 @@ void CliDoor::stopped(const Job& job, const Road& road, const FatalError& f) {
   std::string where;
   if (f.unit == "12" && f.statement == "READ" && line > 0) where = "line " + std::to_string(line) + ": ";
   if (f.unit == "12" && f.message == kReadPastEnd && road.format != Format::tucson)
-    return fail(job, where + "the file ends inside the data of series '" + std::string(run_.series.id.trimmed()) + "'",
-                road);
-  fail(job, where + plain_words(f, "illegal character in a number"), road);
+    return fail(job, where + "the file ends inside the data of series '" + std::string(run_.series.id.trimmed()) + "'");
+  fail(job, where + plain_words(f, "illegal character in a number"));
 }
 
 // What the trees of the file, as the positions group them, give a warning

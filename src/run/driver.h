@@ -1,7 +1,9 @@
-// The run driver: the whole of one run. Prints the banner with the capacity
-// limits, lets the input selection dialogue fill the file list, then for each
-// entry reads every series into the series table (listing each), has them
-// averaged by tree and writes the tree series to the entry's output file.
+// The run driver: the whole of one dialogue run. Prints the banner with the
+// capacity limits, lets the input selection dialogue fill the file list, then
+// takes each entry along the road of one file (run/pipeline.h) through the
+// dialogue's door: its skip messages, the listing of every series as read,
+// trees under the first series' site code, the tree series written to the
+// entry's output file.
 #pragma once
 
 #include "records/console.h"
