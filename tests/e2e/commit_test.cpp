@@ -13,11 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,14 +25,10 @@ namespace {
 namespace fs = std::filesystem;
 using ringave::testing::slurp;
 
-void spill(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
-
 // Four inputs of both formats and of different sizes, so that a list run
 // spends its time reading, averaging and writing in turn.
 const char* const kInputs[] = {"nm046.rwl", "wa082_cmp.cmp", "anos1.rwl", "gp.rwl"};
 const char* const kOutputs[] = {"nm046_AVE.raw", "wa082_cmp_AVE.raw", "anos1_AVE.raw", "gp_AVE.raw"};
-const std::string kList = "nm046.rwl 1 4 5\nwa082_cmp.cmp 2 4 5\nanos1.rwl 1 6 7\ngp.rwl 1 1 2\n";
-const std::string kAnswers = "T\nk.lst\n";
 
 // Old outputs that differ from the new ones in length and content.
 std::string old_output(int k) { return "OLD0" + std::to_string(k) + "1  1990   100   200  -9999\n"; }
@@ -43,12 +36,9 @@ std::string old_output(int k) { return "OLD0" + std::to_string(k) + "1  1990   1
 class CommitTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "ringave-commit-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
     for (const char* in : kInputs) fs::copy_file(fs::path(RINGAVE_TEST_DATA) / in, dir_ / in);
-    spill(dir_ / "k.lst", kList);
-    spill(dir_ / "answers", kAnswers);
+    std::ofstream(dir_ / "k.lst") << "nm046.rwl 1 4 5\nwa082_cmp.cmp 2 4 5\nanos1.rwl 1 6 7\ngp.rwl 1 1 2\n";
+    std::ofstream(dir_ / "answers") << "T\nk.lst\n";
     // The complete new outputs, from a run nobody disturbs.
     const auto t0 = std::chrono::steady_clock::now();
     ASSERT_EQ(wait_status(start()), 0);
@@ -56,21 +46,17 @@ class CommitTest : public ::testing::Test {
     for (const char* out : kOutputs) fresh_.push_back(slurp(dir_ / out));
     for (const std::string& f : fresh_) ASSERT_FALSE(f.empty());
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // Starts a list run in the folder; the pipe `go`, when given, is read to
   // its end before the program starts, so that several runs start together.
   pid_t start(const int* go = nullptr) {
     const pid_t pid = fork();
     if (pid == 0) {
-      if (go != nullptr) {
-        close(go[1]);
-        char c;
-        while (read(go[0], &c, 1) > 0) {
-        }
+      char c;
+      if (go != nullptr) close(go[1]);
+      while (go != nullptr && read(go[0], &c, 1) > 0) {
       }
-      const int in = open((dir_ / "answers").c_str(), O_RDONLY);
-      const int null = open("/dev/null", O_WRONLY);
+      const int in = open((dir_ / "answers").c_str(), O_RDONLY), null = open("/dev/null", O_WRONLY);
       if (chdir(dir_.c_str()) != 0 || dup2(in, 0) < 0 || dup2(null, 1) < 0) _exit(120);
       alarm(60);
       execl(RINGAVE_BIN, "ringave", static_cast<char*>(nullptr));
@@ -87,11 +73,10 @@ class CommitTest : public ::testing::Test {
   }
 
   void put_old_outputs() {
-    for (int k = 0; k < 4; ++k) spill(dir_ / kOutputs[k], old_output(k));
+    for (int k = 0; k < 4; ++k) std::ofstream(dir_ / kOutputs[k]) << old_output(k);
   }
 
-  // Every output old or complete; returns the names of temporary files found
-  // (and removes them).
+  // Every output old or complete; returns the names of temporary files found (and removes them).
   std::vector<std::string> check_outputs(const std::string& when) {
     for (int k = 0; k < 4; ++k) {
       const std::string got = slurp(dir_ / kOutputs[k]);
@@ -99,22 +84,25 @@ class CommitTest : public ::testing::Test {
           << kOutputs[k] << " " << when << " is neither old nor complete (" << got.size() << " bytes)";
     }
     std::vector<std::string> temps;
-    for (const auto& e : fs::directory_iterator(dir_)) {
-      const std::string name = e.path().filename();
-      if (name.find("_AVE.raw.") == std::string::npos) continue;
-      temps.push_back(name);
-      fs::remove(e.path());
-    }
+    for (const auto& e : fs::directory_iterator(dir_))
+      if (e.path().filename().string().find("_AVE.raw.") != std::string::npos) temps.push_back(e.path().filename()), fs::remove(e.path());
     return temps;
   }
 
-  // Signals a list run at `points` moments spread over a little more than an
-  // undisturbed run's time; returns how many runs the signal ended.
-  int signal_during_runs(int signo, int points) {
+  ringave::testing::ScratchFolder folder_{"ringave-commit"};
+  const fs::path& dir_ = folder_.path;
+  std::chrono::steady_clock::duration run_time_{};
+  std::vector<std::string> fresh_;
+};
+
+// Signals a list run at 24 moments spread over a little more than an
+// undisturbed run's time; some of them must reach a run.
+TEST_F(CommitTest, KilledOrInterruptedAnywhereEveryOutputIsOldOrComplete) {
+  for (const int signo : {SIGKILL, SIGINT}) {
     int ended_by_signal = 0;
-    for (int i = 0; i < points; ++i) {
+    for (int i = 0; i < 24; ++i) {
       put_old_outputs();
-      const auto delay = std::chrono::duration_cast<std::chrono::nanoseconds>(run_time_ * 1.2 * i / points);
+      const auto delay = std::chrono::duration_cast<std::chrono::nanoseconds>(run_time_ * 1.2 * i / 24);
       const pid_t pid = start();
       const timespec ts{static_cast<time_t>(delay.count() / 1000000000), static_cast<long>(delay.count() % 1000000000)};
       nanosleep(&ts, nullptr);
@@ -122,28 +110,12 @@ class CommitTest : public ::testing::Test {
       const int status = wait_status(pid);
       const std::string when = "after signal " + std::to_string(signo) + " at " + std::to_string(delay.count() / 1000) + " us";
       EXPECT_TRUE(status == 128 + signo || status == 0) << when << ": status " << status;
-      if (status == 128 + signo) ++ended_by_signal;
+      ended_by_signal += status == 128 + signo;
       const std::vector<std::string> temps = check_outputs(when);
-      if (signo != SIGKILL) {
-        EXPECT_TRUE(temps.empty()) << when << ": left behind " << temps.front();
-      }
+      EXPECT_TRUE(signo == SIGKILL || temps.empty()) << when << ": left behind " << temps.front();
     }
-    return ended_by_signal;
+    EXPECT_GT(ended_by_signal, 0) << "no signal " << signo << " reached a run";
   }
-
-  fs::path dir_;
-  std::chrono::steady_clock::duration run_time_{};
-  std::vector<std::string> fresh_;
-};
-
-TEST_F(CommitTest, KilledAnywhereEveryOutputIsOldOrComplete) {
-  const int ended = signal_during_runs(SIGKILL, 24);
-  EXPECT_GT(ended, 0) << "no kill reached a run";
-}
-
-TEST_F(CommitTest, InterruptedAnywhereNothingIsLeftBehind) {
-  const int ended = signal_during_runs(SIGINT, 24);
-  EXPECT_GT(ended, 0) << "no interrupt reached a run";
 }
 
 TEST_F(CommitTest, ConcurrentRunsEachCommitCompleteOutputs) {
@@ -153,8 +125,7 @@ TEST_F(CommitTest, ConcurrentRunsEachCommitCompleteOutputs) {
     ASSERT_EQ(pipe(go), 0);
     std::vector<pid_t> runs;
     for (int i = 0; i < 6; ++i) runs.push_back(start(go));
-    close(go[0]);
-    close(go[1]);  // all six start now
+    close(go[0]), close(go[1]);  // all six start now
     for (pid_t pid : runs) EXPECT_EQ(wait_status(pid), 0);
     for (int k = 0; k < 4; ++k) EXPECT_EQ(slurp(dir_ / kOutputs[k]), fresh_[k]) << kOutputs[k];
     const std::vector<std::string> temps = check_outputs("after concurrent runs");

@@ -10,15 +10,15 @@
 #include <fstream>
 #include <random>
 #include <set>
+#include <string>
 #include <tuple>
 #include <vector>
-#include <algorithm>
-#include <string>
 
 #include <gtest/gtest.h>
 
 #include "records/memory_unit.h"
 #include "records/outcome.h"
+#include "test_files.h"
 
 namespace ringave {
 namespace {
@@ -39,10 +39,7 @@ struct TempDir {
 };
 
 void write_bytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-std::string read_bytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), {}};
-}
+using testing::slurp;
 
 // The fatal report a call ends in, as "STATEMENT/unit: message", or "none".
 template <typename F> std::string fatal_of(F f) {
@@ -79,21 +76,25 @@ struct TakeLines final : LineTaker {
   bool (*wanted_)(std::string_view);
 };
 
+// The records a unit delivers and its step back, alike in files and memory;
+// a file's line number follows the records delivered (a step back counts
+// back once; at the end of the input it only clears the end).
 TEST(FileUnitRead, RecordsAndStepBackAlikeInFilesAndMemory) {
   const std::string x((1 << 20) - 1, 'x'), y((5 << 20) / 2, 'y');
-  const struct { std::string bytes; const char* ops; std::string shown; } cases[] = {
-      {"ab\r\n\n\r\ncd", "nnnnn", "ab|||cd|EOF"},  // CR LF, LF, empty lines, a last line without LF
-      {"a\rb\r\r\nab\r\tc", "nn", "ab|ab      c"},  // carriage returns dropped wherever they stand
-      {"\tX\n1234567\tX\tY", "nn", "        X|1234567 X       Y"},
-      {std::string("a\0b", 3), "n", std::string("a\0b", 3)},
-      {"", "nbn", "EOF|EOF"},
-      {"A\nB\n", "bnbnn", "A|A|B"},            // at the start nothing, after a read the record again
-      {"A\nB\nC", "nnbbnn", "A|B|B|C"},        // one record of history: a second step back adds nothing
-      {"A\nB\nC", "nbnbbnbbbnn", "A|A|A|A|B"},
+  const struct { std::string bytes; const char* ops; std::string shown; std::int64_t line; } cases[] = {
+      {"ab\r\n\n\r\ncd", "nnnnn", "ab|||cd|EOF", 4},  // CR LF, LF, empty lines, a last line without LF
+      {"a\rb\r\r\nab\r\tc", "nn", "ab|ab      c", 2},  // carriage returns dropped wherever they stand
+      {"\tX\n1234567\tX\tY", "nn", "        X|1234567 X       Y", 2},
+      {std::string("a\0b", 3), "n", std::string("a\0b", 3), 1},
+      {"", "nbn", "EOF|EOF", 0},
+      {"A\nB\n", "bnbnn", "A|A|B", 2},            // at the start nothing, after a read the record again
+      {"A\nB\nC", "nnbbnn", "A|B|B|C", 3},        // one record of history: a second step back adds nothing
+      {"A\nB\nC", "nbnbbnbbbnn", "A|A|A|A|B", 2},
+      {"A\nB\nC", "nnnnbb", "A|B|C|EOF", 2},
       // After end of file a step back leaves the unit at its end; a second one gives the last record.
-      {"A\r\n\tB", "nnnbnbbnn", "A|        B|EOF|EOF|        B|EOF"},
+      {"A\r\n\tB", "nnnbnbbnn", "A|        B|EOF|EOF|        B|EOF", 2},
       // Across the read buffer: a CR LF split over two reads, a line longer than two buffers.
-      {x + "\r\n" + y + "\n\tlast", "nnnn", x + "|" + y + "|        last|EOF"},
+      {x + "\r\n" + y + "\n\tlast", "nnnn", x + "|" + y + "|        last|EOF", 3},
   };
   TempDir dir;
   for (const auto& c : cases) {
@@ -103,6 +104,7 @@ TEST(FileUnitRead, RecordsAndStepBackAlikeInFilesAndMemory) {
     MemoryUnit mem(c.bytes);
     EXPECT_TRUE(run_ops(file, c.ops) == c.shown) << "file " << c.bytes.substr(0, 20) << c.ops;
     EXPECT_TRUE(run_ops(mem, c.ops) == c.shown) << "memory " << c.bytes.substr(0, 20) << c.ops;
+    EXPECT_EQ(file.line(), c.line) << c.bytes.substr(0, 20) << c.ops;
   }
 }
 
@@ -210,6 +212,10 @@ TEST(FileUnitRead, LinesHandedOverAreTheRecordsNextWouldDeliver) {
   file.step_back();
   EXPECT_EQ(file.take_lines(taker), 0u);
   EXPECT_EQ(run_ops(file, "nn"), "!D|E");
+  file.open_read(dir / "in.txt");  // opened again: from its start, line 0
+  EXPECT_EQ(file.line(), 0);
+  EXPECT_EQ(run_ops(file, "bn"), "A");
+  EXPECT_EQ(file.line(), 1);
   // An in-memory unit hands nothing over; its records come by next().
   MemoryUnit mem("A\nB\n!C\nD\n");
   EXPECT_EQ(read_in_runs(mem), "|A|B|!C|D|EOF");
@@ -273,7 +279,7 @@ TEST(FileUnitWrite, CloseCommitsTheRecords) {
     FileUnit unit(13);
     MemoryUnit mem;
     unit.open_write(dir / name);
-    EXPECT_EQ(read_bytes(dir / name), name == "new.raw" ? "" : "old contents\n");
+    EXPECT_EQ(slurp(dir / name), name == "new.raw" ? "" : "old contents\n");
     for (std::size_t i = 0; i < std::size(records); ++i) {
       const auto& [rec, line_end] = records[i];
       if (i % 2 == 0) unit.put(rec, line_end), mem.put(rec, line_end);
@@ -281,10 +287,10 @@ TEST(FileUnitWrite, CloseCommitsTheRecords) {
     }
     EXPECT_EQ(unit.records_written(), 6);
     unit.close();
-    EXPECT_TRUE(read_bytes(dir / name) ==
+    EXPECT_TRUE(slurp(dir / name) ==
                 "ABC01   1990   100\n\n prompt:  ab\n" + std::string(266666, 'r') + "\n" + big + "\n")
         << name;
-    EXPECT_TRUE(mem.written() == read_bytes(dir / name));
+    EXPECT_TRUE(mem.written() == slurp(dir / name));
   }
   ::umask(mask);
   EXPECT_TRUE(fs::status(dir / "new.raw").permissions() == fs::perms(0644) && fs::is_symlink(dir / "link.raw"));
@@ -308,7 +314,7 @@ TEST(FileUnitWrite, BigOutputKeepsNoReserveBeyondItsEnd) {
     EXPECT_EQ(static_cast<std::size_t>(st.st_size), 81 * lines);
     EXPECT_LE(static_cast<std::int64_t>(st.st_blocks) * 512, st.st_size + (64 << 10)) << lines;
   }
-  EXPECT_TRUE(read_bytes(dir / "big.raw") == [&] {
+  EXPECT_TRUE(slurp(dir / "big.raw") == [&] {
     std::string all;
     for (int i = 0; i < 55000; ++i) all += line + "\n";
     return all;
@@ -346,7 +352,7 @@ TEST(FileUnitWrite, UnfinishedOutputsLeaveTargetsAsTheyWere) {
               << how << existing;
         }
       }
-      EXPECT_EQ(read_bytes(dir / "t.raw"), existing ? "good old output\n" : "") << how << existing;
+      EXPECT_EQ(slurp(dir / "t.raw"), existing ? "good old output\n" : "") << how << existing;
       EXPECT_EQ(dir.entries(), std::set<std::string>{"t.raw"});
     }
   }

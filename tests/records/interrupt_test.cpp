@@ -1,3 +1,5 @@
+// The clean-up on a signal: the slots for files to remove, and the handler
+// that removes them and ends the run by the signal.
 #include "records/interrupt.h"
 
 #include <climits>
@@ -7,11 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "test_files.h"
 
 namespace {
 
@@ -60,28 +63,19 @@ int child_signalled(int signo, int ignored, const fs::path& file, bool released)
 }
 
 TEST(InterruptHandler, RemovesRegisteredFilesAndEndsByTheSignal) {
-  struct Case {
-    int signo, ignored;
-    bool released;
-    int status;
-    bool file_left;
-  } cases[] = {
-      {SIGINT, 0, false, 130, false},
-      {SIGTERM, 0, false, 143, false},
-      {SIGHUP, 0, false, 129, false},
-      {SIGINT, 0, true, 130, true},       // committed before the signal came through
-      {SIGHUP, SIGHUP, false, 0, true},   // ignored from the start: the run goes on
+  const struct { int signo, ignored; bool released; int status; bool file_left; } cases[] = {
+      {SIGINT, 0, false, 130, false}, {SIGTERM, 0, false, 143, false}, {SIGHUP, 0, false, 129, false},
+      {SIGINT, 0, true, 130, true},          // committed before the signal came through
+      {SIGHUP, SIGHUP, false, 0, true},      // ignored from the start: the run goes on
       {SIGTERM, SIGHUP, false, 143, false},  // only the ignored one stays ignored
   };
-  std::string tmpl = (fs::temp_directory_path() / "ringave-interrupt-XXXXXX").string();
-  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-  const fs::path file = fs::path(tmpl) / "x_AVE.raw.AbCdEf";
-  for (const Case& c : cases) {
+  ringave::testing::ScratchFolder dir("ringave-interrupt");
+  const fs::path file = dir.path / "x_AVE.raw.AbCdEf";
+  for (const auto& c : cases) {
     std::ofstream(file) << "partial";
     EXPECT_EQ(child_signalled(c.signo, c.ignored, file, c.released), c.status) << c.signo << "/" << c.ignored;
     EXPECT_EQ(fs::exists(file), c.file_left) << c.signo << "/" << c.ignored;
   }
-  fs::remove_all(tmpl);
 }
 
 }  // namespace

@@ -17,16 +17,14 @@ namespace ringave {
 namespace {
 
 // A read fills only variables; a write takes values, constants and text.
-static_assert(std::is_constructible_v<ReadItem, std::int32_t&> && std::is_constructible_v<ReadItem, Field<8>&> &&
-              std::is_constructible_v<ReadItem, float&> && std::is_constructible_v<ReadItem, bool&>);
-static_assert(!std::is_constructible_v<ReadItem, const std::int32_t&> && !std::is_constructible_v<ReadItem, std::int32_t> &&
-              !std::is_constructible_v<ReadItem, const float&> && !std::is_constructible_v<ReadItem, const bool&> &&
-              !std::is_constructible_v<ReadItem, const Field<8>&> && !std::is_constructible_v<ReadItem, std::string_view> &&
-              !std::is_constructible_v<ReadItem, std::span<const float>> &&
-              !std::is_constructible_v<ReadItem, decltype(Item::chars(static_cast<const char*>(nullptr), 0))>);
-static_assert(std::is_constructible_v<WriteItem, const std::int32_t&> && std::is_constructible_v<WriteItem, std::int32_t> &&
-              std::is_constructible_v<WriteItem, const Field<8>&> && std::is_constructible_v<WriteItem, std::string_view> &&
-              std::is_constructible_v<WriteItem, const char*> && std::is_constructible_v<WriteItem, std::span<const float>>);
+template <class T> constexpr bool kReads = std::is_constructible_v<ReadItem, T>;
+template <class T> constexpr bool kWrites = std::is_constructible_v<WriteItem, T>;
+static_assert(kReads<std::int32_t&> && kReads<Field<8>&> && kReads<float&> && kReads<bool&>);
+static_assert(!kReads<const std::int32_t&> && !kReads<std::int32_t> && !kReads<const float&> && !kReads<const bool&> &&
+              !kReads<const Field<8>&> && !kReads<std::string_view> && !kReads<std::span<const float>> &&
+              !kReads<decltype(Item::chars(static_cast<const char*>(nullptr), 0))>);
+static_assert(kWrites<const std::int32_t&> && kWrites<std::int32_t> && kWrites<const Field<8>&> &&
+              kWrites<std::string_view> && kWrites<const char*> && kWrites<std::span<const float>>);
 
 // Reads one item from an internal record: "" when done, the outcome the
 // statement returned, or the fatal report's message.
