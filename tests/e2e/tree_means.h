@@ -128,8 +128,9 @@ inline std::vector<PlainSeries> read_back(const std::string& text) {
   MemoryUnit unit(text, 12);
   OwnedSeries v;
   std::vector<PlainSeries> out;
+  TucsonReader reader(unit, rec);
   for (int guard = 0; guard < 10000; ++guard) {
-    if (read_tucson_series(unit, v.s, rec) != SeriesRead::series) break;
+    if (reader.next(v.s) != SeriesRead::series) break;
     PlainSeries s{v.s.id.str(), v.s.first_year, {}};
     for (float x : v.got()) s.mm.push_back(x);
     out.push_back(std::move(s));

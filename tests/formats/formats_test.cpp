@@ -7,11 +7,11 @@
 #include <cstring>
 #include <fstream>
 #include <random>
-#include <tuple>
 #include <vector>
 
 #include "formats/compact.h"
 #include "formats/format_test_util.h"
+#include "formats/registry.h"
 #include "formats/tucson.h"
 #include "formats/tucson_line.h"
 #include "records/file_unit.h"
@@ -50,20 +50,18 @@ std::string header(int count, int year, const char* exponent, const char* fmt) {
 std::string pad(std::string s) { return s.append(80 - s.size(), ' '); }
 
 // The first series of `file` read by the Tucson ('t') or Compact ('c') reader into storage for `capacity`
-// values; `said` gets the findings and how the read ended ("" for a series, "end" at end of file).
-OwnedSeries read_first(const std::string& file, std::string& said, std::size_t capacity = 3001, char reader = 't') {
+// values; `said` gets the findings and how the read ended ("" for a series, "end" at end of file), `title`
+// the reader's title.
+OwnedSeries read_first(const std::string& file, std::string& said, std::size_t capacity = 3001, char reader = 't',
+                       Field<85>* title = nullptr) {
   MemoryUnit unit(file);
   Recorder rec;
   OwnedSeries v(capacity);
   SeriesRead got = SeriesRead::series;
-  const std::string end = ending([&] {
-    got = reader == 't' ? read_tucson_series(unit, v.s, rec) : read_compact_series(unit, v.s, rec);
-  });
+  const auto series = make_reader(reader == 't' ? Format::tucson : Format::compact, unit, rec);
+  const std::string end = ending([&] { got = series->next(v.s); });
   said = rec.said + end + (got == SeriesRead::end_of_file ? "end" : "");
-  // Once a file has ended or been given up, the series says so.
-  if (got != SeriesRead::series) {
-    EXPECT_EQ(std::tuple(v.s.count, v.s.counter), std::tuple(kEndMarker, kEndMarker)) << file;
-  }
+  if (title) *title = series->title();
   return v;
 }
 
@@ -118,7 +116,8 @@ TEST(FirstSeries, TucsonAndCompact) {
   };
   for (const Case& c : cases) {
     std::string said;
-    const OwnedSeries r = read_first(c.file, said, c.reader == 't' ? 6 : 30, c.reader);
+    Field<85> title;
+    const OwnedSeries r = read_first(c.file, said, c.reader == 't' ? 6 : 30, c.reader, &title);
     const Series& v = r.s;
     EXPECT_EQ(said, c.said) << c.file;
     std::vector<float> want;
@@ -126,35 +125,37 @@ TEST(FirstSeries, TucsonAndCompact) {
     if (c.id.empty()) continue;
     EXPECT_EQ(v.id.str() + " " + std::to_string(v.first_year), c.id + " " + std::to_string(c.first_year));
     EXPECT_EQ(r.got(), want) << c.file;
-    if (c.reader == 'c') { EXPECT_EQ(v.title, Field<85>(c.said.empty() ? "" : "Site")) << c.file; }
+    if (c.reader == 'c') { EXPECT_EQ(title, Field<85>(c.said.empty() ? "" : "Site")) << c.file; }
   }
   MemoryUnit unit(over + " junk\n" + header(1, 1900, "", "(F8.0)") + "       7\n");
   Recorder rec;
   OwnedSeries v;
-  read_compact_series(unit, v.s, rec), read_compact_series(unit, v.s, rec);
-  EXPECT_EQ(std::to_string(v.s.first_year) + " " + std::to_string(v.s.values[0]) + " " + std::to_string(v.s.counter),
-            "1900 7.000000 2");
+  CompactReader compact(unit, rec);
+  compact.next(v.s), compact.next(v.s);
+  EXPECT_EQ(std::to_string(v.s.first_year) + " " + std::to_string(v.s.values[0]), "1900 7.000000");
 }
 
 TEST(TucsonRead, TextLinesAndTag) {
-  std::string said;
-  const OwnedSeries r = read_first("Title of data\nsecond line\nthird line\n" +
-                                data_line("644011  1690", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "          TAG1") +
-                                data_line("644011  1700", {999}, std::string(64, ' ') + "X"), said);
-  EXPECT_EQ(r.s.title, Field<85>("Title of data"));
-  EXPECT_EQ(r.s.headers[2], Field<88>("third line"));
-  EXPECT_EQ(r.s.tag, Field<6>("TAG1"));  // the blank column 84 of the last line leaves it
+  MemoryUnit unit("Title of data\nsecond line\nthird line\n" +
+                  data_line("644011  1690", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "          TAG1") +
+                  data_line("644011  1700", {999}, std::string(64, ' ') + "X"));
+  Recorder rec;
+  OwnedSeries v;
+  TucsonReader r(unit, rec);
+  EXPECT_EQ(r.next(v.s), SeriesRead::series);
+  EXPECT_EQ(r.title(), Field<85>("Title of data"));
+  EXPECT_EQ(r.headers()[2], Field<88>("third line"));
+  EXPECT_EQ(r.tag(), Field<6>("TAG1"));  // the blank column 84 of the last line leaves it
 }
 
 std::string write_series(std::int32_t first_year, std::vector<float> values, const char* id = "XXX") {
   MemoryUnit out("", 13);
   Series s;
   s.id = Field<8>(id);
-  s.tag = Field<6>("AVE");
   s.first_year = first_year;
   s.count = static_cast<std::int32_t>(values.size());
   s.values = values;
-  write_tucson_series(out, s);
+  write_tucson_series(out, s, Field<6>("AVE"));
   return out.written();
 }
 
@@ -453,7 +454,7 @@ TEST(TucsonFastPath, FormatAgreesWithTheEngine) {
 
 // A series as the engine writes it, line by line, from the thousandths of
 // its values one by one: what write_tucson_series must write.
-std::string engine_series(const Series& s) {
+std::string engine_series(const Series& s, const Field<6>& tag) {
   MemoryUnit out("", 13);
   std::int64_t year = s.first_year, pos = 0;
   for (int fields = decade_fields(year);; fields = 10) {
@@ -461,7 +462,7 @@ std::string engine_series(const Series& s) {
     std::int32_t f[10];
     for (int k = 0; k < n; ++k) f[k] = thousandths(s.values[static_cast<std::size_t>(pos + k)]);
     if (n < fields) f[n] = -9999;
-    write_tucson_line_general(out, s.id, year, f, n < fields ? n + 1 : n, s.tag);
+    write_tucson_line_general(out, s.id, year, f, n < fields ? n + 1 : n, tag);
     if (n < fields) return out.written();
     pos += n;
     year += n;
@@ -491,7 +492,7 @@ TEST(TucsonFastPath, SeriesAgreesWithTheEngine) {
   for (int i = 0; i < 3000 && !HasFailure(); ++i) {
     Series s;
     s.id = Field<8>(i % 2 ? "ABC0101" : "ABCDEFGH");
-    s.tag = Field<6>(i % 3 ? "AVE" : "T*g 6c");
+    const Field<6> tag(i % 3 ? "AVE" : "T*g 6c");
     s.first_year = static_cast<std::int32_t>(firsts[rng() % std::size(firsts)] + rng() % 25);
     s.count = static_cast<std::int32_t>(rng() % (i % 10 ? 130 : values.size()));
     const unsigned rare = rng() % 3 == 0 ? 0 : 1 + rng() % 400;  // one value in `rare` leaves the table
@@ -499,11 +500,11 @@ TEST(TucsonFastPath, SeriesAgreesWithTheEngine) {
       v = rare != 0 && rng() % rare == 0 ? odd[rng() % std::size(odd)]
                                          : static_cast<float>(rng() % 10000) * (rng() % 2 ? 0.001f : 0.0010003f);
     s.values = std::span<float>(values.data(), static_cast<std::size_t>(s.count) + rng() % 3);
-    const std::string want = s.count > 0 ? engine_series(s) : "";
+    const std::string want = s.count > 0 ? engine_series(s, tag) : "";
     MemoryUnit room("", 13);
     PutOnly put;
-    write_tucson_series(room, s);
-    write_tucson_series(put, s);
+    write_tucson_series(room, s, tag);
+    write_tucson_series(put, s, tag);
     EXPECT_TRUE(room.written() == want && put.to.written() == want) << "series " << i << ", first year "
                                                                      << s.first_year << ", " << s.count << " values";
     in_room += s.count > 500;
@@ -518,14 +519,16 @@ TEST(CdfRead, RealFileMatchesItsTucsonTwin) {
   compact.open_read(RINGAVE_TEST_DATA "/nm046_cmp.cmp");
   Recorder rec;
   OwnedSeries t, c;
+  TucsonReader t_reader(tucson, rec);
+  CompactReader c_reader(compact, rec);
   int series = 0;
-  while (read_tucson_series(tucson, t.s, rec) == SeriesRead::series) {
-    EXPECT_EQ(read_compact_series(compact, c.s, rec), SeriesRead::series);
+  while (t_reader.next(t.s) == SeriesRead::series) {
+    EXPECT_EQ(c_reader.next(c.s), SeriesRead::series);
     EXPECT_EQ(c.s.id.str() + " " + std::to_string(c.s.first_year), t.s.id.str() + " " + std::to_string(t.s.first_year));
     EXPECT_EQ(c.got(), t.got());
     ++series;
   }
-  EXPECT_EQ(read_compact_series(compact, c.s, rec), SeriesRead::end_of_file);
+  EXPECT_EQ(c_reader.next(c.s), SeriesRead::end_of_file);
   EXPECT_EQ(rec.said, "");
   EXPECT_EQ(series, 8);
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "formats/compact.h"
-#include "formats/format_guess.h"
+#include "formats/registry.h"
 #include "formats/format_test_util.h"
 #include "formats/tucson.h"
 #include "records/memory_unit.h"
@@ -26,8 +26,9 @@ std::string read_all(const std::string& file, std::string& said, char reader = '
   Recorder rec;
   OwnedSeries v;
   std::string out;
+  const auto series = make_reader(reader == 't' ? Format::tucson : Format::compact, unit, rec);
   for (int guard = 0; guard < 100; ++guard) {
-    const SeriesRead got = reader == 't' ? read_tucson_series(unit, v.s, rec) : read_compact_series(unit, v.s, rec);
+    const SeriesRead got = series->next(v.s);
     if (got != SeriesRead::series) break;
     out += std::string(v.s.id.trimmed()) + " " + std::to_string(v.s.first_year) + ":";
     for (float x : v.got()) out += std::isnan(x) ? " -" : " " + std::to_string(std::lround(x * 1000));
@@ -126,8 +127,8 @@ TEST(RealFiles, FilesThatLookLikeTheOtherFormat) {
   };
   for (const auto& c : cases) {
     MemoryUnit a(c.file), b(c.file);
-    EXPECT_EQ(looks_like_compact(a), c.compact) << c.file;
-    EXPECT_EQ(looks_like_tucson(b), c.tucson) << c.file;
+    EXPECT_EQ(looks_like(a, Format::compact), c.compact) << c.file;
+    EXPECT_EQ(looks_like(b, Format::tucson), c.tucson) << c.file;
   }
 }
 
