@@ -28,8 +28,8 @@ std::optional<Format> guess_format(RecordSource& source) {
   constexpr int kLook = 64;
   const std::span<const FormatEntry> table = formats();
   struct Told {
-    int first = 0;  // the number of the first record that tells the format
-    int count = 0;  // records that tell it
+    int first = -1;  // the first record that tells the format, counted from 0; -1: none
+    int count = 0;   // records that tell it
   };
   std::vector<Told> told(table.size());
   int seen = 0;  // records read that are not blank
@@ -37,21 +37,20 @@ std::optional<Format> guess_format(RecordSource& source) {
   std::string_view record;
   while (seen < kLook && source.next(record)) {
     if (blank_record(record)) continue;
-    ++seen;
+    const int at = seen++;
     const bool first_telling = !any_told;
     for (std::size_t f = 0; f < table.size(); ++f) {
       const Sniffing& sniff = table[f].sniffing;
       if (!sniff.telling(record)) continue;
-      if (first_telling && seen <= sniff.leads) return table[f].format;
+      if (first_telling && at < sniff.leads) return table[f].format;
       any_told = true;
-      if (told[f].first == 0) told[f].first = seen;
+      if (told[f].first < 0) told[f].first = at;
       ++told[f].count;
     }
   }
   for (std::size_t f = 0; f < table.size(); ++f) {
     const Told& t = told[f];
-    if (t.first > 0 && t.first <= table[f].sniffing.within && 2 * t.count >= seen - t.first + 1)
-      return table[f].format;
+    if (t.first >= 0 && t.first < table[f].sniffing.within && 2 * t.count >= seen - t.first) return table[f].format;
   }
   return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #include "run/cli_run.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -107,10 +108,11 @@ void CliDoor::fail(const Job& job, const std::string& why, const Road& road) {
 void CliDoor::hint_format(const Job& job, Format) {
   const std::optional<Format> other = other_format(job.name, *job.format);
   if (!other) return;
-  const bool tucson = *other == Format::tucson;
+  std::string name(format_name(*other));
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   con_.warn(job.name + ": hint: the file looks like a " + std::string(format_name(*other)) + " file; give " +
-            (cl_.list.empty() ? (tucson ? "-f tucson" : "-f compact") + std::string(" or -f auto")
-                              : std::string(tucson ? "format code 1" : "format code 2") + " in the list file"));
+            (cl_.list.empty() ? "-f " + name + " or -f auto"
+                              : "format code " + std::to_string(code_of(*other)) + " in the list file"));
 }
 
 void CliDoor::failed(const Job& job, const Road& road, Failure failure, const std::string& detail) {

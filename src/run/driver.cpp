@@ -111,8 +111,8 @@ class DialogueDoor final : public Door {
   void hint_format(const Job& job) {
     const std::optional<Format> other = other_format(job.name, *job.format);
     if (!other) return;
-    const std::string text = *other == Format::compact ? "this looks like a Compact file: its format code is 2"
-                                                       : "this looks like a Tucson file: its format code is 1";
+    const std::string text = "this looks like a " + std::string(format_name(*other)) +
+                             " file: its format code is " + std::to_string(code_of(*other));
     reporter_->warning({text, text + "\n"});
   }
 
