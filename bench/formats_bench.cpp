@@ -118,8 +118,8 @@ struct SeriesBuffer {
 // Read every series of `unit`; returns the number of values delivered.
 std::int64_t read_all(ringave::Unit& unit, SeriesBuffer& b, ringave::Reporter& reporter) {
   std::int64_t values = 0;
-  b.s.begin_file();
-  while (ringave::read_tucson_series(unit, b.s, reporter) == ringave::SeriesRead::series) values += b.s.count;
+  ringave::TucsonReader reader(unit, reporter);
+  while (reader.next(b.s) == ringave::SeriesRead::series) values += b.s.count;
   benchmark::DoNotOptimize(b.values.data());
   return values;
 }
@@ -167,14 +167,14 @@ BENCHMARK(BM_TucsonReadMemory)->Unit(benchmark::kMillisecond);
 // its table.
 void write_all(ringave::Unit& unit, SeriesBuffer& b) {
   Data& data = Data::get();
-  b.s.tag.assign("AVE");
+  const ringave::Field<6> tag("AVE");
   for (int s = 0; s < Data::kWriteSeries; ++s) {
     const std::vector<float>& v = data.series_values(s);
     b.s.id = data.series_id(s);
     b.s.first_year = capacity::kFirstYear;
     b.s.count = static_cast<std::int32_t>(v.size());
     std::copy(v.begin(), v.end(), b.values.begin());
-    ringave::write_tucson_series(unit, b.s);
+    ringave::write_tucson_series(unit, b.s, tag);
   }
 }
 

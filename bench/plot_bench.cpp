@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "plot/tree_plot.h"
+#include "records/file_unit.h"
+#include "run/unit_numbers.h"
 #include "tools/capacity_data.h"
 
 namespace {
@@ -50,7 +52,12 @@ void BM_PlotFile(benchmark::State& state) {
     return;
   }
   const std::string out = dir + "/capacity_AVE.svg";
-  for (auto _ : state) ringave::write_tree_plot_file(out, data);
+  for (auto _ : state) {
+    ringave::FileUnit svg(ringave::kPlotUnit);
+    svg.open_write(out);
+    ringave::write_tree_plot(svg, data);
+    svg.close();
+  }
   double values = 0;
   for (const ringave::PlotTree& t : data.trees) {
     values += static_cast<double>(t.mean.size());

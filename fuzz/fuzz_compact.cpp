@@ -31,9 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemoryUnit unit(std::string_view(reinterpret_cast<const char*>(data), size));
   Series s;
   s.values = values;
+  CompactReader reader(unit, quiet);
   try {
     for (int call = 0; call < kMaxCalls; ++call) {
-      if (read_compact_series(unit, s, quiet) != SeriesRead::series) break;
+      if (reader.next(s) != SeriesRead::series) break;
     }
   } catch (const Stop&) {
   } catch (const FatalError&) {

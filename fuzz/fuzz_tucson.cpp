@@ -83,15 +83,13 @@ bool round_trips(const Series& s) {
 
 void check_round_trip(const Series& s, Reporter& quiet) {
   if (!round_trips(s)) return;
-  Series w = s;
-  w.tag.assign("AVE   ");  // the tag every tree series is written with
   MemoryUnit file;
-  write_tucson_series(file, w);
+  write_tucson_series(file, s, Field<6>("AVE   "));  // the tag every tree series is written with
 
   MemoryUnit again(file.written());
   Owned read;
   Series& r = read.s;
-  read_tucson_series(again, r, quiet);
+  TucsonReader(again, quiet).next(r);
   if (r.count != s.count || r.first_year != s.first_year) {
     std::fprintf(stderr, "round trip: count %d -> %d, first year %d -> %d\n%s", s.count, r.count, s.first_year,
                  r.first_year, file.written().c_str());
@@ -207,9 +205,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemoryUnit unit(std::string_view(reinterpret_cast<const char*>(data), size));
   Owned v;
   std::vector<Owned> series;
+  TucsonReader reader(unit, quiet);
   try {
     for (int call = 0; call < kMaxCalls; ++call) {
-      if (read_tucson_series(unit, v.s, quiet) != SeriesRead::series) break;
+      if (reader.next(v.s) != SeriesRead::series) break;
       if (series.size() < 8) series.push_back(v);
     }
   } catch (const Stop&) {

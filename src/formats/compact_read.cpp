@@ -1,7 +1,8 @@
 // The Compact reader: one series per call. Title lines are passed over and
 // shown through the reporter, the series header is parsed from the
 // 80-column line buffer, the values are read with the data layout the
-// header names and scaled by ten to the header's exponent.
+// header names and scaled by ten to the header's exponent. And the sniffing
+// that tells a Compact file.
 
 #include "formats/compact.h"
 
@@ -15,6 +16,7 @@
 #include <string_view>
 
 #include "formats/compact_values.h"
+#include "formats/sniff.h"
 #include "records/layout.h"
 #include "records/outcome.h"
 #include "records/transfer.h"
@@ -63,10 +65,8 @@ std::string error_records(const Layout& layout, WriteItems items) {
   return text.text();
 }
 
-SeriesRead give_up(Series& s, Reporter& reporter, std::string_view summary, const std::string& records) {
+SeriesRead give_up(Reporter& reporter, std::string_view summary, const std::string& records) {
   reporter.file_error({summary, records});
-  s.count = kEndMarker;
-  s.counter = kEndMarker;
   return SeriesRead::file_error;
 }
 
@@ -81,18 +81,18 @@ SeriesRead data_error(Series& s, Field<8>& data_format, Field<80>& line, Unit& u
   unit.step_back();
   blank(line);
   read_formatted(unit, text_layout(), {line});
-  return give_up(s, reporter, "sbr cdf:  error reading data of series " + std::string(s.id.trimmed()) + ": " +
+  return give_up(reporter, "sbr cdf:  error reading data of series " + std::string(s.id.trimmed()) + ": " +
                                   std::string(line.trimmed()),
                  error_records(kDataError, {s.id, s.first_year, s.count, data_format, line}));
 }
 
 // Reads records until one parses as a series header, which sets s.count,
 // s.first_year and s.id and stays in `line`; the title lines passed over are
-// shown through the reporter, the first one kept as s.title. Returns nothing
+// shown through the reporter, the first one kept as `title`. Returns nothing
 // when a header was found, else how the read ends: the end of the file, or
 // the header error of a fourth title line.
 std::optional<SeriesRead> find_header(Unit& unit, Series& s, Field<80>& line, Field<8>& data_format,
-                                      Reporter& reporter) {
+                                      Field<85>& title, Reporter& reporter) {
   static const Layout& kHeader = layout("(1x,i7,2x,i8,3x,a8) ");
   static const Layout& kTitleEcho = layout("(/1x,'title of data:'/1x,a) ");
   static const Layout& kLineEcho = layout("(1x,a)  ");
@@ -100,16 +100,13 @@ std::optional<SeriesRead> find_header(Unit& unit, Series& s, Field<80>& line, Fi
       "(/t2,'*** header line read error in sbr cdf: '/"
       "                                  1x,a,1x,2i6,2x,a/1x,a) ");
 
-  blank(s.title);
+  blank(title);
   for (int unreadable = 1;; ++unreadable) {
     blank(line);
     blank(s.id);
     blank(data_format);
-    if (read_formatted(unit, text_layout(), {line}, Handles::end_of_file) == Outcome::end_of_file) {
-      s.count = kEndMarker;
-      s.counter = kEndMarker;
+    if (read_formatted(unit, text_layout(), {line}, Handles::end_of_file) == Outcome::end_of_file)
       return SeriesRead::end_of_file;
-    }
     // A blank line outside a series' data (editors and transfers add them
     // before the first header and after the last series) is passed over: it
     // is neither a header nor a title line.
@@ -122,13 +119,13 @@ std::optional<SeriesRead> find_header(Unit& unit, Series& s, Field<80>& line, Fi
       return std::nullopt;
 
     if (unreadable > kMaxTitleLines)
-      return give_up(s, reporter, "sbr cdf:  header line read error: " + std::string(line.trimmed()),
+      return give_up(reporter, "sbr cdf:  header line read error: " + std::string(line.trimmed()),
                      error_records(kHeaderError, {s.id, s.first_year, s.count, data_format, line}));
     // The title lines are shown as they are passed over.
     const std::string text(line.trimmed());
     if (unreadable == 1) {
       reporter.note({"title of data: " + text, error_records(kTitleEcho, {line})});
-      s.title.assign(line.view());
+      title.assign(line.view());
     } else {
       reporter.note({"title line: " + text, error_records(kLineEcho, {line})});
     }
@@ -148,7 +145,34 @@ void warn_negative(const Series& s, std::span<const float> values, Reporter& rep
 
 }  // namespace
 
-SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
+bool looks_like_compact_header(std::string_view record) {
+  if (record.size() < 79 || column(record, 72) != '(') return false;
+  std::size_t close = 79;
+  while (close > 72 && column(record, close) == ' ') --close;
+  return column(record, close) == ')' && right_justified_integer(record, 2, 8) &&
+         right_justified_integer(record, 11, 18);
+}
+
+bool looks_like_compact(RecordSource& unit) {
+  // Records looked at: enough to pass the titles of the first series.
+  constexpr int kRecordsLooked = 100;
+  static const Layout& kHeader = layout("(1x,i7,2x,i8) ");
+  std::string_view rec;
+  for (int n = 0; n < kRecordsLooked && unit.next(rec); ++n) {
+    Field<80> line;
+    line.assign(rec.substr(0, std::min<std::size_t>(rec.size(), 80)));
+    const std::string_view format = line.view().substr(71, 8);
+    if (format.find('(') == std::string_view::npos || format.find(')') == std::string_view::npos) continue;
+    if (line.view().substr(1, 7).find_first_not_of(' ') == std::string_view::npos) continue;
+    std::int32_t count = 0;
+    std::int32_t first_year = 0;
+    InternalSource header(line.view());
+    if (read_formatted(header, kHeader, {count, first_year}, Handles::error) == Outcome::done) return true;
+  }
+  return false;
+}
+
+SeriesRead CompactReader::next(Series& s) {
   static const Layout& kExponent = layout("(i3)");
   static const Layout& kFormat = layout("(a8)");
   static const Layout& kLengthError = layout(
@@ -158,14 +182,15 @@ SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
   Field<80> line;
   Field<8> data_format;
   std::int32_t exponent = 0;
-  if (const std::optional<SeriesRead> ended = find_header(unit, s, line, data_format, reporter)) return *ended;
+  if (const std::optional<SeriesRead> ended = find_header(unit_, s, line, data_format, title_, reporter_))
+    return *ended;
 
   // The values must fit the series' storage: a longer series gets the length
   // error, never an overrun.
   const auto capacity = static_cast<std::int64_t>(s.values.size());
   if (static_cast<std::int64_t>(s.count) > capacity) {
     const auto limit = static_cast<std::int32_t>(std::min<std::int64_t>(capacity, INT32_MAX));
-    return give_up(s, reporter,
+    return give_up(reporter_,
                    "sbr cdf:  series " + std::string(s.id.trimmed()) + " has " + std::to_string(s.count) +
                        " values, more than " + std::to_string(limit),
                    error_records(kLengthError, {s.id, s.count, limit}));
@@ -181,8 +206,8 @@ SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
   // must be usable and it takes one record, as any read does.
   const std::size_t n = s.count > 0 ? static_cast<std::size_t>(s.count) : 0;
   const std::span<float> values = s.values.first(n);
-  if (read_compact_values(unit, layout(data_format.view()), values, Handles::both) != Outcome::done)
-    return data_error(s, data_format, line, unit, reporter);
+  if (read_compact_values(unit_, layout(data_format.view()), values, Handles::both) != Outcome::done)
+    return data_error(s, data_format, line, unit_, reporter_);
 
   const float scale = power_of_ten(exponent);
   // The sign bits of all values at once (a loop the compiler vectorizes);
@@ -192,9 +217,7 @@ SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
     v *= scale;
     signs |= std::bit_cast<std::uint32_t>(v);
   }
-  if ((signs & 0x80000000u) != 0) warn_negative(s, values, reporter);
-
-  ++s.counter;
+  if ((signs & 0x80000000u) != 0) warn_negative(s, values, reporter_);
   return SeriesRead::series;
 }
 

@@ -9,19 +9,18 @@
 
 namespace ringave {
 
+// One value per registered format (registry.cpp).
 enum class Format { tucson, compact };
 
-// The dialogue's and list files' format code: 1 is Tucson, any other code
-// Compact.
-constexpr Format format_of_code(std::int32_t code) { return code == 1 ? Format::tucson : Format::compact; }
+// The dialogue's and list files' format code: a registered format's own
+// code gives it (1 Tucson, 2 Compact), any other code Compact.
+Format format_of_code(std::int32_t code);
 
 // The code that names the format in the dialogue and in list files.
-constexpr std::int32_t code_of(Format format) { return format == Format::tucson ? 1 : 2; }
+std::int32_t code_of(Format format);
 
-// "Tucson" or "Compact".
-constexpr std::string_view format_name(Format format) {
-  return format == Format::tucson ? "Tucson" : "Compact";
-}
+// The format's name: "Tucson", "Compact".
+std::string_view format_name(Format format);
 
 // The format that a command-line name gives, in any case ("tucson",
 // "Compact"); none for any other name.

@@ -1,4 +1,4 @@
-// The Tucson reader, one series per call, and the reader of a self-formatted
+// The Tucson reader, one series per call of next(), and the reader of a self-formatted
 // block inside a Tucson file. The writer lives in tucson_write.cpp.
 #include "formats/tucson.h"
 
@@ -123,17 +123,6 @@ bool read_block(Unit& unit, Series& s, char* line, Reporter& reporter) {
     reporter.note({"sbr datar:  block " + id + ": unexpected end reading data",
                    ">> sbr datar:  unexpected end reading data\n"});
   return true;
-}
-
-// Keeps a text line: the first as title and first header line, the second
-// and third as header lines.
-void keep_text_line(const char* line, int text_lines, Series& s) {
-  if (text_lines == 1) {
-    copy_kept_columns(line, s.title);
-    copy_kept_columns(line, s.headers[0]);
-  } else if (text_lines <= 3) {
-    copy_kept_columns(line, s.headers[static_cast<std::size_t>(text_lines - 1)]);
-  }
 }
 
 // Stores the value fields f[0 .. take) of a data line after the values the
@@ -283,12 +272,6 @@ void warn_cut_off(const Series& s, Reporter& reporter) {
   reporter.warning({text, text + "\n"});
 }
 
-SeriesRead end_of_file(Series& s) {
-  s.count = kEndMarker;
-  s.counter = kEndMarker;
-  return SeriesRead::end_of_file;
-}
-
 }  // namespace
 
 bool parse_tucson_line_plain(const char* line, TucsonFields& out) {
@@ -337,85 +320,94 @@ bool parse_tucson_line(const char* line, TucsonFields& out) {
          parse_tucson_line_general(line, out);
 }
 
-SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
-  blank(s.title);
-  s.count = 0;
+// What one read keeps from line to line.
+struct TucsonReader::Read {
   int data_lines = 0;
   int text_lines = 0;
-  // A counter below 0 (the end marker left by the previous file) or 0 starts
-  // a new file; the count stops at the top of its range rather than wrap.
-  if (s.counter < 0) s.counter = 0;
-  if (s.counter < INT32_MAX) ++s.counter;
-  if (s.counter == 1)
-    for (Field<88>& h : s.headers) blank(h);
-
   char line[kLineLength];
   TucsonFields parsed;
   SeriesWatch watch;
+};
 
+SeriesRead TucsonReader::next(Series& s) {
+  blank(title_);
+  s.count = 0;
+  Read r;
   for (;;) {
-    if (data_lines > 0) {
-      PlainLines run(s, watch);
-      data_lines += static_cast<int>(unit.take_lines(run));
+    if (r.data_lines > 0) {
+      PlainLines run(s, r.watch);
+      r.data_lines += static_cast<int>(unit_.take_lines(run));
     }
     std::string_view record;
-    if (!unit.next(record)) {
-      if (data_lines > 0) warn_cut_off(s, reporter);
-      return end_of_file(s);
+    if (!unit_.next(record)) {
+      if (r.data_lines > 0) warn_cut_off(s, reporter_);
+      return SeriesRead::end_of_file;
     }
     // Nearly every later line of a series continues it with ten plain
     // values: taken straight from the record, without the line buffer and
     // the full parse, in runs where the unit can (above), else here (the
     // first line of a block, say). Any other line goes the full way below.
-    if (data_lines > 0 && static_cast<std::size_t>(s.count) + kFullLine <= s.values.size() &&
-        take_plain_line(record, {watch.id, watch.id_mask, static_cast<std::int64_t>(s.first_year) + s.count},
+    if (r.data_lines > 0 && static_cast<std::size_t>(s.count) + kFullLine <= s.values.size() &&
+        take_plain_line(record, {r.watch.id, r.watch.id_mask, static_cast<std::int64_t>(s.first_year) + s.count},
                         s.values.data() + s.count)) {
       s.count += kFullLine;
-      ++data_lines;
+      ++r.data_lines;
       continue;
     }
-    fill_line(record, line);
-
+    fill_line(record, r.line);
     // A "#" in column 80 before any value announces a self-formatted block.
-    if (s.count == 0 && line[79] == '#') {
-      unit.step_back();
-      // No block header before the end of the file: the end of the file for
-      // the caller too, so no phantom series is stored.
-      if (!read_block(unit, s, line, reporter)) return end_of_file(s);
-      s.id.assign(std::string_view(line, 8));
-      return SeriesRead::series;
-    }
-
+    if (s.count == 0 && r.line[79] == '#') return block(s, r);
     // Blank year columns 9-12: neither a data line nor a text line.
-    if (is_blank(line + 8, 4)) continue;
-
-    if (!parse_tucson_line(line, parsed)) {
-      // A text line: header lines at the top of a file, or anything else
-      // that does not parse as a data line.
-      ++text_lines;
-      if (text_lines > kMaxTextLines) stop(kExitFailure, "sbr trrw:  over 25 text lines");
-      keep_text_line(line, text_lines, s);
+    if (is_blank(r.line + 8, 4)) continue;
+    if (!parse_tucson_line(r.line, r.parsed)) {
+      text_line(r);
       continue;
     }
-    if (parsed.tagged) s.tag = parsed.tag;
-
-    // A data line. The first one of the call names the series and its first
-    // year, and holds only the fields up to the end of its decade.
-    ++data_lines;
-    int take = 10;
-    if (data_lines == 1) {
-      s.id = parsed.id;
-      s.first_year = parsed.year;
-      take = decade_fields(parsed.year);
-      watch.first_line(line, parsed);
-    } else {
-      watch_line(line, parsed, s, watch, reporter);
-    }
-    if (store_values(parsed.f, take, s, watch.first_negative)) {
-      if (watch.first_negative >= 0) warn_negative(s, watch.first_negative, reporter);
-      return SeriesRead::series;
-    }
+    if (data_line(s, r)) return SeriesRead::series;
   }
+}
+
+SeriesRead TucsonReader::block(Series& s, Read& r) {
+  unit_.step_back();
+  // No block header before the end of the file: the end of the file for the
+  // caller too, so no phantom series is stored.
+  if (!read_block(unit_, s, r.line, reporter_)) return SeriesRead::end_of_file;
+  s.id.assign(std::string_view(r.line, 8));
+  return SeriesRead::series;
+}
+
+// A text line: header lines at the top of a file, or anything else that
+// does not parse as a data line. The first of a read is kept as title and
+// first header line, the second and third as header lines.
+void TucsonReader::text_line(Read& r) {
+  ++r.text_lines;
+  if (r.text_lines > kMaxTextLines) stop(kExitFailure, "sbr trrw:  over 25 text lines");
+  if (r.text_lines == 1) {
+    copy_kept_columns(r.line, title_);
+    copy_kept_columns(r.line, headers_[0]);
+  } else if (r.text_lines <= 3) {
+    copy_kept_columns(r.line, headers_[static_cast<std::size_t>(r.text_lines - 1)]);
+  }
+}
+
+// A data line. The first one of the read names the series and its first
+// year, and holds only the fields up to the end of its decade. True when a
+// stop marker ends the series.
+bool TucsonReader::data_line(Series& s, Read& r) {
+  if (r.parsed.tagged) tag_ = r.parsed.tag;
+  ++r.data_lines;
+  int take = kFullLine;
+  if (r.data_lines == 1) {
+    s.id = r.parsed.id;
+    s.first_year = r.parsed.year;
+    take = decade_fields(r.parsed.year);
+    r.watch.first_line(r.line, r.parsed);
+  } else {
+    watch_line(r.line, r.parsed, s, r.watch, reporter_);
+  }
+  if (!store_values(r.parsed.f, take, s, r.watch.first_negative)) return false;
+  if (r.watch.first_negative >= 0) warn_negative(s, r.watch.first_negative, reporter_);
+  return true;
 }
 
 }  // namespace ringave

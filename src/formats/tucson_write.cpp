@@ -247,8 +247,9 @@ constexpr std::size_t kRoomLines = 48;
 // (its year, the values it takes from, the value fields it holds) and
 // whether the stop marker is written.
 struct SeriesLines {
-  explicit SeriesLines(const Series& series)
+  SeriesLines(const Series& series, const Field<6>& tag)
       : s(series),
+        tag(tag),
         // Never look past the values the series holds.
         n_values(std::min<std::int64_t>(series.count, static_cast<std::int64_t>(series.values.size()))),
         line_year(series.first_year),
@@ -256,11 +257,12 @@ struct SeriesLines {
     // Columns 74-81 of a full line: the blank before the tag, the tag and
     // the line feed.
     end_of_full[0] = ' ';
-    std::memcpy(end_of_full.data() + 1, series.tag.data(), 6);
+    std::memcpy(end_of_full.data() + 1, tag.data(), 6);
     end_of_full[7] = '\n';
   }
 
   const Series& s;
+  const Field<6>& tag;
   const std::int64_t n_values;
   std::int64_t pos = 0;
   // Years are carried in 64 bits so a series starting near the end of the
@@ -281,7 +283,7 @@ struct SeriesLines {
     convert(s.values.data() + pos, n, f);
     done = n < fields;
     if (done) f[n] = kStopThousandths;
-    const std::size_t length = format_line(rec, s.id, line_year, f, done ? n + 1 : n, s.tag);
+    const std::size_t length = format_line(rec, s.id, line_year, f, done ? n + 1 : n, tag);
     pos += n;
     line_year += n;
     fields = 10;
@@ -373,9 +375,9 @@ std::int32_t thousandths(float value) {
 
 void thousandths(const float* values, int n, std::int32_t* out) { convert(values, n, out); }
 
-void write_tucson_series(RecordSink& sink, const Series& s) {
+void write_tucson_series(RecordSink& sink, const Series& s, const Field<6>& tag) {
   if (s.count < 1) return;
-  SeriesLines lines(s);
+  SeriesLines lines(s, tag);
   while (!lines.done) {
     if (char* const room = sink.room(kRoomLines * kLineBytes)) {
       char* end = room;

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "plot/svg_text.h"
-#include "records/file_unit.h"
 
 namespace ringave {
 
@@ -362,13 +361,6 @@ void write_tree_plot(RecordSink& sink, const PlotData& data) {
   SvgText out(&sink);
   Painter(data, out).draw();
   out.finish();
-}
-
-void write_tree_plot_file(std::string_view name, const PlotData& data) {
-  FileUnit unit(15);
-  unit.open_write(name);
-  write_tree_plot(unit, data);
-  unit.close();
 }
 
 }  // namespace ringave

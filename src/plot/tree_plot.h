@@ -19,7 +19,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "records/record_io.h"
@@ -85,11 +84,5 @@ std::string render_tree_plot(const PlotData& data);
 // line end), in pieces as it is drawn, so a large picture is never held
 // whole. Throws what the sink throws.
 void write_tree_plot(RecordSink& sink, const PlotData& data);
-
-// Writes the picture to the file `name` through an output file unit
-// (numbered 15), which commits it whole on close, or leaves an existing file
-// as it was and no temporary file when anything fails. Throws FatalError
-// ("OPEN", "WRITE", "CLOSE") naming the file.
-void write_tree_plot_file(std::string_view name, const PlotData& data);
 
 }  // namespace ringave

@@ -1,5 +1,7 @@
 #include "run/cli_run.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -10,28 +12,20 @@
 
 #include "averaging/tree_keys.h"
 #include "averaging/treemean.h"
-#include "formats/csv.h"
-#include "plot/tree_plot.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
 #include "run/cli_report.h"
 #include "run/command_line.h"
-#include "run/driver.h"
 #include "run/listing.h"
+#include "run/outputs.h"
 #include "run/pipeline.h"
 #include "run/plot_cores.h"
 #include "run/run_storage.h"
 #include "run/tree_checks.h"
-#include "run/unit_numbers.h"
 
 namespace ringave {
 
 namespace {
-
-// A CSV file has a row for every year from the earliest to the latest year of
-// a file's trees; trees far apart in time would make it huge and all but
-// empty, so it is refused past this span.
-constexpr std::int64_t kCsvYearLimit = 100000;
 
 int usage_error(Console& con, const std::string& what) {
   con.warn("ringave: " + what);
@@ -76,8 +70,7 @@ class CliDoor final : public Door {
   // (for a format that was given) and the list file's hint.
   void fail(const Job& job, const std::string& why);
   void hint_format(const Job& job);
-  std::vector<Series> tree_series(SeriesTable& table) const;
-  void write_outputs(const Job& job, const Road& road, SeriesTable& table, const std::vector<Series>& trees);
+  void write_outputs(const Job& job, const Road& road, std::span<const Series> trees);
   void show_trees(SeriesTable& table);
   std::string summary(const Job& job, const Road& road, std::size_t trees) const;
 
@@ -114,10 +107,11 @@ void CliDoor::fail(const Job& job, const std::string& why) {
 void CliDoor::hint_format(const Job& job) {
   const std::optional<Format> other = other_format(job.name, *job.format);
   if (!other) return;
-  const bool tucson = *other == Format::tucson;
+  std::string name(format_name(*other));
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   con_.warn(job.name + ": hint: the file looks like a " + std::string(format_name(*other)) + " file; give " +
-            (cl_.list.empty() ? (tucson ? "-f tucson" : "-f compact") + std::string(" or -f auto")
-                              : std::string(tucson ? "format code 1" : "format code 2") + " in the list file"));
+            (cl_.list.empty() ? "-f " + name + " or -f auto"
+                              : "format code " + std::to_string(code_of(*other)) + " in the list file"));
 }
 
 void CliDoor::failed(const Job& job, const Road&, Failure failure, const std::string& detail) {
@@ -182,61 +176,34 @@ void CliDoor::grouped(const Job& job, const Road& road, SeriesTable& table, cons
     cores_.assign(ids.begin(), ids.end());
     core_trees_ = trees.tree;
   }
-  if (!job.plot_output.empty() && !cl_.dry_run) plot_cores_ = keep_cores(table);
+  if (wants_cores(job) && !cl_.dry_run) plot_cores_ = keep_cores(table);
 }
 
 void CliDoor::averaged(const Job& job, const Road& road, SeriesTable& table) {
-  const std::vector<Series> trees = tree_series(table);
-  if (!cl_.dry_run) write_outputs(job, road, table, trees);
-  if (!cl_.quiet) put_text(con_, summary(job, road, trees.size()));
+  const std::vector<Series> trees = tree_series(table, table.rows);
+  if (!cl_.dry_run) write_outputs(job, road, trees);
+  // A tree of empty cores is not written.
+  const auto written = std::count_if(trees.begin(), trees.end(), [](const Series& s) { return s.count > 0; });
+  if (!cl_.quiet) put_text(con_, summary(job, road, static_cast<std::size_t>(written)));
   if (cl_.dry_run && !cl_.quiet) show_trees(table);
 }
 
-// The tree rows that hold values, as series; a tree of empty cores is not
-// written.
-std::vector<Series> CliDoor::tree_series(SeriesTable& table) const {
-  std::vector<Series> trees;
-  for (std::int32_t t = 0; t < table.rows; ++t) {
-    const auto i = static_cast<std::size_t>(t);
-    if (table.counts()[i] < 1) continue;
-    Series s;
-    s.id = table.ids()[i];
-    s.first_year = table.first_years()[i];
-    s.count = table.counts()[i];
-    s.values = table.row_values(t);
-    trees.push_back(s);
+// Every output the job names: each refused before any is opened when it
+// cannot be written for these trees, then each written to a temporary file,
+// and all put in place once every one is complete.
+void CliDoor::write_outputs(const Job& job, const Road& road, std::span<const Series> trees) {
+  const TreeFile file{job.name, *road.rule, trees, plot_cores_};
+  std::vector<const Output*> wanted;
+  for (const Output& o : outputs())
+    if (!(job.*o.path).empty()) wanted.push_back(&o);
+  for (const Output* o : wanted) o->writer.check(file);
+  std::vector<std::unique_ptr<FileUnit>> units;
+  for (const Output* o : wanted) {
+    units.push_back(std::make_unique<FileUnit>(o->unit));
+    units.back()->open_write(job.*o->path);
+    o->writer.write(*units.back(), file);
   }
-  return trees;
-}
-
-// The Tucson file and, with --csv, the CSV file and, with --plot, the
-// picture: each written to a temporary file and put in place when complete.
-// The picture shows the trees that are written, those with values.
-void CliDoor::write_outputs(const Job& job, const Road& road, SeriesTable& table, const std::vector<Series>& trees) {
-  const bool csv_wanted = !job.csv_output.empty();
-  const bool plot_wanted = !job.plot_output.empty();
-  if (csv_wanted && csv_years(trees) > kCsvYearLimit)
-    stop(kExitFailure, "the trees span " + std::to_string(csv_years(trees)) + " years, more than the " +
-                           std::to_string(kCsvYearLimit) + " a CSV file is written for");
-  FileUnit out(kOutputUnit);
-  FileUnit csv(kCsvUnit);
-  FileUnit svg(kPlotUnit);
-  out.open_write(job.output);
-  write_trees(table, out);
-  if (csv_wanted) {
-    csv.open_write(job.csv_output);
-    write_tree_csv(csv, trees);
-  }
-  if (plot_wanted) {
-    PlotData picture =
-        plot_data(job.name, *road.rule, std::move(plot_cores_), table, table.rows);
-    std::erase_if(picture.trees, [](const PlotTree& t) { return t.mean.empty(); });
-    svg.open_write(job.plot_output);
-    write_tree_plot(svg, picture);
-  }
-  out.close();
-  if (csv_wanted) csv.close();
-  if (plot_wanted) svg.close();
+  for (const auto& unit : units) unit->close();
 }
 
 // The dry run's account: every tree with its first and last year and the
@@ -260,9 +227,12 @@ std::string CliDoor::summary(const Job& job, const Road& road, std::size_t trees
   line += " -> " + std::to_string(trees) + (trees == 1 ? " tree" : " trees");
   if (job.tree_auto) line += ", tree " + positions_text(road.key_first, road.key_last) + " (auto)";
   if (cl_.dry_run) return line + " (dry run: nothing written)\n";
-  line += " -> " + job.output;
-  if (!job.csv_output.empty()) line += ", " + job.csv_output;
-  if (!job.plot_output.empty()) line += ", " + job.plot_output;
+  const char* before = " -> ";
+  for (const Output& o : outputs()) {
+    if ((job.*o.path).empty()) continue;
+    line += before + job.*o.path;
+    before = ", ";
+  }
   return line + "\n";
 }
 

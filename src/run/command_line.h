@@ -1,7 +1,7 @@
 // The command line: ringave's second front door, for scripts and pipelines.
 // It takes the files and options from the arguments, never reads standard
 // input, never prompts and never pauses, and runs each file through the
-// same driver steps as the dialogue (read_series, treemean, write_trees).
+// same driver steps as the dialogue (read_series, treemean, the outputs).
 //
 //   ringave [OPTIONS] -t START-STOP FILE...
 //   ringave [OPTIONS] -l LISTFILE

@@ -13,13 +13,13 @@
 
 #include <optional>
 
-#include "formats/tucson.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
 #include "records/transfer.h"
 #include "run/dialogue.h"
 #include "run/limits.h"
 #include "run/listing.h"
+#include "run/outputs.h"
 #include "run/pipeline.h"
 #include "run/unit_numbers.h"
 
@@ -83,24 +83,6 @@ class WrittenOutputs {
   std::vector<Held> held_;
 };
 
-}  // namespace
-
-void write_trees(SeriesTable& table, RecordSink& out) {
-  Series tree;
-  tree.tag.assign("AVE   ");
-  const std::int32_t trees = std::min(table.rows, kSeriesLimit);
-  for (std::int32_t t = 0; t < trees; ++t) {
-    const auto i = static_cast<std::size_t>(t);
-    tree.id = table.ids()[i];
-    tree.first_year = table.first_years()[i];
-    tree.count = table.counts()[i];
-    tree.values = table.row_values(t);
-    write_tucson_series(out, tree);
-  }
-}
-
-namespace {
-
 // The dialogue's door: each entry's skip messages, "READING INPUT FILE"
 // with the listing of every series, trees under the first series' site
 // code, the output opened before the file is read and written when the
@@ -129,8 +111,8 @@ class DialogueDoor final : public Door {
   void hint_format(const Job& job) {
     const std::optional<Format> other = other_format(job.name, *job.format);
     if (!other) return;
-    const std::string text = *other == Format::compact ? "this looks like a Compact file: its format code is 2"
-                                                       : "this looks like a Tucson file: its format code is 1";
+    const std::string text = "this looks like a " + std::string(format_name(*other)) +
+                             " file: its format code is " + std::to_string(code_of(*other));
     reporter_->warning({text, text + "\n"});
   }
 
@@ -182,8 +164,10 @@ RecordSink* DialogueDoor::reading(const Job& job, const Road&) {
   return &con_;
 }
 
-void DialogueDoor::averaged(const Job& job, const Road&, SeriesTable& table) {
-  write_trees(table, *out_);
+void DialogueDoor::averaged(const Job& job, const Road& road, SeriesTable& table) {
+  const std::vector<Series> trees = tree_series(table, table.rows);
+  std::vector<PlotCore> no_cores;
+  tucson_trees().write(*out_, {job.name, *road.rule, trees, no_cores});
   out_->close();
   out_.reset();
   written_.add(job.output);

@@ -36,8 +36,4 @@ int drive(Console& con, RunStorage& run);
 // untouched). Throws std::bad_alloc when it cannot be made.
 int drive(Console& con);
 
-// Writes tree rows 0 .. row count-1 of `table` as Tucson series to `out`,
-// each straight from its table row, with the tag every tree series carries.
-void write_trees(SeriesTable& table, RecordSink& out);
-
 }  // namespace ringave

@@ -1,14 +1,13 @@
 #include "run/pipeline.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "averaging/auto_tree.h"
-#include "formats/auto_format.h"
-#include "formats/compact.h"
-#include "formats/format_guess.h"
-#include "formats/tucson.h"
+#include "formats/registry.h"
+#include "formats/sniff.h"
 #include "records/file_unit.h"
 #include "run/limits.h"
 #include "run/listing.h"
@@ -22,7 +21,7 @@ namespace {
 bool file_looks_like(const std::string& name, Format format) {
   FileUnit file(kInputUnit);
   file.open_read(name);
-  return format == Format::tucson ? looks_like_tucson(file) : looks_like_compact(file);
+  return looks_like(file, format);
 }
 
 // Opens the job's input and knows its format: the job's, or told from the
@@ -33,9 +32,9 @@ bool open_input(const Job& job, FileUnit& in, Road& road) {
     road.format = *job.format;
     return true;
   }
-  const FileFormat told = guess_format(in);
-  if (told == FileFormat::neither) return false;
-  road.format = told == FileFormat::tucson ? Format::tucson : Format::compact;
+  const std::optional<Format> told = guess_format(in);
+  if (!told) return false;
+  road.format = *told;
   in.open_read(job.name);
   return true;
 }
@@ -103,15 +102,14 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
                  Reporter& reporter) {
   SeriesTable& table = run.table;
   Series& s = run.series;
-  s.begin_file();
+  const std::unique_ptr<SeriesReader> reader = make_reader(format, in, reporter);
   std::int32_t row = 0;
   for (;;) {
     // The reader stores the values straight into the row they are meant
     // for; a series beyond the table's rows goes to the series buffer and
     // ends the run below.
     s.values = row < kSeriesLimit ? table.row_values(row) : std::span<float>(run.series_values);
-    const SeriesRead got =
-        format == Format::tucson ? read_tucson_series(in, s, reporter) : read_compact_series(in, s, reporter);
+    const SeriesRead got = reader->next(s);
     if (got != SeriesRead::series) {
       s.values = run.series_values;
       if (got == SeriesRead::file_error) return false;
@@ -142,9 +140,12 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
 }
 
 std::optional<Format> other_format(const std::string& name, Format given) {
-  const Format other = given == Format::tucson ? Format::compact : Format::tucson;
   try {
-    if (file_looks_like(name, other) && !file_looks_like(name, given)) return other;
+    for (const FormatEntry& other : formats()) {
+      if (other.format == given || !file_looks_like(name, other.format)) continue;
+      if (file_looks_like(name, given)) break;
+      return other.format;
+    }
   } catch (const FatalError&) {
     // Not even a second look: no hint.
   }

@@ -114,9 +114,10 @@ bool run_job(const Job& job, RunStorage& run, Door& door);
 bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, Format format, Unit& in,
                  Reporter& reporter);
 
-// The format the file `name` looks like when it failed in `given`: the other
-// format, when its first records look like that one and not like `given`;
-// none otherwise, also when the file cannot be looked at again.
+// The format the file `name` looks like when it failed in `given`: the first
+// other format whose second look its first records pass, when they do not
+// pass `given`'s; none otherwise, also when the file cannot be looked at
+// again.
 std::optional<Format> other_format(const std::string& name, Format given);
 
 }  // namespace ringave

@@ -23,16 +23,15 @@ std::vector<PlotCore> keep_cores(SeriesTable& table) {
   return cores;
 }
 
-PlotData plot_data(std::string input_name, const KeyRule& rule, std::vector<PlotCore> cores, SeriesTable& table,
-                   std::int32_t trees) {
+PlotData plot_data(std::string input_name, const KeyRule& rule, std::vector<PlotCore> cores,
+                   std::span<const Series> trees) {
   PlotData data;
   data.input_name = std::move(input_name);
   data.key_place = rule.place();
-  trees = std::clamp(trees, 0, table.rows);
-  data.trees.resize(static_cast<std::size_t>(trees));
+  data.trees.resize(trees.size());
   for (std::size_t k = 0; k < data.trees.size(); ++k) {
-    data.trees[k].id = std::string(table.ids()[k].trimmed());
-    data.trees[k].first_year = table.first_years()[k];
+    data.trees[k].id = std::string(trees[k].id.trimmed());
+    data.trees[k].first_year = trees[k].first_year;
   }
 
   std::vector<Field<8>> ids;
@@ -43,8 +42,8 @@ PlotData plot_data(std::string input_name, const KeyRule& rule, std::vector<Plot
     if (k < data.trees.size()) data.trees[k].cores.push_back(std::move(cores[c]));
   }
   for (std::size_t k = 0; k < data.trees.size(); ++k) {
-    const auto count = static_cast<std::size_t>(std::clamp(table.counts()[k], 0, kLengthLimit));
-    const std::span<const float> mean = table.row_values(static_cast<std::int32_t>(k)).first(count);
+    const auto count = std::min(static_cast<std::size_t>(std::max(trees[k].count, 0)), trees[k].values.size());
+    const std::span<const float> mean = trees[k].values.first(count);
     data.trees[k].mean.assign(mean.begin(), mean.end());
   }
   return data;

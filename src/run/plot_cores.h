@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "averaging/key_rule.h"
+#include "formats/series.h"
 #include "plot/tree_plot.h"
 #include "run/series_table.h"
 
@@ -19,13 +21,13 @@ namespace ringave {
 // the averaging), their IDs without trailing blanks. Linear in the values.
 std::vector<PlotCore> keep_cores(SeriesTable& table);
 
-// The picture's data once treemean has turned `cores` into `trees` tree rows
-// of `table` by `rule`: tree k is row k+1 with every core of the k-th tree
-// (partition_trees, which numbers the trees as the averaging does). The
-// mean is the row's values, where the averaging leaves not a number for a
-// year without a value. A key the rule cannot read, which the averaging has
-// already refused, leaves every tree without cores.
-PlotData plot_data(std::string input_name, const KeyRule& rule, std::vector<PlotCore> cores, SeriesTable& table,
-                   std::int32_t trees);
+// The picture's data once treemean has turned `cores` into the tree series
+// `trees` by `rule` (the tree rows of the table, in order): tree k with every
+// core of the k-th tree (partition_trees, which numbers the trees as the
+// averaging does). The mean is the tree's values, where the averaging leaves
+// not a number for a year without a value. A key the rule cannot read, which
+// the averaging has already refused, leaves every tree without cores.
+PlotData plot_data(std::string input_name, const KeyRule& rule, std::vector<PlotCore> cores,
+                   std::span<const Series> trees);
 
 }  // namespace ringave

@@ -8,9 +8,8 @@
 #include "averaging/auto_tree.h"
 #include "averaging/fixed_positions.h"
 #include "averaging/tree_keys.h"
-#include "formats/compact.h"
 #include "formats/format_test_util.h"
-#include "formats/tucson.h"
+#include "formats/registry.h"
 #include "records/memory_unit.h"
 #include "test_files.h"
 
@@ -63,7 +62,8 @@ std::vector<Field<8>> ids_of(const std::string& name, bool tucson) {
   MemoryUnit unit(testing::test_data(name), 12);
   testing::OwnedSeries v;
   std::vector<Field<8>> ids;
-  while ((tucson ? read_tucson_series(unit, v.s, rec) : read_compact_series(unit, v.s, rec)) == SeriesRead::series)
+  const auto series = make_reader(tucson ? Format::tucson : Format::compact, unit, rec);
+  while (series->next(v.s) == SeriesRead::series)
     ids.push_back(v.s.id);
   return ids;
 }

@@ -17,6 +17,7 @@
 
 #include "formats/compact.h"
 #include "formats/format_test_util.h"
+#include "formats/registry.h"
 #include "formats/tucson.h"
 #include "records/memory_unit.h"
 #include "test_files.h"
@@ -68,7 +69,8 @@ std::vector<PlainSeries> read_series(const std::string& text, char format = 't',
   MemoryUnit unit(text, 12);
   OwnedSeries v;
   std::vector<PlainSeries> out;
-  while (out.size() < 10000 && (format == 't' ? read_tucson_series(unit, v.s, rec) : read_compact_series(unit, v.s, rec)) == SeriesRead::series) {
+  const auto reader = make_reader(format == 't' ? Format::tucson : Format::compact, unit, rec);
+  while (out.size() < 10000 && reader->next(v.s) == SeriesRead::series) {
     out.push_back({v.s.id.str(), v.s.first_year, {}});
     for (float x : v.got()) out.back().mm.push_back(x);
   }

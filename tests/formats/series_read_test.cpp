@@ -9,6 +9,7 @@
 
 #include "formats/compact.h"
 #include "formats/format_test_util.h"
+#include "formats/registry.h"
 #include "formats/tucson.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
@@ -46,19 +47,17 @@ std::string pad(std::string s) { return s.append(80 - s.size(), ' '); }
 
 // The first series of `file` read by the Tucson ('t') or Compact ('c') reader into storage for `capacity`
 // values; `said` gets the findings and how the read ended ("" for a series, "end" at end of file).
-OwnedSeries read_first(const std::string& file, std::string& said, std::size_t capacity = 3001, char reader = 't') {
+// The reader's title (the first text line) goes to `title` when given.
+OwnedSeries read_first(const std::string& file, std::string& said, std::size_t capacity = 3001, char reader = 't',
+                       Field<85>* title = nullptr) {
   MemoryUnit unit(file);
   Recorder rec;
   OwnedSeries v(capacity);
   SeriesRead got = SeriesRead::series;
-  const std::string end = ending([&] {
-    got = reader == 't' ? read_tucson_series(unit, v.s, rec) : read_compact_series(unit, v.s, rec);
-  });
+  const auto read = make_reader(reader == 't' ? Format::tucson : Format::compact, unit, rec);
+  const std::string end = ending([&] { got = read->next(v.s); });
   said = rec.said + end + (got == SeriesRead::end_of_file ? "end" : "");
-  // Once a file has ended or been given up, the series says so.
-  if (got != SeriesRead::series) {
-    EXPECT_EQ(std::tuple(v.s.count, v.s.counter), std::tuple(kEndMarker, kEndMarker)) << file;
-  }
+  if (title) *title = read->title();
   return v;
 }
 
@@ -115,7 +114,8 @@ TEST(FirstSeries, TucsonAndCompact) {
   };
   for (const Case& c : cases) {
     std::string said;
-    const OwnedSeries r = read_first(c.file, said, c.reader == 't' ? 6 : 30, c.reader);
+    Field<85> title;
+    const OwnedSeries r = read_first(c.file, said, c.reader == 't' ? 6 : 30, c.reader, &title);
     const Series& v = r.s;
     EXPECT_EQ(said, c.said) << c.file;
     std::vector<float> want;
@@ -123,24 +123,27 @@ TEST(FirstSeries, TucsonAndCompact) {
     if (c.id.empty()) continue;
     EXPECT_EQ(v.id.str() + " " + std::to_string(v.first_year), c.id + " " + std::to_string(c.first_year));
     EXPECT_EQ(r.got(), want) << c.file;
-    if (c.reader == 'c') { EXPECT_EQ(v.title, Field<85>(c.said.empty() ? "" : "Site")) << c.file; }
+    if (c.reader == 'c') { EXPECT_EQ(title, Field<85>(c.said.empty() ? "" : "Site")) << c.file; }
   }
   MemoryUnit unit(over + " junk\n" + header(1, 1900, "", "(F8.0)") + "       7\n");
   Recorder rec;
   OwnedSeries v;
-  read_compact_series(unit, v.s, rec), read_compact_series(unit, v.s, rec);
-  EXPECT_EQ(std::to_string(v.s.first_year) + " " + std::to_string(v.s.values[0]) + " " + std::to_string(v.s.counter),
-            "1900 7.000000 2");
+  CompactReader read(unit, rec);
+  read.next(v.s), read.next(v.s);
+  EXPECT_EQ(std::to_string(v.s.first_year) + " " + std::to_string(v.s.values[0]), "1900 7.000000");
 }
 
 TEST(TucsonRead, TextLinesAndTag) {
-  std::string said;
-  const OwnedSeries r = read_first("Title of data\nsecond line\nthird line\n" +
-                                data_line("644011  1690", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "          TAG1") +
-                                data_line("644011  1700", {999}, std::string(64, ' ') + "X"), said);
-  EXPECT_EQ(r.s.title, Field<85>("Title of data"));
-  EXPECT_EQ(r.s.headers[2], Field<88>("third line"));
-  EXPECT_EQ(r.s.tag, Field<6>("TAG1"));  // the blank column 84 of the last line leaves it
+  MemoryUnit unit("Title of data\nsecond line\nthird line\n" +
+                  data_line("644011  1690", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "          TAG1") +
+                  data_line("644011  1700", {999}, std::string(64, ' ') + "X"));
+  Recorder rec;
+  OwnedSeries v;
+  TucsonReader read(unit, rec);
+  ASSERT_EQ(read.next(v.s), SeriesRead::series);
+  EXPECT_EQ(read.title(), Field<85>("Title of data"));
+  EXPECT_EQ(read.headers()[2], Field<88>("third line"));
+  EXPECT_EQ(read.tag(), Field<6>("TAG1"));  // the blank column 84 of the last line leaves it
 }
 
 // Every series of a Tucson file as "ID first: v v v" (a missing value as "-"), and the findings.
@@ -149,7 +152,8 @@ std::string read_all(const std::string& file, std::string& said) {
   Recorder rec;
   OwnedSeries v;
   std::string out;
-  for (int guard = 0; guard < 100 && read_tucson_series(unit, v.s, rec) == SeriesRead::series; ++guard) {
+  TucsonReader read(unit, rec);
+  for (int guard = 0; guard < 100 && read.next(v.s) == SeriesRead::series; ++guard) {
     out += std::string(v.s.id.trimmed()) + " " + std::to_string(v.s.first_year) + ":";
     for (float x : v.got()) out += std::isnan(x) ? " -" : " " + std::to_string(std::lround(x * 1000));
     out += "\n";
@@ -200,13 +204,15 @@ TEST(CdfRead, RealFileMatchesItsTucsonTwin) {
   Recorder rec;
   OwnedSeries t, c;
   int series = 0;
-  while (read_tucson_series(tucson, t.s, rec) == SeriesRead::series) {
-    EXPECT_EQ(read_compact_series(compact, c.s, rec), SeriesRead::series);
+  TucsonReader read_t(tucson, rec);
+  CompactReader read_c(compact, rec);
+  while (read_t.next(t.s) == SeriesRead::series) {
+    EXPECT_EQ(read_c.next(c.s), SeriesRead::series);
     EXPECT_EQ(c.s.id.str() + " " + std::to_string(c.s.first_year), t.s.id.str() + " " + std::to_string(t.s.first_year));
     EXPECT_EQ(c.got(), t.got());
     ++series;
   }
-  EXPECT_EQ(read_compact_series(compact, c.s, rec), SeriesRead::end_of_file);
+  EXPECT_EQ(read_c.next(c.s), SeriesRead::end_of_file);
   EXPECT_EQ(rec.said, "");
   EXPECT_EQ(series, 8);
 }

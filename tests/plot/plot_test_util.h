@@ -17,12 +17,12 @@
 
 #include "averaging/fixed_positions.h"
 #include "averaging/treemean.h"
-#include "formats/compact.h"
-#include "formats/tucson.h"
+#include "formats/registry.h"
 #include "test_files.h"
 #include "plot/tree_plot.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
+#include "run/outputs.h"
 #include "run/plot_cores.h"
 #include "run/run_storage.h"
 
@@ -45,9 +45,8 @@ inline PlotData plot_of_file(const std::string& path, int format, int kf, int kl
   FailingReporter reporter;
   FileUnit in(12);
   in.open_read(path);
-  s.begin_file();
-  while ((format == 1 ? read_tucson_series(in, s, reporter) : read_compact_series(in, s, reporter)) ==
-         SeriesRead::series) {
+  const auto series = make_reader(format_of_code(format), in, reporter);
+  while (series->next(s) == SeriesRead::series) {
     const auto i = static_cast<std::size_t>(t.rows++);
     t.ids()[i] = s.id, t.first_years()[i] = s.first_year, t.counts()[i] = s.count;
     t.last_years()[i] = s.first_year + s.count - 1;
@@ -58,7 +57,7 @@ inline PlotData plot_of_file(const std::string& path, int format, int kf, int kl
   AveragingWork work = run->work();
   const FixedPositions rule(kf, kl, TreeSites::first_series);
   const std::int32_t trees = treemean(table, work, rule, reporter);
-  return plot_data(shown, rule, std::move(cores), t, trees);
+  return plot_data(shown, rule, std::move(cores), tree_series(t, trees));
 }
 
 // Why `tool` cannot be run here, or empty when it can.

@@ -37,7 +37,7 @@ struct Scratch {
   }
   // The picture rendered at its own size, or empty when it cannot be.
   Image rendered(const PlotData& d) const {
-    write_tree_plot_file((dir / "r.svg").string(), d);
+    std::ofstream(dir / "r.svg", std::ios::binary) << render_tree_plot(d);
     if (run_shell("rsvg-convert -o '" + (dir / "r.png").string() + "' '" + (dir / "r.svg").string() + "'") != 0)
       return {};
     return read_png(slurp(dir / "r.png"));
@@ -121,7 +121,7 @@ TEST(PlotCoresTest, TreesGetTheirCoresAndGapsStayGaps) {
   AveragingWork work = run->work();
   FailingReporter quiet;
   const FixedPositions rule(4, 5, TreeSites::first_series);
-  const PlotData d = plot_data("f.rwl", rule, std::move(cores), t, treemean(table, work, rule, quiet));
+  const PlotData d = plot_data("f.rwl", rule, std::move(cores), tree_series(t, treemean(table, work, rule, quiet)));
 
   ASSERT_EQ(d.trees.size(), 2u);
   const PlotTree &two = d.trees[0], &one = d.trees[1];
@@ -146,7 +146,8 @@ TEST(PlotCoresTest, TreesGetTheirCoresAndGapsStayGaps) {
     std::vector<PlotCore> two_sites = keep_cores(t);
     for (std::size_t i = 0; i < 2; ++i) t.ids()[i] = Field<8>(ids[i + 2]);
     const PlotData p =
-        plot_data("s.rwl", FixedPositions(4, 5, own ? TreeSites::own : TreeSites::first_series), two_sites, t, own ? 2 : 1);
+        plot_data("s.rwl", FixedPositions(4, 5, own ? TreeSites::own : TreeSites::first_series), two_sites,
+                  tree_series(t, own ? 2 : 1));
     EXPECT_EQ(p.trees.size(), own ? 2u : 1u);
     EXPECT_EQ(p.trees[0].cores.size(), own ? 1u : 2u);
     for (std::size_t i = 0; i < 2; ++i) t.ids()[i] = Field<8>(ids[i]);

@@ -7,14 +7,15 @@
 #include <sstream>
 #include <string>
 
-#include "formats/auto_format.h"
+#include "formats/compact.h"
+#include "formats/sniff.h"
+#include "formats/tucson.h"
 #include "records/memory_unit.h"
-#include "formats/format_guess.h"
 
 namespace ringave {
 namespace {
 
-TEST(AutoFormatTest, RecordShapes) {
+TEST(SniffTest, RecordShapes) {
   const std::string header = "     289=N    1681=I 644011                                          -2(26F3.0)~";
   EXPECT_TRUE(looks_like_compact_header(header));
   EXPECT_TRUE(looks_like_compact_header(header.substr(0, 79)));               // no "~"
@@ -42,26 +43,27 @@ TEST(AutoFormatTest, RecordShapes) {
   for (const auto& l : lines) EXPECT_EQ(looks_like_tucson_data(l.line), l.data) << l.line;
 }
 
-FileFormat guess(const std::string& text) {
+std::optional<Format> guess(const std::string& text) {
   MemoryUnit unit(text, 12);
   return guess_format(unit);
 }
 
-TEST(AutoFormatTest, MadeUpFiles) {
+TEST(SniffTest, MadeUpFiles) {
   const std::string header = "      10=N    1990=I AB011                                           -2(10F3.0)~\n";
   const std::string data = "AB011   1990   100   200 -9999\n";
-  const struct { std::string text; FileFormat want; } cases[] = {
-      {"\n\n" + header + "100200300400500600700800900100\n", FileFormat::compact},    // blank lines first
-      {"Title one\nTitle two\nTitle three\n" + header, FileFormat::compact},           // three title lines
-      {"1\n2\n3\n4\n" + header, FileFormat::neither},                                  // a fifth line is too late
-      {"Site\nState\nPeople\n" + data + data, FileFormat::tucson},                      // header lines
-      {std::string(30, '\n') + data, FileFormat::tucson},                              // blank lines count for nothing
+  const struct { std::string text; std::optional<Format> want; } cases[] = {
+      {"\n\n" + header + "100200300400500600700800900100\n", Format::compact},    // blank lines first
+      {"Title one\nTitle two\nTitle three\n" + header, Format::compact},           // three title lines
+      {"1\n2\n3\n4\n" + header, std::nullopt},                                  // a fifth line is too late
+      {"Site\nState\nPeople\n" + data + data, Format::tucson},                      // header lines
+      {data + header, Format::tucson},                                                // a data line before the header
+      {std::string(30, '\n') + data, Format::tucson},                              // blank lines count for nothing
       {"x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n"
-       "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" + data, FileFormat::neither},     // 27th line: too late
-      {data + "a\nb\nc\n", FileFormat::neither},                                      // mostly not data
-      {"nm046.rwl 1 4 5\nca533.rwl 1 4 5\n", FileFormat::neither},                    // a list file
-      {"SeriesA  1   10 30 50 70 999\nSeriesB  1   200 400 600 800 -9999\n", FileFormat::neither},
-      {"", FileFormat::neither},
+       "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" "x\n" + data, std::nullopt},     // 27th line: too late
+      {data + "a\nb\nc\n", std::nullopt},                                      // mostly not data
+      {"nm046.rwl 1 4 5\nca533.rwl 1 4 5\n", std::nullopt},                    // a list file
+      {"SeriesA  1   10 30 50 70 999\nSeriesB  1   200 400 600 800 -9999\n", std::nullopt},
+      {"", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(guess(c.text), c.want) << c.text.substr(0, 200);
 }
@@ -69,7 +71,7 @@ TEST(AutoFormatTest, MadeUpFiles) {
 // The second look that tells a file read in the wrong format for what it is
 // (scenarios compact_answered_as_tucson and tucson_answered_as_compact show
 // the hints); nothing else is taken for either.
-TEST(AutoFormatTest, FilesThatLookLikeTheOtherFormat) {
+TEST(SniffTest, FilesThatLookLikeTheOtherFormat) {
   const std::string compact_header = "     176=N    1277=I TWYN01                                          -2(26F3.0)~\n";
   const struct { std::string file; bool compact, tucson; } cases[] = {
       {"\n\n" + compact_header + "142338334409362308360264325318134151219268290222278258173198294202\n", true, false},
@@ -82,8 +84,8 @@ TEST(AutoFormatTest, FilesThatLookLikeTheOtherFormat) {
   };
   for (const auto& c : cases) {
     MemoryUnit a(c.file), b(c.file);
-    EXPECT_EQ(looks_like_compact(a), c.compact) << c.file;
-    EXPECT_EQ(looks_like_tucson(b), c.tucson) << c.file;
+    EXPECT_EQ(looks_like(a, Format::compact), c.compact) << c.file;
+    EXPECT_EQ(looks_like(b, Format::tucson), c.tucson) << c.file;
   }
 }
 

@@ -1,0 +1,40 @@
+// The registered ring-width formats: for each, its name and format code, its
+// reader's factory and its sniffing, one entry per format in one table
+// (registry.cpp). A format added there is read by both front doors, chosen
+// by -f, by its code in the dialogue and list files, and told by -f auto.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "formats/format.h"
+#include "formats/series_reader.h"
+#include "formats/sniff.h"
+#include "records/record_io.h"
+#include "records/reporter.h"
+
+namespace ringave {
+
+struct FormatEntry {
+  Format format;
+  std::string_view name;  // in messages; in any case, the command line's -f
+  std::int32_t code;      // the dialogue's and list files' format code
+  // A reader for the open file on `unit`, its findings to `reporter`.
+  std::unique_ptr<SeriesReader> (*reader)(Unit& unit, Reporter& reporter);
+  Sniffing sniffing;
+};
+
+// Every format, in the order the sniffing asks them.
+std::span<const FormatEntry> formats();
+
+// The entry of `format`.
+const FormatEntry& entry_of(Format format);
+
+// A reader of `format` for the open file on `unit`.
+inline std::unique_ptr<SeriesReader> make_reader(Format format, Unit& unit, Reporter& reporter) {
+  return entry_of(format).reader(unit, reporter);
+}
+
+}  // namespace ringave
