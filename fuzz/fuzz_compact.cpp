@@ -35,8 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int call = 0; call < kMaxCalls; ++call) {
       if (read_compact_series(unit, s, quiet) != SeriesRead::series) break;
     }
-  } catch (const Stop&) {
-  } catch (const FatalError&) {
+  } catch (const Error&) {
   }
   return 0;
 }

@@ -28,7 +28,7 @@ bool looks_like_tucson_data(std::string_view record);
 // tells the format: Compact when one of the first four of them is a series
 // header; Tucson when one of the first 26 is a data line and at least half
 // of the records read from there on are data lines; otherwise neither. May
-// throw FatalError from `source`.
+// throw the fatal report from `source`.
 FileFormat guess_format(RecordSource& source);
 
 // "Tucson", "Compact" or "neither".

@@ -63,8 +63,9 @@ std::string error_records(const Layout& layout, WriteItems items) {
   return text.text();
 }
 
-SeriesRead give_up(Series& s, Reporter& reporter, std::string_view summary, const std::string& records) {
-  reporter.file_error({summary, records});
+SeriesRead give_up(Series& s, Reporter& reporter, std::string_view summary, const std::string& records,
+                   const std::string& plain) {
+  reporter.file_error({summary, records, plain});
   s.count = kEndMarker;
   s.counter = kEndMarker;
   return SeriesRead::file_error;
@@ -83,7 +84,11 @@ SeriesRead data_error(Series& s, Field<8>& data_format, Field<80>& line, Unit& u
   read_formatted(unit, text_layout(), {line});
   return give_up(s, reporter, "sbr cdf:  error reading data of series " + std::string(s.id.trimmed()) + ": " +
                                   std::string(line.trimmed()),
-                 error_records(kDataError, {s.id, s.first_year, s.count, data_format, line}));
+                 error_records(kDataError, {s.id, s.first_year, s.count, data_format, line}),
+                 "line " + std::to_string(unit.line()) + ": the values of series " + std::string(s.id.trimmed()) +
+                     " (series " + std::to_string(s.counter + 1) + " of the file) cannot be read by the layout " +
+                     std::string(data_format.trimmed()) + " of its header: '" + std::string(line.trimmed()) +
+                     "'; correct the values or the layout");
 }
 
 // Reads records until one parses as a series header, which sets s.count,
@@ -123,7 +128,10 @@ std::optional<SeriesRead> find_header(Unit& unit, Series& s, Field<80>& line, Fi
 
     if (unreadable > kMaxTitleLines)
       return give_up(s, reporter, "sbr cdf:  header line read error: " + std::string(line.trimmed()),
-                     error_records(kHeaderError, {s.id, s.first_year, s.count, data_format, line}));
+                     error_records(kHeaderError, {s.id, s.first_year, s.count, data_format, line}),
+                     "line " + std::to_string(unit.line()) + ": '" + std::string(line.trimmed()) +
+                         "' is not a series header, and a series has at most 3 title lines before its header: "
+                         "not a Compact file? (give -f)");
     // The title lines are shown as they are passed over.
     const std::string text(line.trimmed());
     if (unreadable == 1) {
@@ -168,7 +176,10 @@ SeriesRead read_compact_series(Unit& unit, Series& s, Reporter& reporter) {
     return give_up(s, reporter,
                    "sbr cdf:  series " + std::string(s.id.trimmed()) + " has " + std::to_string(s.count) +
                        " values, more than " + std::to_string(limit),
-                   error_records(kLengthError, {s.id, s.count, limit}));
+                   error_records(kLengthError, {s.id, s.count, limit}),
+                   "series " + std::string(s.id.trimmed()) + " (series " + std::to_string(s.counter + 1) +
+                       " of the file) has " + std::to_string(s.count) + " values: ringave reads at most " +
+                       std::to_string(limit) + " values per series");
   }
 
   InternalSource exponent_field(line.view().substr(kExponentColumn - 1, kExponentWidth));

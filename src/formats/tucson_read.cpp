@@ -43,8 +43,14 @@ bool is_blank(const char* p, std::size_t n) {
   return true;
 }
 
+// The stop for series `number` of the file (`what` and its ID) with more
+// values than `capacity`.
 [[noreturn]] void stop_over_capacity(std::string_view routine, std::string_view what, std::string_view id,
-                                     std::size_t capacity) {
+                                     std::size_t capacity, std::int32_t number) {
+  const std::string most = std::to_string(capacity);
+  std::string plain = std::string(what == "block" ? "self-formatted block " : "series ") + std::string(id) +
+                      " (series " + std::to_string(number) + " of the file) has more than " + most +
+                      " values: ringave reads at most " + most + " values per series";
   std::string msg = "sbr ";
   msg += routine;
   msg += ":  ";
@@ -54,7 +60,7 @@ bool is_blank(const char* p, std::size_t n) {
   msg += " has more than ";
   msg += std::to_string(capacity);
   msg += " values";
-  stop(kExitFailure, msg);
+  stop(ErrorCode::series_values, msg, std::move(plain));
 }
 
 // Trailing blanks of an ID are dropped in messages; an all-blank ID shows as
@@ -109,19 +115,27 @@ bool read_block(Unit& unit, Series& s, char* line, Reporter& reporter) {
   }
 
   const std::string id = id_for_message(std::string_view(line, 8));
-  if (s.count < 0) stop(kExitFailure, "sbr datar:  block " + id + " has a negative value count");
-  if (static_cast<std::size_t>(s.count) > s.values.size()) stop_over_capacity("datar", "block", id, s.values.size());
+  if (s.count < 0)
+    stop(ErrorCode::block_count, "sbr datar:  block " + id + " has a negative value count",
+         "line " + std::to_string(unit.line()) + ": self-formatted block " + id + " (series " +
+             std::to_string(s.counter) + " of the file) gives " + std::to_string(s.count) +
+             " as its number of values: correct columns 3-10 of its header line");
+  if (static_cast<std::size_t>(s.count) > s.values.size())
+    stop_over_capacity("datar", "block", id, s.values.size(), s.counter);
 
   // A read that fails leaves the values from the failed field on as they
   // were; they start out missing, so none is left from an earlier series.
   const std::span<float> values = s.values.first(static_cast<std::size_t>(s.count));
   std::fill(values.begin(), values.end(), std::numeric_limits<float>::quiet_NaN());
   const Outcome got = read_formatted(unit, layout(data_layout.view()), {values}, Handles::both);
+  const std::string at = "line " + std::to_string(unit.line()) + ": self-formatted block " + id;
   if (got == Outcome::error)
-    reporter.note({"sbr datar:  block " + id + ": error reading data", ">> sbr datar:  error reading data\n"});
+    reporter.note({"sbr datar:  block " + id + ": error reading data", ">> sbr datar:  error reading data\n",
+                   at + ": its values cannot all be read by its layout; those from the failed one on are missing"});
   else if (got == Outcome::end_of_file)
     reporter.note({"sbr datar:  block " + id + ": unexpected end reading data",
-                   ">> sbr datar:  unexpected end reading data\n"});
+                   ">> sbr datar:  unexpected end reading data\n",
+                   at + ": the file ends inside its values; those not read are missing"});
   return true;
 }
 
@@ -182,7 +196,7 @@ bool store_values(const std::int32_t* f, int take, Series& s, std::int32_t& firs
       break;
     }
     if (static_cast<std::size_t>(count) >= capacity)
-      stop_over_capacity("trrw", "series", id_for_message(s.id.view()), capacity);
+      stop_over_capacity("trrw", "series", id_for_message(s.id.view()), capacity, s.counter);
     values[count++] = value;
   }
   s.count = count;
@@ -280,7 +294,10 @@ void fill_line(std::string_view rec, char* line) {
 void warn_cut_off(const Series& s, Reporter& reporter) {
   const std::string text = "sbr trrw:  series " + id_for_message(s.id.view()) +
                            " ends without a stop marker at the end of the file; not read";
-  reporter.warning({text, text + "\n"});
+  const std::string plain = "series " + id_for_message(s.id.view()) + " (series " + std::to_string(s.counter) +
+                            " of the file) ends without a stop marker (999 or -9999) at the end of the file: "
+                            "not read; end it with one";
+  reporter.warning({text, text + "\n", plain});
 }
 
 SeriesRead end_of_file(Series& s) {
@@ -393,7 +410,10 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
       // A text line: header lines at the top of a file, or anything else
       // that does not parse as a data line.
       ++text_lines;
-      if (text_lines > kMaxTextLines) stop(kExitFailure, "sbr trrw:  over 25 text lines");
+      if (text_lines > kMaxTextLines)
+        stop(ErrorCode::text_lines, "sbr trrw:  over 25 text lines",
+             "line " + std::to_string(unit.line()) + ": more than 25 text lines before series " +
+                 std::to_string(s.counter) + "'s data: not a Tucson file? (give -f)");
       keep_text_line(line, text_lines, s);
       continue;
     }

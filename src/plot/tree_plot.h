@@ -88,7 +88,7 @@ void write_tree_plot(RecordSink& sink, const PlotData& data);
 
 // Writes the picture to the file `name` through an output file unit
 // (numbered 15), which commits it whole on close, or leaves an existing file
-// as it was and no temporary file when anything fails. Throws FatalError
+// as it was and no temporary file when anything fails. Throws the fatal report
 // ("OPEN", "WRITE", "CLOSE") naming the file.
 void write_tree_plot_file(std::string_view name, const PlotData& data);
 

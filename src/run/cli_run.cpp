@@ -68,8 +68,7 @@ class CliDoor final : public Door {
   void averaged(const Job& job, const Road& road, SeriesTable& table) override;
   void failed(const Job& job, const Road& road, Failure failure, const std::string& detail) override;
   void bad_key(const Job& job, const Road& road, const BadKey& bad) override;
-  void stopped(const Job& job, const Road& road, const Stop& stop) override;
-  void stopped(const Job& job, const Road& road, const FatalError& fatal) override;
+  void stopped(const Job& job, const Road& road, const Error& error) override;
 
  private:
   // The error line of a failed file, then what may help: the format hint
@@ -151,12 +150,10 @@ void CliDoor::bad_key(const Job& job, const Road& road, const BadKey& bad) {
        road);
 }
 
-void CliDoor::stopped(const Job& job, const Road& road, const Stop& s) {
-  const std::size_t from = s.message.find_first_not_of(' ');
-  fail(job, from == std::string::npos ? "the file cannot be read on" : s.message.substr(from), road);
-}
-
-void CliDoor::stopped(const Job& job, const Road& road, const FatalError& f) {
+// An error ends the file: a stop in its plain words (which name the line
+// or the series), a fatal report of the input with the line it concerns.
+void CliDoor::stopped(const Job& job, const Road& road, const Error& f) {
+  if (!f.fatal()) return fail(job, f.plain.empty() ? "the file cannot be read on" : f.plain, road);
   if (f.unit == "*") throw f;  // the console itself: the run cannot go on
   const std::int64_t line = road.input && road.input->is_open() ? road.input->line() : 0;
   std::string where;
@@ -221,8 +218,9 @@ void CliDoor::write_outputs(const Job& job, const Road& road, SeriesTable& table
   const bool csv_wanted = !job.csv_output.empty();
   const bool plot_wanted = !job.plot_output.empty();
   if (csv_wanted && csv_years(trees) > kCsvYearLimit)
-    stop(kExitFailure, "the trees span " + std::to_string(csv_years(trees)) + " years, more than the " +
-                           std::to_string(kCsvYearLimit) + " a CSV file is written for");
+    stop(ErrorCode::tree_years, " ",
+         "the trees span " + std::to_string(csv_years(trees)) + " years, more than the " +
+             std::to_string(kCsvYearLimit) + " a CSV file is written for");
   FileUnit out(kOutputUnit);
   FileUnit csv(kCsvUnit);
   FileUnit svg(kPlotUnit);
@@ -310,7 +308,7 @@ int run_command_line(int argc, const char* const* argv, Console& con) {
       return kExitClean;
     }
     return run_jobs(con, cl);
-  } catch (const FatalError& f) {
+  } catch (const Error& f) {
     std::fprintf(stderr, "ringave: cannot write standard output: %s\n", f.message.c_str());
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "ringave: not enough memory\n");

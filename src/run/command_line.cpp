@@ -118,7 +118,7 @@ void add_slash_hints(const std::string& name, FileUnit& list,
       }
     }
     list.close();
-  } catch (const FatalError&) {
+  } catch (const Error&) {
   }
 }
 
@@ -281,7 +281,7 @@ bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& 
       jobs.push_back(std::move(j));
     }
     if (!cut.empty()) add_slash_hints(cl.list, list, cut, jobs);
-  } catch (const FatalError& f) {
+  } catch (const Error& f) {
     error = cl.list + ": " + (list.line() > 0 ? "line " + std::to_string(list.line()) + ": " : "") +
             plain_words(f, "an item that must be a number is not one");
     return false;

@@ -120,12 +120,19 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
 
     // The table has room for kSeriesLimit rows and a row for kLengthLimit
     // values; a series beyond either ends the run before anything is stored.
+    const std::string most_series = std::to_string(kSeriesLimit), most_values = std::to_string(kLengthLimit);
     if (row >= kSeriesLimit)
-      stop(kExitFailure, "File " + name + " holds more than " + std::to_string(kSeriesLimit) +
-                             " series (Max: records in a single file)");  // pinned console text
+      stop(ErrorCode::file_series,
+           "File " + name + " holds more than " + most_series +
+               " series (Max: records in a single file)",  // pinned console text
+           "more than " + most_series + " series: ringave reads at most " + most_series + " series from one file");
     if (s.count > kLengthLimit)
-      stop(kExitFailure, "Series " + std::string(s.id.trimmed()) + " in file " + name + " holds more than " +
-                             std::to_string(kLengthLimit) + " values (Max: record length)");  // pinned console text
+      stop(ErrorCode::series_values,
+           "Series " + std::string(s.id.trimmed()) + " in file " + name + " holds more than " + most_values +
+               " values (Max: record length)",  // pinned console text
+           "series " + std::string(s.id.trimmed()) + " (series " + std::to_string(row + 1) +
+               " of the file) has more than " + most_values + " values: ringave reads at most " + most_values +
+               " values per series");
 
     const auto i = static_cast<std::size_t>(row);
     table.ids()[i] = s.id;
@@ -145,7 +152,7 @@ std::optional<Format> other_format(const std::string& name, Format given) {
   const Format other = given == Format::tucson ? Format::compact : Format::tucson;
   try {
     if (file_looks_like(name, other) && !file_looks_like(name, given)) return other;
-  } catch (const FatalError&) {
+  } catch (const Error&) {
     // Not even a second look: no hint.
   }
   return std::nullopt;
@@ -158,10 +165,8 @@ bool run_job(const Job& job, RunStorage& run, Door& door) {
   road.input = &in;
   try {
     return travel(job, run, door, road, in);
-  } catch (const Stop& s) {
-    door.stopped(job, road, s);
-  } catch (const FatalError& f) {
-    door.stopped(job, road, f);
+  } catch (const Error& e) {
+    door.stopped(job, road, e);
   }
   return false;
 }

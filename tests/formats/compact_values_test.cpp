@@ -51,7 +51,7 @@ Result run(const std::string& text, std::size_t count, Handles handles, Read rea
     std::vector<float> values(count, kUntouched);
     try {
       res.outcome = read(unit, std::span<float>(values), handles);
-    } catch (const FatalError& f) {
+    } catch (const Error& f) {
       res.threw = true;
       res.fault = f.message + "|" + f.statement + "|" + f.unit;
     }

@@ -14,11 +14,11 @@ TEST(ReportTest, StopsAndTheFatalReport) {
   char* buf = nullptr;
   std::size_t len = 0;
   std::FILE* err = open_memstream(&buf, &len);
-  EXPECT_EQ(report(Stop{kExitClean, " "}, err), kExitClean);
-  EXPECT_EQ(report(Stop{kExitFailure, ""}, err), kExitFailure);
-  EXPECT_EQ(report(Stop{kExitFailure, " over 25 text lines"}, err), kExitFailure);
-  EXPECT_EQ(report(FatalError{kIllegalCharacter, "READ", "12"}, err), kExitFatal);
-  EXPECT_EQ(report(FatalError{kReadPastEnd, "READ", "*", "answering: Enter Selection :>"}, err), kExitFatal);
+  EXPECT_EQ(report(Error{ErrorCode::stop, kExitClean, " "}, err), kExitClean);
+  EXPECT_EQ(report(Error{ErrorCode::stop, kExitFailure, ""}, err), kExitFailure);
+  EXPECT_EQ(report(Error{ErrorCode::stop, kExitFailure, " over 25 text lines"}, err), kExitFailure);
+  EXPECT_EQ(report(fatal_error(kIllegalCharacter, "READ", "12"), err), kExitFatal);
+  EXPECT_EQ(report(fatal_error(kReadPastEnd, "READ", "*", "answering: Enter Selection :>"), err), kExitFatal);
   std::fclose(err);
   EXPECT_EQ(std::string(buf, len),
             " over 25 text lines\n"
