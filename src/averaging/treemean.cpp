@@ -52,7 +52,8 @@ void tree_spans(const CoreTable& t, AveragingWork& w, std::int32_t trees, std::i
     if (last > kMax)
       stop(ErrorCode::year_range, "sbr treemean:  a series ends after the year 2147483647",
            "series " + std::string(t.ids[r].trimmed()) + " (series " + std::to_string(m + 1) +
-               " of the file) ends after the year 2147483647: correct its first year");
+               " of the file) ends after the year 2147483647: correct its first year",
+           {0, std::string(t.ids[r].trimmed()), m + 1});
     const auto k = static_cast<std::size_t>(w.keys[r]);
     w.tree_first[k] = std::min(w.tree_first[k], t.first_years[r]);
     w.tree_last[k] = std::max(w.tree_last[k], static_cast<std::int32_t>(last));

@@ -60,7 +60,7 @@ bool is_blank(const char* p, std::size_t n) {
   msg += " has more than ";
   msg += std::to_string(capacity);
   msg += " values";
-  stop(ErrorCode::series_values, msg, std::move(plain));
+  stop(ErrorCode::series_values, msg, std::move(plain), {0, std::string(id), number});
 }
 
 // Trailing blanks of an ID are dropped in messages; an all-blank ID shows as
@@ -117,9 +117,9 @@ bool read_block(Unit& unit, Series& s, char* line, Reporter& reporter) {
   const std::string id = id_for_message(std::string_view(line, 8));
   if (s.count < 0)
     stop(ErrorCode::block_count, "sbr datar:  block " + id + " has a negative value count",
-         "line " + std::to_string(unit.line()) + ": self-formatted block " + id + " (series " +
-             std::to_string(s.counter) + " of the file) gives " + std::to_string(s.count) +
-             " as its number of values: correct columns 3-10 of its header line");
+         "self-formatted block " + id + " (series " + std::to_string(s.counter) + " of the file) gives " +
+             std::to_string(s.count) + " as its number of values: correct columns 3-10 of its header line",
+         {unit.line(), id, s.counter});
   if (static_cast<std::size_t>(s.count) > s.values.size())
     stop_over_capacity("datar", "block", id, s.values.size(), s.counter);
 
@@ -412,8 +412,9 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
       ++text_lines;
       if (text_lines > kMaxTextLines)
         stop(ErrorCode::text_lines, "sbr trrw:  over 25 text lines",
-             "line " + std::to_string(unit.line()) + ": more than 25 text lines before series " +
-                 std::to_string(s.counter) + "'s data: not a Tucson file? (give -f)");
+             "more than 25 text lines before series " + std::to_string(s.counter) +
+                 "'s data: not a Tucson file? (give -f)",
+             {unit.line(), "", s.counter});
       keep_text_line(line, text_lines, s);
       continue;
     }

@@ -25,6 +25,15 @@ inline constexpr int kExitClean = 0;    // orderly end, every entry processed
 inline constexpr int kExitFailure = 1;  // a stop after a failure, or a skipped entry
 inline constexpr int kExitFatal = 255;  // the record layer's fatal report
 
+// What an error concerns within its file, where the code that throws it
+// knows: the line (from 1), the series' ID and its number in the file (from
+// 1); 0 and empty where unknown.
+struct ErrorPlace {
+  std::int64_t line = 0;
+  std::string series = {};
+  std::int32_t series_number = 0;
+};
+
 // The kinds of failure.
 enum class ErrorCode {
   stop,           // the dialogue ends the run: its own message, or none
@@ -53,16 +62,14 @@ struct Error {
   // being answered); set by the caller that knows it, on the way out. Empty:
   // no fourth line.
   std::string where = {};
-  // The command line's words, without the file name or the line; empty for
-  // the dialogue's own stops and for fatal reports, which the command line
-  // words from their message.
+  // The command line's words, without the file name or the line (which the
+  // command line puts in front of them); empty for the dialogue's own stops
+  // and for fatal reports, which the command line words from their message.
   std::string plain = {};
-  // What it concerns, where known: the file, the line of the file (from 1),
-  // the series (its ID, and its number in the file from 1).
+  // What it concerns, where known: the file (set on the road of a file) and
+  // the place in it.
   std::string file = {};
-  std::int64_t line = 0;
-  std::string series = {};
-  std::int32_t series_number = 0;
+  ErrorPlace place = {};
 
   bool fatal() const { return code == ErrorCode::record_layer; }
 };
@@ -74,11 +81,12 @@ struct Error {
 }
 
 // Ends the run, or the road of a file, for a failure of kind `code` (exit
-// status 1): `message` as the dialogue prints it, `plain` for the command
-// line.
-[[noreturn]] inline void stop(ErrorCode code, std::string_view message, std::string plain) {
+// status 1) at `place`: `message` as the dialogue prints it, `plain` for
+// the command line.
+[[noreturn]] inline void stop(ErrorCode code, std::string_view message, std::string plain, ErrorPlace place = {}) {
   Error e{code, kExitFailure, std::string(message)};
   e.plain = std::move(plain);
+  e.place = std::move(place);
   throw e;
 }
 

@@ -150,10 +150,14 @@ void CliDoor::bad_key(const Job& job, const Road& road, const BadKey& bad) {
        road);
 }
 
-// An error ends the file: a stop in its plain words (which name the line
-// or the series), a fatal report of the input with the line it concerns.
+// An error ends the file: a stop in its plain words after the line it
+// concerns, where known; a fatal report of the input with the line it
+// concerns.
 void CliDoor::stopped(const Job& job, const Road& road, const Error& f) {
-  if (!f.fatal()) return fail(job, f.plain.empty() ? "the file cannot be read on" : f.plain, road);
+  if (!f.fatal()) {
+    const std::string line = f.place.line > 0 ? "line " + std::to_string(f.place.line) + ": " : "";
+    return fail(job, line + (f.plain.empty() ? "the file cannot be read on" : f.plain), road);
+  }
   if (f.unit == "*") throw f;  // the console itself: the run cannot go on
   const std::int64_t line = road.input && road.input->is_open() ? road.input->line() : 0;
   std::string where;

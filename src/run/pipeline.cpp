@@ -125,14 +125,16 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
       stop(ErrorCode::file_series,
            "File " + name + " holds more than " + most_series +
                " series (Max: records in a single file)",  // pinned console text
-           "more than " + most_series + " series: ringave reads at most " + most_series + " series from one file");
+           "more than " + most_series + " series: ringave reads at most " + most_series + " series from one file",
+           {0, std::string(s.id.trimmed()), row + 1});
     if (s.count > kLengthLimit)
       stop(ErrorCode::series_values,
            "Series " + std::string(s.id.trimmed()) + " in file " + name + " holds more than " + most_values +
                " values (Max: record length)",  // pinned console text
            "series " + std::string(s.id.trimmed()) + " (series " + std::to_string(row + 1) +
                " of the file) has more than " + most_values + " values: ringave reads at most " + most_values +
-               " values per series");
+               " values per series",
+           {0, std::string(s.id.trimmed()), row + 1});
 
     const auto i = static_cast<std::size_t>(row);
     table.ids()[i] = s.id;
@@ -165,7 +167,8 @@ bool run_job(const Job& job, RunStorage& run, Door& door) {
   road.input = &in;
   try {
     return travel(job, run, door, road, in);
-  } catch (const Error& e) {
+  } catch (Error& e) {
+    if (e.file.empty()) e.file = job.name;
     door.stopped(job, road, e);
   }
   return false;
