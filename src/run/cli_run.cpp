@@ -276,11 +276,12 @@ std::string CliDoor::summary(const Job& job, const Road& road, std::size_t trees
 int run_jobs(Console& con, const CommandLine& cl) {
   std::vector<Job> jobs;
   if (!cl.list.empty()) {
-    std::string error;
-    if (!jobs_from_list(cl, jobs, error)) {
-      con.warn(error);
+    ListJobs listed = jobs_from_list(cl);
+    if (listed.error) {
+      con.warn(*listed.error);
       return kExitFailure;
     }
+    jobs = std::move(listed.jobs);
     if (jobs.empty()) {
       con.warn(cl.list + ": no entries");
       return kExitFailure;
@@ -288,7 +289,7 @@ int run_jobs(Console& con, const CommandLine& cl) {
   } else {
     jobs = jobs_from_files(cl);
   }
-  if (const std::string clash = output_clash(jobs); !clash.empty()) return usage_error(con, clash);
+  if (const std::optional<std::string> clash = output_clash(jobs)) return usage_error(con, *clash);
 
   // All storage of the run, made once and reused for every file.
   auto run = std::make_unique<RunStorage>();
