@@ -63,6 +63,14 @@ bool is_blank(const char* p, std::size_t n) {
   stop(ErrorCode::series_values, msg, std::move(plain), {0, std::string(id), number});
 }
 
+// The stop for a text line too many before the data of series s.counter,
+// at the line `unit` has just read.
+[[noreturn]] void stop_text_lines(const Unit& unit, const Series& s) {
+  stop(ErrorCode::text_lines, "sbr trrw:  over 25 text lines",
+       "more than 25 text lines before series " + std::to_string(s.counter) + "'s data: not a Tucson file? (give -f)",
+       {unit.line(), "", s.counter});
+}
+
 // Trailing blanks of an ID are dropped in messages; an all-blank ID shows as
 // two quotes so the message still names something.
 std::string id_for_message(std::string_view id) {
@@ -410,11 +418,7 @@ SeriesRead read_tucson_series(Unit& unit, Series& s, Reporter& reporter) {
       // A text line: header lines at the top of a file, or anything else
       // that does not parse as a data line.
       ++text_lines;
-      if (text_lines > kMaxTextLines)
-        stop(ErrorCode::text_lines, "sbr trrw:  over 25 text lines",
-             "more than 25 text lines before series " + std::to_string(s.counter) +
-                 "'s data: not a Tucson file? (give -f)",
-             {unit.line(), "", s.counter});
+      if (text_lines > kMaxTextLines) stop_text_lines(unit, s);
       keep_text_line(line, text_lines, s);
       continue;
     }
