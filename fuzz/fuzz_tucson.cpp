@@ -219,7 +219,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     for (const Owned& s : series) check_round_trip(s.s, quiet);
   } catch (const Error& f) {
-    std::fprintf(stderr, "round trip: %s %s\n", f.fatal() ? "fatal" : "the re-read stopped the run:", f.message.c_str());
+    std::fprintf(stderr, "round trip: %s %s\n", f.fatal() ? "fatal" : "the re-read stopped the run:",
+                 f.message.c_str());
     std::abort();
   }
   return 0;
