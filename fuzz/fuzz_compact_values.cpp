@@ -36,7 +36,7 @@ Result run(std::string_view text, std::size_t count, Handles handles, Read read)
   r.values.assign(count, -7777.25f);
   try {
     r.outcome = static_cast<int>(read(unit, std::span<float>(r.values), handles));
-  } catch (const FatalError& f) {
+  } catch (const Error& f) {
     r.fault = f.message + "|" + f.statement + "|" + f.unit;
   }
   std::string_view rec;

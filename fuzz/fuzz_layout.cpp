@@ -2,7 +2,7 @@
 // is a layout text, the rest is the record (and, over a memory unit, the
 // records) it is applied to. A read fills items of every kind; a write puts
 // the same items out through an internal record and a memory unit. Layout
-// faults and unhandled outcomes throw FatalError, which is a defined end.
+// faults and unhandled outcomes throw the fatal report, which is a defined end.
 //
 // Layout::compile is called directly: the layout cache keeps every text for
 // the life of the process, which would grow without bound here.
@@ -59,14 +59,14 @@ double work_of(const Layout& lay) {
 void read_into(RecordSource& src, const Layout& lay, Vars& v) {
   try {
     (void)read_formatted(src, lay, {v.i1, v.r1, v.id, v.i2, v.name, std::span<float>(v.run), v.flag}, Handles::both);
-  } catch (const FatalError&) {
+  } catch (const Error&) {
   }
 }
 
 void write_from(RecordSink& sink, const Layout& lay, const Vars& v) {
   try {
     write_formatted(sink, lay, {v.i1, v.r1, v.id, v.i2, v.name, std::span<const float>(v.run), v.flag});
-  } catch (const FatalError&) {
+  } catch (const Error&) {
   }
 }
 

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int k = 0; k < 100; ++k) {
       if (read_list_directed(entries, {name, format, start, stop}, Handles::both) != Outcome::done) break;
     }
-  } catch (const FatalError&) {
+  } catch (const Error&) {
   }
 
   MemoryUnit answers(in);
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int k = 0; k < 100; ++k) {
       if (read_list_directed(answers, {yes}, Handles::both) != Outcome::done) break;
     }
-  } catch (const FatalError&) {
+  } catch (const Error&) {
   }
   return 0;
 }

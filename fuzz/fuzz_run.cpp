@@ -60,8 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Console con(answers, null_out, null_out);
     try {
       (void)drive(con, *storage);
-    } catch (const Stop&) {
-    } catch (const FatalError&) {
+    } catch (const Error&) {
     }
   }
   close(answers);

@@ -211,18 +211,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (reader.next(v.s) != SeriesRead::series) break;
       if (series.size() < 8) series.push_back(v);
     }
-  } catch (const Stop&) {
-  } catch (const FatalError&) {
+  } catch (const Error&) {
   }
   check_line_parses(std::string_view(reinterpret_cast<const char*>(data), size));
   for (const Owned& s : series) check_thousandths(s.s);
   try {
     for (const Owned& s : series) check_round_trip(s.s, quiet);
-  } catch (const Stop&) {
-    std::fprintf(stderr, "round trip: the re-read stopped the run\n");
-    std::abort();
-  } catch (const FatalError& f) {
-    std::fprintf(stderr, "round trip: fatal %s\n", f.message.c_str());
+  } catch (const Error& f) {
+    std::fprintf(stderr, "round trip: %s %s\n", f.fatal() ? "fatal" : "the re-read stopped the run:",
+                 f.message.c_str());
     std::abort();
   }
   return 0;

@@ -33,21 +33,17 @@ int main(int argc, char** argv) {
   // Arguments: the command line. None: the dialogue.
   if (argc > 1) return run_command_line(argc, argv, con);
   try {
-    int status;
-    try {
-      status = drive(con);
-    } catch (const Stop& s) {
-      con.flush();  // the dialogue so far comes before the stop message
-      return report(s, stderr);
-    }
+    const int status = drive(con);
     con.flush();
     return status;
-  } catch (const FatalError& f) {
+  } catch (const Error& e) {
     try {
-      con.flush();
-    } catch (const FatalError&) {
-      // The console itself cannot be written: the report says why.
+      con.flush();  // the dialogue so far comes before the stop message or report
+    } catch (const Error& flush) {
+      // The console itself cannot be written: after a stop its report says
+      // why; the fatal report in hand says why already.
+      if (!e.fatal()) return report(flush, stderr);
     }
-    return report(f, stderr);
+    return report(e, stderr);
   }
 }

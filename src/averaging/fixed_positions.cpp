@@ -75,8 +75,8 @@ std::int32_t FixedPositions::number(const Field<8>& id) const {
   InternalSource source(field);
   std::int32_t key = kNoKey;
   read_list_directed(source, {key});  // no branches: an unreadable field throws
-  if (key == kNoKey) throw FatalError{kReadPastEnd, "READ", source.unit_label()};
-  if (key < 0) throw FatalError{kIllegalCharacter, "READ", source.unit_label()};
+  if (key == kNoKey) throw fatal_error(kReadPastEnd, "READ", source.unit_label());
+  if (key < 0) throw fatal_error(kIllegalCharacter, "READ", source.unit_label());
   return key;
 }
 
@@ -85,7 +85,7 @@ std::optional<UnreadableKey> FixedPositions::keys(std::span<const Field<8>> ids,
   for (std::size_t r = 0; r < ids.size(); ++r) {
     try {
       keys[r] = number(ids[r]);
-    } catch (const FatalError& fatal) {
+    } catch (const Error& fatal) {
       const auto width = static_cast<std::size_t>(std::max(last_ - first_ + 1, 0));
       return UnreadableKey{fatal, static_cast<std::int32_t>(r),
                            std::string(ids[r].view().substr(static_cast<std::size_t>(first_ - 1), width))};

@@ -22,7 +22,7 @@ namespace ringave {
 // (the record layer's message, statement and unit, with `where` left to the
 // front door, which words it), the row of the series (0-based) and what the
 // key's place in the ID holds. The averaging throws it.
-struct UnreadableKey : FatalError {
+struct UnreadableKey : Error {
   std::int32_t row = 0;
   std::string held;
 };

@@ -30,7 +30,8 @@ void check_rows(const CoreTable& t, const AveragingWork& w) {
   if (t.row_length > 0) table_rows = std::min(table_rows, t.values.size() / t.row_length);
   if (n > table_rows || n > w.keys.size() || n > w.distinct.size() || n > w.tree_first.size() ||
       n > w.tree_last.size() || n > w.last_rows.size() || n > w.id_rows.size() || n > w.tree_ids.size())
-    stop(kExitFailure, "sbr treemean:  more series than the table holds");
+    stop(ErrorCode::table_rows, "sbr treemean:  more series than the table holds",
+         "more series than ringave's table holds for averaging");
 }
 
 // The years each tree's cores cover, from the first year of its earliest
@@ -48,7 +49,11 @@ void tree_spans(const CoreTable& t, AveragingWork& w, std::int32_t trees, std::i
     const auto r = static_cast<std::size_t>(m);
     if (t.counts[r] < 1) continue;  // an empty series covers no year
     const std::int64_t last = static_cast<std::int64_t>(t.first_years[r]) + t.counts[r] - 1;
-    if (last > kMax) stop(kExitFailure, "sbr treemean:  a series ends after the year 2147483647");
+    if (last > kMax)
+      stop(ErrorCode::year_range, "sbr treemean:  a series ends after the year 2147483647",
+           "series " + std::string(t.ids[r].trimmed()) + " (series " + std::to_string(m + 1) +
+               " of the file) ends after the year 2147483647: correct its first year",
+           {0, std::string(t.ids[r].trimmed()), m + 1});
     const auto k = static_cast<std::size_t>(w.keys[r]);
     w.tree_first[k] = std::min(w.tree_first[k], t.first_years[r]);
     w.tree_last[k] = std::max(w.tree_last[k], static_cast<std::int32_t>(last));
@@ -58,9 +63,13 @@ void tree_spans(const CoreTable& t, AveragingWork& w, std::int32_t trees, std::i
     const std::int64_t first = w.tree_first[i];
     const std::int64_t last = w.tree_last[i];
     if (last < first || last - first + 1 <= year_limit) continue;
-    stop(kExitFailure, "File " + std::string(t.name) + ": tree " + std::string(w.tree_ids[i].trimmed()) +
-                           " spans the years " + std::to_string(first) + " to " + std::to_string(last) +
-                           ", more than " + std::to_string(year_limit) + " years (Max: record length)");
+    const std::string tree = std::string(w.tree_ids[i].trimmed()), most = std::to_string(year_limit);
+    stop(ErrorCode::tree_years,
+         "File " + std::string(t.name) + ": tree " + tree + " spans the years " + std::to_string(first) + " to " +
+             std::to_string(last) + ", more than " + most + " years (Max: record length)",  // pinned console text
+         "tree " + tree + " spans the years " + std::to_string(first) + " to " + std::to_string(last) +
+             ": ringave averages a tree over at most " + most +
+             " years; check its cores' first years and the tree-number positions");
   }
 }
 

@@ -65,8 +65,9 @@ std::string error_records(const Layout& layout, WriteItems items) {
   return text.text();
 }
 
-SeriesRead give_up(Reporter& reporter, std::string_view summary, const std::string& records) {
-  reporter.file_error({summary, records});
+SeriesRead give_up(Reporter& reporter, std::string_view summary, const std::string& records,
+                   const std::string& plain) {
+  reporter.file_error({summary, records, plain});
   return SeriesRead::file_error;
 }
 
@@ -74,7 +75,8 @@ SeriesRead give_up(Reporter& reporter, std::string_view summary, const std::stri
 // report it with the header's fields. After end of file the step back leaves
 // the file at its end, so the text read (which handles neither outcome) ends
 // the run with the fatal report before any message.
-SeriesRead data_error(Series& s, Field<8>& data_format, Field<80>& line, Unit& unit, Reporter& reporter) {
+SeriesRead data_error(Series& s, std::int32_t number, Field<8>& data_format, Field<80>& line, Unit& unit,
+                      Reporter& reporter) {
   static const Layout& kDataError = layout(
       "(/t2,'*** error reading data in sbr cdf: '/"
       "                                  1x,a,1x,2i6,2x,a/1x,a) ");
@@ -83,7 +85,11 @@ SeriesRead data_error(Series& s, Field<8>& data_format, Field<80>& line, Unit& u
   read_formatted(unit, text_layout(), {line});
   return give_up(reporter, "sbr cdf:  error reading data of series " + std::string(s.id.trimmed()) + ": " +
                                   std::string(line.trimmed()),
-                 error_records(kDataError, {s.id, s.first_year, s.count, data_format, line}));
+                 error_records(kDataError, {s.id, s.first_year, s.count, data_format, line}),
+                 "line " + std::to_string(unit.line()) + ": the values of series " + std::string(s.id.trimmed()) +
+                     " (series " + std::to_string(number) + " of the file) cannot be read by the layout " +
+                     std::string(data_format.trimmed()) + " of its header: '" + std::string(line.trimmed()) +
+                     "'; correct the values or the layout");
 }
 
 // Reads records until one parses as a series header, which sets s.count,
@@ -120,7 +126,10 @@ std::optional<SeriesRead> find_header(Unit& unit, Series& s, Field<80>& line, Fi
 
     if (unreadable > kMaxTitleLines)
       return give_up(reporter, "sbr cdf:  header line read error: " + std::string(line.trimmed()),
-                     error_records(kHeaderError, {s.id, s.first_year, s.count, data_format, line}));
+                     error_records(kHeaderError, {s.id, s.first_year, s.count, data_format, line}),
+                     "line " + std::to_string(unit.line()) + ": '" + std::string(line.trimmed()) +
+                         "' is not a series header, and a series has at most 3 title lines before its header: "
+                         "not a Compact file? (give -f)");
     // The title lines are shown as they are passed over.
     const std::string text(line.trimmed());
     if (unreadable == 1) {
@@ -182,6 +191,7 @@ SeriesRead CompactReader::next(Series& s) {
   Field<80> line;
   Field<8> data_format;
   std::int32_t exponent = 0;
+  if (number_ < INT32_MAX) ++number_;
   if (const std::optional<SeriesRead> ended = find_header(unit_, s, line, data_format, title_, reporter_))
     return *ended;
 
@@ -193,7 +203,10 @@ SeriesRead CompactReader::next(Series& s) {
     return give_up(reporter_,
                    "sbr cdf:  series " + std::string(s.id.trimmed()) + " has " + std::to_string(s.count) +
                        " values, more than " + std::to_string(limit),
-                   error_records(kLengthError, {s.id, s.count, limit}));
+                   error_records(kLengthError, {s.id, s.count, limit}),
+                   "series " + std::string(s.id.trimmed()) + " (series " + std::to_string(number_) +
+                       " of the file) has " + std::to_string(s.count) + " values: ringave reads at most " +
+                       std::to_string(limit) + " values per series");
   }
 
   InternalSource exponent_field(line.view().substr(kExponentColumn - 1, kExponentWidth));
@@ -207,7 +220,7 @@ SeriesRead CompactReader::next(Series& s) {
   const std::size_t n = s.count > 0 ? static_cast<std::size_t>(s.count) : 0;
   const std::span<float> values = s.values.first(n);
   if (read_compact_values(unit_, layout(data_format.view()), values, Handles::both) != Outcome::done)
-    return data_error(s, data_format, line, unit_, reporter_);
+    return data_error(s, number_, data_format, line, unit_, reporter_);
 
   const float scale = power_of_ten(exponent);
   // The sign bits of all values at once (a loop the compiler vectorizes);

@@ -271,7 +271,7 @@ Outcome engine_record(std::string_view rec, const Layout& data_layout, std::span
   if (handles_error(handles)) return read_formatted(one, data_layout, {items}, Handles::error);
   try {
     return read_formatted(one, data_layout, {items}, Handles::none);
-  } catch (FatalError& fault) {
+  } catch (Error& fault) {
     fault.unit = source.unit_label();
     throw;
   }
@@ -282,7 +282,7 @@ Outcome engine_record(std::string_view rec, const Layout& data_layout, std::span
 Outcome end_of_file(Handles handles, const RecordSource& source) {
   if (handles_eof(handles)) return Outcome::end_of_file;
   if (handles_error(handles)) return Outcome::error;
-  throw FatalError{kReadPastEnd, "READ", source.unit_label()};
+  throw fatal_error(kReadPastEnd, "READ", source.unit_label());
 }
 
 }  // namespace

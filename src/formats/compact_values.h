@@ -16,7 +16,7 @@ namespace ringave {
 // read_formatted(source, data_layout, {values}, handles) does: the same
 // values stored (a record with a fault keeps the values stored before its
 // faulty field), the same records taken, the same outcome, and the same
-// FatalError (message, "READ", the source's unit label) for an outcome that
+// the fatal report (message, "READ", the source's unit label) for an outcome that
 // `handles` does not cover.
 //
 // When the layout is only Fw.d fields and nX skips, every record is read

@@ -5,6 +5,8 @@
 // their reader's factory in registry.h.
 #pragma once
 
+#include <cstdint>
+
 #include "formats/series.h"
 #include "records/field.h"
 
@@ -34,6 +36,7 @@ class SeriesReader {
 
  protected:
   Field<85> title_;
+  std::int32_t number_ = 0;  // the series being read, counted from 1 in the file
 };
 
 }  // namespace ringave

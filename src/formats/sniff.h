@@ -36,11 +36,11 @@ struct Sniffing {
 // Reads up to the first 64 records that are not blank from `source` and
 // tells the format: the first format of the table that the records' leads
 // give, else the first that its share of them gives; none when neither
-// rule gives one. May throw FatalError from `source`.
+// rule gives one. May throw the Error of `source`.
 std::optional<Format> guess_format(RecordSource& source);
 
 // Whether the first records of `source` look like `format`: its second look.
-// May throw FatalError from `source`.
+// May throw the Error of `source`.
 bool looks_like(RecordSource& source, Format format);
 
 // For the formats' sniffing: column `c` (counted from 1, as in a layout) of

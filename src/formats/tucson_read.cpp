@@ -11,6 +11,7 @@
 #include <string>
 
 #include "formats/tucson_line.h"
+#include "records/error.h"
 #include "records/layout.h"
 #include "records/numeric_field.h"
 #include "records/outcome.h"
@@ -43,8 +44,14 @@ bool is_blank(const char* p, std::size_t n) {
   return true;
 }
 
+// The stop for series `number` of the file (`what` and its ID) with more
+// values than `capacity`.
 [[noreturn]] void stop_over_capacity(std::string_view routine, std::string_view what, std::string_view id,
-                                     std::size_t capacity) {
+                                     std::size_t capacity, std::int32_t number) {
+  const std::string most = std::to_string(capacity);
+  std::string plain = std::string(what == "block" ? "self-formatted block " : "series ") + std::string(id) +
+                      " (series " + std::to_string(number) + " of the file) has more than " + most +
+                      " values: ringave reads at most " + most + " values per series";
   std::string msg = "sbr ";
   msg += routine;
   msg += ":  ";
@@ -54,7 +61,15 @@ bool is_blank(const char* p, std::size_t n) {
   msg += " has more than ";
   msg += std::to_string(capacity);
   msg += " values";
-  stop(kExitFailure, msg);
+  stop(ErrorCode::series_values, msg, std::move(plain), {0, std::string(id), number});
+}
+
+// The stop for a text line too many before the data of series `number`, at
+// the line `unit` has just read.
+[[noreturn]] void stop_text_lines(const Unit& unit, std::int32_t number) {
+  stop(ErrorCode::text_lines, "sbr trrw:  over 25 text lines",
+       "more than 25 text lines before series " + std::to_string(number) + "'s data: not a Tucson file? (give -f)",
+       {unit.line(), "", number});
 }
 
 // Trailing blanks of an ID are dropped in messages; an all-blank ID shows as
@@ -88,7 +103,7 @@ int sure_id_columns(const char* line, std::int32_t year) {
 // block's values with the layout the header names, as they stand; when they
 // cannot all be read, those from the failed field on are missing. Returns
 // false when the file ends before a block header.
-bool read_block(Unit& unit, Series& s, char* line, Reporter& reporter) {
+bool read_block(Unit& unit, Series& s, std::int32_t number, char* line, Reporter& reporter) {
   static const Layout& kText = layout("(a)");
   static const Layout& kHeader = layout("(2(2x,i8),t23,a)");
 
@@ -109,19 +124,27 @@ bool read_block(Unit& unit, Series& s, char* line, Reporter& reporter) {
   }
 
   const std::string id = id_for_message(std::string_view(line, 8));
-  if (s.count < 0) stop(kExitFailure, "sbr datar:  block " + id + " has a negative value count");
-  if (static_cast<std::size_t>(s.count) > s.values.size()) stop_over_capacity("datar", "block", id, s.values.size());
+  if (s.count < 0)
+    stop(ErrorCode::block_count, "sbr datar:  block " + id + " has a negative value count",
+         "self-formatted block " + id + " (series " + std::to_string(number) + " of the file) gives " +
+             std::to_string(s.count) + " as its number of values: correct columns 3-10 of its header line",
+         {unit.line(), id, number});
+  if (static_cast<std::size_t>(s.count) > s.values.size())
+    stop_over_capacity("datar", "block", id, s.values.size(), number);
 
   // A read that fails leaves the values from the failed field on as they
   // were; they start out missing, so none is left from an earlier series.
   const std::span<float> values = s.values.first(static_cast<std::size_t>(s.count));
   std::fill(values.begin(), values.end(), std::numeric_limits<float>::quiet_NaN());
   const Outcome got = read_formatted(unit, layout(data_layout.view()), {values}, Handles::both);
+  const std::string at = "line " + std::to_string(unit.line()) + ": self-formatted block " + id;
   if (got == Outcome::error)
-    reporter.note({"sbr datar:  block " + id + ": error reading data", ">> sbr datar:  error reading data\n"});
+    reporter.note({"sbr datar:  block " + id + ": error reading data", ">> sbr datar:  error reading data\n",
+                   at + ": its values cannot all be read by its layout; those from the failed one on are missing"});
   else if (got == Outcome::end_of_file)
     reporter.note({"sbr datar:  block " + id + ": unexpected end reading data",
-                   ">> sbr datar:  unexpected end reading data\n"});
+                   ">> sbr datar:  unexpected end reading data\n",
+                   at + ": the file ends inside its values; those not read are missing"});
   return true;
 }
 
@@ -133,7 +156,7 @@ bool read_block(Unit& unit, Series& s, char* line, Reporter& reporter) {
 // first other negative value goes to `first_negative` (when still below 0).
 constexpr int kFullLine = 10;  // value fields of a full data line
 
-bool store_values(const std::int32_t* f, int take, Series& s, std::int32_t& first_negative) {
+bool store_values(const std::int32_t* f, int take, Series& s, std::int32_t number, std::int32_t& first_negative) {
   const std::size_t capacity = s.values.size();
   float* const values = s.values.data();
   std::int32_t count = s.count;  // kept here, so the loop works in registers
@@ -171,7 +194,7 @@ bool store_values(const std::int32_t* f, int take, Series& s, std::int32_t& firs
       break;
     }
     if (static_cast<std::size_t>(count) >= capacity)
-      stop_over_capacity("trrw", "series", id_for_message(s.id.view()), capacity);
+      stop_over_capacity("trrw", "series", id_for_message(s.id.view()), capacity, number);
     values[count++] = value;
   }
   s.count = count;
@@ -266,10 +289,13 @@ void fill_line(std::string_view rec, char* line) {
 // Values were stored but no stop marker came before the end of the file: the
 // unit of the series is unknown, so it is not delivered. Say so rather than
 // drop it.
-void warn_cut_off(const Series& s, Reporter& reporter) {
+void warn_cut_off(const Series& s, std::int32_t number, Reporter& reporter) {
   const std::string text = "sbr trrw:  series " + id_for_message(s.id.view()) +
                            " ends without a stop marker at the end of the file; not read";
-  reporter.warning({text, text + "\n"});
+  const std::string plain = "series " + id_for_message(s.id.view()) + " (series " + std::to_string(number) +
+                            " of the file) ends without a stop marker (999 or -9999) at the end of the file: "
+                            "not read; end it with one";
+  reporter.warning({text, text + "\n", plain});
 }
 
 }  // namespace
@@ -330,6 +356,7 @@ struct TucsonReader::Read {
 };
 
 SeriesRead TucsonReader::next(Series& s) {
+  if (number_ < INT32_MAX) ++number_;
   blank(title_);
   s.count = 0;
   Read r;
@@ -340,7 +367,7 @@ SeriesRead TucsonReader::next(Series& s) {
     }
     std::string_view record;
     if (!unit_.next(record)) {
-      if (r.data_lines > 0) warn_cut_off(s, reporter_);
+      if (r.data_lines > 0) warn_cut_off(s, number_, reporter_);
       return SeriesRead::end_of_file;
     }
     // Nearly every later line of a series continues it with ten plain
@@ -371,7 +398,7 @@ SeriesRead TucsonReader::block(Series& s, Read& r) {
   unit_.step_back();
   // No block header before the end of the file: the end of the file for the
   // caller too, so no phantom series is stored.
-  if (!read_block(unit_, s, r.line, reporter_)) return SeriesRead::end_of_file;
+  if (!read_block(unit_, s, number_, r.line, reporter_)) return SeriesRead::end_of_file;
   s.id.assign(std::string_view(r.line, 8));
   return SeriesRead::series;
 }
@@ -381,7 +408,7 @@ SeriesRead TucsonReader::block(Series& s, Read& r) {
 // first header line, the second and third as header lines.
 void TucsonReader::text_line(Read& r) {
   ++r.text_lines;
-  if (r.text_lines > kMaxTextLines) stop(kExitFailure, "sbr trrw:  over 25 text lines");
+  if (r.text_lines > kMaxTextLines) stop_text_lines(unit_, number_);
   if (r.text_lines == 1) {
     copy_kept_columns(r.line, title_);
     copy_kept_columns(r.line, headers_[0]);
@@ -405,7 +432,7 @@ bool TucsonReader::data_line(Series& s, Read& r) {
   } else {
     watch_line(r.line, r.parsed, s, r.watch, reporter_);
   }
-  if (!store_values(r.parsed.f, take, s, r.watch.first_negative)) return false;
+  if (!store_values(r.parsed.f, take, s, number_, r.watch.first_negative)) return false;
   if (r.watch.first_negative >= 0) warn_negative(s, r.watch.first_negative, reporter_);
   return true;
 }

@@ -65,7 +65,7 @@ Console::~Console() {
 void Console::flush() {
   if (impl_->pending.empty()) return;
   if (const int err = impl_->drain()) {
-    throw FatalError{std::string("Cannot write to standard output: ") + std::strerror(err), "WRITE", "*"};
+    throw fatal_error(std::string("Cannot write to standard output: ") + std::strerror(err), "WRITE", "*");
   }
 }
 
@@ -79,8 +79,8 @@ bool Console::next(std::string_view& record) {
     case LineReader::Status::failed:
       break;
   }
-  throw FatalError{std::string("Cannot read standard input: ") + std::strerror(impl_->reader.error()), "READ",
-                   "*"};
+  throw fatal_error(std::string("Cannot read standard input: ") + std::strerror(impl_->reader.error()), "READ",
+                   "*");
 }
 
 void Console::put(std::string_view record, bool line_end) {

@@ -36,17 +36,17 @@ class Console final : public RecordSource, public RecordSink {
 
   // The next answer line, split and cleaned exactly as file records are
   // (clean_record), after flushing the output; false at end of input. The
-  // view stays valid until the next call. Throws FatalError ("READ", "*")
+  // view stays valid until the next call. Throws the fatal report ("READ", "*")
   // when the read fails, or ("WRITE", "*") from the flush.
   bool next(std::string_view& record) override;
   // Buffer one record (carriage returns dropped, a line feed unless
   // line_end is false); written out before every read, on flush(), on
   // warn(), when it grows large, and when the console goes. Throws
-  // FatalError ("WRITE", "*") when a write it triggers fails.
+  // the fatal report ("WRITE", "*") when a write it triggers fails.
   void put(std::string_view record, bool line_end) override;
   std::string unit_label() const override { return "*"; }
 
-  // Write out everything buffered. A failed write throws FatalError
+  // Write out everything buffered. A failed write throws the fatal report
   // ("WRITE", "*"); the buffered bytes are dropped either way.
   void flush();
 
@@ -68,7 +68,7 @@ Console& console();
 
 // Answers, read from the given console by the rules above: a list-directed
 // integer, a list-directed logical, an "(a)" line. The variable keeps its
-// old value on a null value or "/". Throws FatalError ("READ", "*") at end
+// old value on a null value or "/". Throws the fatal report ("READ", "*") at end
 // of input, and for a number with an illegal character.
 void read_answer(Console& con, std::int32_t& number);
 void read_answer(Console& con, bool& yes);

@@ -53,7 +53,7 @@ struct FileUnit::Impl {
   // goes is discarded with it.
   OutputFile output;
 
-  FatalError fatal(std::string what, int err, const char* statement) const {
+  Error fatal(std::string what, int err, const char* statement) const {
     return file_failure(std::move(what), name, err, statement, label);
   }
 
@@ -132,7 +132,7 @@ void FileUnit::close() {
 bool FileUnit::next(std::string_view& record) {
   Impl& u = *impl_;
   if (u.mode != Impl::Mode::reading) {
-    throw FatalError{"File is not open for reading", "READ", u.label};
+    throw fatal_error("File is not open for reading", "READ", u.label);
   }
   return u.cursor.next(record, [&u](std::string_view& fresh) {
     switch (u.reader->next(fresh)) {

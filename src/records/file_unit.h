@@ -24,7 +24,7 @@
 // SIGTERM or SIGHUP removes it; only a hard kill (SIGKILL, a crash) can leave
 // one behind.
 //
-// Failures throw FatalError with a message naming the file and the operating
+// Failures throw the fatal report with a message naming the file and the operating
 // system's reason, the unit number, and the statement: "OPEN" (missing input, a
 // folder, no permission, more outputs open at once than the interrupt handler
 // keeps), "READ", "WRITE" (handing bytes to the system, also when close()
@@ -49,7 +49,7 @@ class FileUnit final : public Unit {
   FileUnit& operator=(const FileUnit&) = delete;
 
   // Connect the unit, closing what it had open first, to the existing file
-  // `name` for reading from its first record. Throws FatalError ("OPEN"):
+  // `name` for reading from its first record. Throws the fatal report ("OPEN"):
   // the file is missing, is a folder, cannot be read, or the name holds a
   // NUL byte.
   void open_read(std::string_view name);
@@ -57,7 +57,7 @@ class FileUnit final : public Unit {
   // Creates the target empty when it does not exist (a new output exists
   // from the open on); an existing one keeps its contents until close(). A
   // symbolic link is written through; a target that is not a regular file (a
-  // device, a pipe) is written directly. Throws FatalError ("OPEN"): a
+  // device, a pipe) is written directly. Throws the fatal report ("OPEN"): a
   // folder, no permission, a missing folder on the way, a NUL byte in the
   // name.
   void open_write(std::string_view name);
@@ -66,7 +66,7 @@ class FileUnit final : public Unit {
   // temporary file over the target with the target's permissions (those of
   // any new file when the open created it); otherwise, or after a failed
   // write, remove the temporary file and leave the target as it was. Throws
-  // FatalError ("WRITE" for the last bytes, "CLOSE" for permissions, close
+  // the fatal report ("WRITE" for the last bytes, "CLOSE" for permissions, close
   // or rename), the target then as it was. Closing a closed unit does
   // nothing. A unit destroyed without close() discards its output the same
   // way and never throws.
@@ -77,7 +77,7 @@ class FileUnit final : public Unit {
 
   // The next record of an input, or false at its end (see RecordCursor for
   // step back). The view stays valid until the next call on this unit.
-  // Throws FatalError ("READ"): the unit is not open for reading, or the
+  // Throws the fatal report ("READ"): the unit is not open for reading, or the
   // operating system refused a read (the unit then stays at its end).
   bool next(std::string_view& record) override;
   // RecordCursor's rule; does nothing on a unit not open for reading.
@@ -89,7 +89,7 @@ class FileUnit final : public Unit {
 
   // Append one record (carriage returns dropped, a line feed unless
   // line_end is false) to the output; bytes reach the operating system in
-  // large pieces. Throws FatalError ("WRITE"): the unit is not open for
+  // large pieces. Throws the fatal report ("WRITE"): the unit is not open for
   // writing, or a write failed now or before (the output is then never
   // committed).
   void put(std::string_view record, bool line_end) override;
@@ -103,7 +103,7 @@ class FileUnit final : public Unit {
   std::int64_t records_written() const;
   // The line number of the input record taken last (0 before the first; a
   // step back counts back), for messages that name a line.
-  std::int64_t line() const;
+  std::int64_t line() const override;
 
   std::string unit_label() const override { return std::to_string(number_); }
 

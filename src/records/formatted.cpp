@@ -198,7 +198,7 @@ void put_integer(std::string& rec, std::size_t& pos, std::int32_t value, std::in
 }
 
 [[noreturn]] void write_fault(const char* message, const RecordSink& sink) {
-  throw FatalError{message, "WRITE", sink.unit_label()};
+  throw fatal_error(message, "WRITE", sink.unit_label());
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ namespace ringave {
 // (kIllegalCharacter, kNumericOverflow). Running out of records is the
 // end-of-file outcome. Returns end_of_file or error when `handles` names
 // that branch (end of file becomes error when only the error branch is
-// given); throws FatalError ("READ", the source's unit label) for an
+// given); throws the fatal report ("READ", the source's unit label) for an
 // outcome it does not handle. A source's own failure propagates as thrown.
 // `layout` and the items must stay alive for the call only.
 Outcome read_formatted(RecordSource& source, const Layout& layout, ReadItems items,
@@ -54,7 +54,7 @@ Outcome read_formatted(RecordSource& source, const Layout& layout, ReadItems ite
 // `sink.put()`, the last without line end when the layout holds "$". Any
 // fault (a layout that did not compile or has no data element for the items,
 // an item that does not suit its element, an F element with an item left)
-// throws FatalError ("WRITE", the sink's unit label) before the record in
+// throws the fatal report ("WRITE", the sink's unit label) before the record in
 // hand is put; records completed before it have been put. A sink's own
 // failure propagates as thrown.
 void write_formatted(RecordSink& sink, const Layout& layout, WriteItems items = {});

@@ -28,7 +28,7 @@ namespace ringave {
 // out of records before every item has a value (or "/") is the end-of-file
 // outcome. Items filled before either keep their new values. Returns
 // end_of_file or error when `handles` names that branch (end of file
-// becomes error when only the error branch is given); throws FatalError
+// becomes error when only the error branch is given); throws the fatal report
 // ("READ", the source's unit label) for an outcome it does not handle. A
 // source's own failure propagates as thrown.
 Outcome read_list_directed(RecordSource& source, ReadItems items, Handles handles = Handles::none);

@@ -33,6 +33,7 @@ class MemoryUnit final : public Unit {
   char* room(std::size_t size) override;
   void commit(const char* end, std::size_t records) override;
   std::string unit_label() const override { return std::to_string(number_); }
+  std::int64_t line() const override { return cursor_.line(); }
 
   // Everything written so far.
   const std::string& written() const { return out_; }

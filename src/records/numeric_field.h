@@ -3,6 +3,13 @@
 // layout engine and list-directed reading use the full parsers; the Tucson
 // fast path uses plain_integer_field on its data lines and falls back to the
 // engine for any field it refuses.
+//
+// A fault is a message (const char*, null for none), not an Error: these
+// parses run for every field of every record, and the transfer engine keeps
+// the message in a register until a statement settles its outcome; only
+// then, for an outcome the statement does not handle, does it become the
+// record layer's fatal report (an Error). Building or throwing an Error per
+// field would cost the readers their speed.
 #pragma once
 
 #include <cstdint>

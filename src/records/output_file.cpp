@@ -61,13 +61,13 @@ void sync_folder(const std::string& dir) {
 
 }  // namespace
 
-FatalError file_failure(std::string what, std::string_view name, int err, const char* statement, std::string unit) {
+Error file_failure(std::string what, std::string_view name, int err, const char* statement, std::string unit) {
   std::string message = std::move(what);
   message += " '";
   message += name;
   message += "': ";
   message += std::strerror(err);
-  return FatalError{std::move(message), statement, std::move(unit)};
+  return fatal_error(std::move(message), statement, std::move(unit));
 }
 
 OutputFile::OutputFile(std::string unit) : unit_(std::move(unit)) {}
@@ -76,7 +76,7 @@ OutputFile::~OutputFile() {
   if (open_) discard();
 }
 
-FatalError OutputFile::fatal(std::string what, int err, const char* statement) const {
+Error OutputFile::fatal(std::string what, int err, const char* statement) const {
   return file_failure(std::move(what), name_, err, statement, unit_);
 }
 
@@ -131,7 +131,7 @@ void OutputFile::open(std::string_view name) {
 
 // Writing needs an output open whose writes have not failed.
 void OutputFile::check_writable() const {
-  if (!open_) throw FatalError{"File is not open for writing", "WRITE", unit_};
+  if (!open_) throw fatal_error("File is not open for writing", "WRITE", unit_);
   if (failed_) throw fatal("Cannot write file", write_error_, "WRITE");
 }
 

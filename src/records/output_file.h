@@ -13,7 +13,7 @@
 // later, once for all of a run's outputs (sync_committed_folders). A target
 // that is not a regular file (a device, a pipe) is written straight to.
 //
-// Failures throw FatalError (file_failure) naming the file as the
+// Failures throw Error (file_failure) naming the file as the
 // caller gave it and the unit: "OPEN", "WRITE", "CLOSE", as FileUnit
 // documents them. A failed output is discarded: the target stays as it was.
 #pragma once
@@ -33,7 +33,7 @@ namespace ringave {
 // The fatal report of a file that cannot be opened, read, written or closed:
 // "<what> '<name>': <the operating system's reason for err>", for statement
 // `statement` on unit `unit`. Both sides of a file unit report this way.
-FatalError file_failure(std::string what, std::string_view name, int err, const char* statement, std::string unit);
+Error file_failure(std::string what, std::string_view name, int err, const char* statement, std::string unit);
 
 class OutputFile {
  public:
@@ -46,14 +46,14 @@ class OutputFile {
 
   // Start writing the file `name`, on an output not open. A symbolic link
   // is written through; a target absent until now is created empty. Throws
-  // FatalError ("OPEN"): a folder, no permission, a missing folder on the
+  // Error ("OPEN"): a folder, no permission, a missing folder on the
   // way, a NUL byte in the name, more outputs open at once than the
   // interrupt handler keeps.
   void open(std::string_view name);
   bool is_open() const { return open_; }
 
   // Append one record and, unless line_end is false, a line feed. Throws
-  // FatalError ("WRITE"): a write failed now or before.
+  // Error ("WRITE"): a write failed now or before.
   void put(std::string_view record, bool line_end);
   // Room for `size` bytes in the buffer, drained first when they do not fit
   // what is left; nullptr for more than the buffer holds. Throws as put().
@@ -66,7 +66,7 @@ class OutputFile {
 
   // Commit the output when at least one record was written to a temporary
   // file (or close a device or a pipe); discard it after a failed write or
-  // when nothing was written. Throws FatalError ("WRITE", "CLOSE"), the
+  // when nothing was written. Throws Error ("WRITE", "CLOSE"), the
   // output then discarded and the target as it was.
   void close();
   // Forget the output without committing it: the target stays as it was.
@@ -86,7 +86,7 @@ class OutputFile {
   void close_direct();
   [[noreturn]] void fail_commit(const char* what, int err, const char* statement);
   void commit_temp();
-  FatalError fatal(std::string what, int err, const char* statement) const;
+  Error fatal(std::string what, int err, const char* statement) const;
 
   std::string unit_;
   std::string name_;  // as the caller gave it, for messages

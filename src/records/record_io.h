@@ -17,7 +17,7 @@ class RecordSource {
  public:
   virtual ~RecordSource() = default;
   // Take the next record. Returns false at end of file; the view stays valid
-  // until the next call on this source. May throw FatalError ("READ") when
+  // until the next call on this source. May throw the fatal report ("READ") when
   // the source itself fails.
   virtual bool next(std::string_view& record) = 0;
   // The unit as the fatal report names it: "12", "*" or "INTERNAL".
@@ -28,7 +28,7 @@ class RecordSink {
  public:
   virtual ~RecordSink() = default;
   // Write one record, followed by a line end unless line_end is false. May
-  // throw FatalError ("WRITE") when the sink itself fails.
+  // throw the fatal report ("WRITE") when the sink itself fails.
   virtual void put(std::string_view record, bool line_end) = 0;
   virtual std::string unit_label() const = 0;
 
@@ -64,6 +64,10 @@ class LineTaker {
 // and the driver real ones (FileUnit).
 class Unit : public RecordSource, public RecordSink {
  public:
+  // The line number of the record taken last (0 before the first, and for a
+  // unit that does not count lines), for messages that name a line.
+  virtual std::int64_t line() const { return 0; }
+
   // Make the next read deliver the last record taken again, by the one rule
   // of RecordCursor (record_cursor.h): one record of history; after a read
   // that met end of file only the end-of-file state is cleared; at the start

@@ -8,9 +8,7 @@ namespace {
 
 void put_text(std::string_view text, std::FILE* err) { std::fwrite(text.data(), 1, text.size(), err); }
 
-}  // namespace
-
-int report(const Stop& stop, std::FILE* err) {
+int report_stop(const Error& stop, std::FILE* err) {
   if (stop.message.find_first_not_of(' ') != std::string::npos) {
     put_text(stop.message, err);
     put_text("\n", err);
@@ -19,7 +17,7 @@ int report(const Stop& stop, std::FILE* err) {
   return stop.status;
 }
 
-int report(const FatalError& fatal, std::FILE* err) {
+int report_fatal(const Error& fatal, std::FILE* err) {
   put_text("? ringave: run-time error in the record layer\n", err);
   put_text("? ", err);
   put_text(fatal.message, err);
@@ -35,6 +33,12 @@ int report(const FatalError& fatal, std::FILE* err) {
   }
   std::fflush(err);
   return kExitFatal;
+}
+
+}  // namespace
+
+int report(const Error& error, std::FILE* err) {
+  return error.fatal() ? report_fatal(error, err) : report_stop(error, err);
 }
 
 }  // namespace ringave

@@ -1,5 +1,5 @@
-// Turning the end of a run into output and an exit status. Only main calls
-// these; everything below it throws Stop or FatalError.
+// Turning the end of a run into the dialogue's output and an exit status.
+// Only main calls this; everything below it throws an Error.
 #pragma once
 
 #include <cstdio>
@@ -8,13 +8,11 @@
 
 namespace ringave {
 
-// A stop: its message (unless blank) and a line end on `err`; returns its status.
-int report(const Stop& stop, std::FILE* err);
-
-// The fatal report: three lines on `err`, each beginning with "? ": a header
+// An error as the dialogue shows it on `err`; returns its exit status.
+// A stop (any code but record_layer): its message, unless blank, and a line
+// end. The fatal report: three lines, each beginning with "? ": a header
 // line, the message, and the statement with its unit ("READ(UNIT=12,...");
-// then, when fatal.where is set, a fourth "? " line with it. Returns
-// kExitFatal.
-int report(const FatalError& fatal, std::FILE* err);
+// then, when `where` is set, a fourth "? " line with it.
+int report(const Error& error, std::FILE* err);
 
 }  // namespace ringave

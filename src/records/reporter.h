@@ -5,10 +5,12 @@
 // file error), another front door may print one line and go on with the next
 // file.
 //
-// A finding comes in two forms: `summary`, one line without a line end that
-// names what is wrong and where, and `records`, the text the dialogue shows
-// for it, records each ended by '\n' (possibly empty). Both views are valid
-// only during the call.
+// A finding comes in three forms: `summary`, one line without a line end that
+// names what is wrong and where, as the dialogue shows a warning; `records`,
+// the text the dialogue shows for it, records each ended by '\n' (possibly
+// empty); and `plain`, the command line's words (the line or series and what
+// is wrong, without routine names), empty when the summary says it plainly
+// already. The views are valid only during the call.
 #pragma once
 
 #include <string>
@@ -21,6 +23,9 @@ namespace ringave {
 struct Finding {
   std::string_view summary;
   std::string_view records;
+  std::string_view plain = {};
+
+  std::string_view plain_words() const { return plain.empty() ? summary : plain; }
 };
 
 class Reporter {
@@ -36,21 +41,25 @@ class Reporter {
   virtual void warning(const Finding& finding) = 0;
 
   // The file being read cannot be read on. The reporter either ends the run
-  // (throws Stop) or returns; then the reader gives the file up and tells its
+  // (throws an Error) or returns; then the reader gives the file up and tells its
   // caller so, leaving nothing half-read for it to use.
   virtual void file_error(const Finding& finding) = 0;
 };
 
 // Passes every finding on to `to` with "<name>: " in front of its summary,
 // so that each summary line names the file it is about (the readers and the
-// averaging do not know the file's name). The records are passed on as they
-// are. `to` must outlive it; `name` is copied.
+// averaging do not know the file's name). The records and the plain words
+// are passed on as they are. `to` must outlive it; `name` is copied.
 class NamedReporter final : public Reporter {
  public:
   NamedReporter(Reporter& to, std::string_view name) : to_(to), prefix_(std::string(name) + ": ") {}
-  void note(const Finding& finding) override { to_.note({named(finding.summary), finding.records}); }
-  void warning(const Finding& finding) override { to_.warning({named(finding.summary), finding.records}); }
-  void file_error(const Finding& finding) override { to_.file_error({named(finding.summary), finding.records}); }
+  void note(const Finding& finding) override { to_.note({named(finding.summary), finding.records, finding.plain}); }
+  void warning(const Finding& finding) override {
+    to_.warning({named(finding.summary), finding.records, finding.plain});
+  }
+  void file_error(const Finding& finding) override {
+    to_.file_error({named(finding.summary), finding.records, finding.plain});
+  }
 
  private:
   std::string named(std::string_view summary) const { return prefix_ + std::string(summary); }

@@ -63,18 +63,18 @@ class ItemCursor {
 
 // A read's return value for outcome `o`: o itself when the statement handles
 // it (end of file becomes error when only the error branch is given), done
-// as done. Throws FatalError ("READ", the source's unit label) with
+// as done. Throws the fatal report ("READ", the source's unit label) with
 // kReadPastEnd for an unhandled end of file and `message` for an unhandled
 // error.
 inline Outcome settle_outcome(Outcome o, const char* message, Handles handles, const RecordSource& source) {
   if (o == Outcome::end_of_file) {
     if (handles_eof(handles)) return Outcome::end_of_file;
     if (handles_error(handles)) return Outcome::error;
-    throw FatalError{kReadPastEnd, "READ", source.unit_label()};
+    throw fatal_error(kReadPastEnd, "READ", source.unit_label());
   }
   if (o == Outcome::error) {
     if (handles_error(handles)) return Outcome::error;
-    throw FatalError{message, "READ", source.unit_label()};
+    throw fatal_error(message, "READ", source.unit_label());
   }
   return o;
 }

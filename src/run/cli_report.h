@@ -16,8 +16,8 @@ namespace ringave {
 // The findings of the readers for the file `name`: a warning as
 // "name: warning: <summary>", a file error as "name: error: <summary>"
 // (then the reader gives the file up), a note only when `notes` is set, as
-// "name: note: <summary>"; each on the console's error output. A summary's
-// leading routine name ("sbr cdf:  ") is left out.
+// "name: note: <summary>"; each on the console's error output, in the
+// finding's plain words.
 class LineReporter final : public Reporter {
  public:
   LineReporter(Console& con, std::string_view name, bool notes);
@@ -26,7 +26,7 @@ class LineReporter final : public Reporter {
   void file_error(const Finding& finding) override;
 
  private:
-  void say(std::string_view kind, std::string_view summary);
+  void say(std::string_view kind, std::string_view words);
   Console& con_;
   std::string name_;
   bool notes_;
@@ -36,6 +36,6 @@ class LineReporter final : public Reporter {
 // the command line: the operating system's reason for a file that cannot be
 // opened, read or written; `illegal` for an illegal character in a number;
 // else the message in lower case as the record layer words it.
-std::string plain_words(const FatalError& f, std::string_view illegal);
+std::string plain_words(const Error& f, std::string_view illegal);
 
 }  // namespace ringave

@@ -62,8 +62,7 @@ class CliDoor final : public Door {
   void averaged(const Job& job, const Road& road, SeriesTable& table) override;
   void failed(const Job& job, const Road& road, Failure failure, const std::string& detail) override;
   void bad_key(const Job& job, const Road& road, const BadKey& bad) override;
-  void stopped(const Job& job, const Road& road, const Stop& stop) override;
-  void stopped(const Job& job, const Road& road, const FatalError& fatal) override;
+  void stopped(const Job& job, const Road& road, const Error& error) override;
 
  private:
   // The error line of a failed file, then what may help: the format hint
@@ -141,12 +140,14 @@ void CliDoor::bad_key(const Job& job, const Road& road, const BadKey& bad) {
            "' at " + road.rule->place() + ", not a tree number");
 }
 
-void CliDoor::stopped(const Job& job, const Road&, const Stop& s) {
-  const std::size_t from = s.message.find_first_not_of(' ');
-  fail(job, from == std::string::npos ? "the file cannot be read on" : s.message.substr(from));
-}
-
-void CliDoor::stopped(const Job& job, const Road& road, const FatalError& f) {
+// An error ends the file: a stop in its plain words after the line it
+// concerns, where known; a fatal report of the input with the line it
+// concerns.
+void CliDoor::stopped(const Job& job, const Road& road, const Error& f) {
+  if (!f.fatal()) {
+    const std::string line = f.place.line > 0 ? "line " + std::to_string(f.place.line) + ": " : "";
+    return fail(job, line + (f.plain.empty() ? "the file cannot be read on" : f.plain));
+  }
   if (f.unit == "*") throw f;  // the console itself: the run cannot go on
   const std::int64_t line = road.input && road.input->is_open() ? road.input->line() : 0;
   std::string where;
@@ -239,11 +240,12 @@ std::string CliDoor::summary(const Job& job, const Road& road, std::size_t trees
 int run_jobs(Console& con, const CommandLine& cl) {
   std::vector<Job> jobs;
   if (!cl.list.empty()) {
-    std::string error;
-    if (!jobs_from_list(cl, jobs, error)) {
-      con.warn(error);
+    ListJobs listed = jobs_from_list(cl);
+    if (listed.error) {
+      con.warn(*listed.error);
       return kExitFailure;
     }
+    jobs = std::move(listed.jobs);
     if (jobs.empty()) {
       con.warn(cl.list + ": no entries");
       return kExitFailure;
@@ -251,7 +253,7 @@ int run_jobs(Console& con, const CommandLine& cl) {
   } else {
     jobs = jobs_from_files(cl);
   }
-  if (const std::string clash = output_clash(jobs); !clash.empty()) return usage_error(con, clash);
+  if (const std::optional<std::string> clash = output_clash(jobs)) return usage_error(con, *clash);
 
   // All storage of the run, made once and reused for every file.
   auto run = std::make_unique<RunStorage>();
@@ -275,7 +277,7 @@ int run_command_line(int argc, const char* const* argv, Console& con) {
       return kExitClean;
     }
     return run_jobs(con, cl);
-  } catch (const FatalError& f) {
+  } catch (const Error& f) {
     std::fprintf(stderr, "ringave: cannot write standard output: %s\n", f.message.c_str());
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "ringave: not enough memory\n");

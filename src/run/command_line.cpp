@@ -59,8 +59,8 @@ bool all_digits(std::string_view text) {
 }
 
 // The checks that the parser cannot make: which options go together, and
-// the values of -t, -f and -o. Returns what is wrong, or "".
-std::string check_combination(CommandLine& cl, const std::string& tree, const std::string& format) {
+// the values of -t, -f and -o. Returns what is wrong, if anything.
+std::optional<std::string> check_combination(CommandLine& cl, const std::string& tree, const std::string& format) {
   if (cl.list.empty() && cl.files.empty())
     return "no input file given: name one or more FILEs (with -t), or a list file with -l";
   if (!cl.list.empty() && !cl.files.empty()) return "-l does not go with FILE arguments: give one or the other";
@@ -81,7 +81,7 @@ std::string check_combination(CommandLine& cl, const std::string& tree, const st
     if (!fs::exists(cl.output_dir, ec)) return "-o '" + cl.output_dir + "': no such folder";
     if (!fs::is_directory(cl.output_dir, ec)) return "-o '" + cl.output_dir + "': not a folder";
   }
-  return "";
+  return std::nullopt;
 }
 
 // The hint of a list line that begins with a name holding an unquoted '/',
@@ -118,7 +118,7 @@ void add_slash_hints(const std::string& name, FileUnit& list,
       }
     }
     list.close();
-  } catch (const FatalError&) {
+  } catch (const Error&) {
   }
 }
 
@@ -173,8 +173,8 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   }
   cl.tree_given = tree_opt->count() > 0;
   cl.format_given = format_opt->count() > 0;
-  std::string error = check_combination(cl, tree, format);
-  if (!error.empty()) return {Parsed::usage_error, error};
+  if (std::optional<std::string> error = check_combination(cl, tree, format))
+    return {Parsed::usage_error, std::move(*error)};
   return {Parsed::run, ""};
 }
 
@@ -257,7 +257,9 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
   return jobs;
 }
 
-bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& error) {
+ListJobs jobs_from_list(const CommandLine& cl) {
+  ListJobs read;
+  std::vector<Job>& jobs = read.jobs;
   FileUnit list(kInputUnit);
   std::string name(static_cast<std::size_t>(kListNameLength), ' ');
   // Entries that supplied nothing after their name, with the line it ended on.
@@ -281,15 +283,14 @@ bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& 
       jobs.push_back(std::move(j));
     }
     if (!cut.empty()) add_slash_hints(cl.list, list, cut, jobs);
-  } catch (const FatalError& f) {
-    error = cl.list + ": " + (list.line() > 0 ? "line " + std::to_string(list.line()) + ": " : "") +
-            plain_words(f, "an item that must be a number is not one");
-    return false;
+  } catch (const Error& f) {
+    read.error = cl.list + ": " + (list.line() > 0 ? "line " + std::to_string(list.line()) + ": " : "") +
+                 plain_words(f, "an item that must be a number is not one");
   }
-  return true;
+  return read;
 }
 
-std::string output_clash(const std::vector<Job>& jobs) {
+std::optional<std::string> output_clash(const std::vector<Job>& jobs) {
   std::map<std::string, const Job*> inputs, outputs;
   for (const Job& j : jobs) inputs.emplace(canonical_name(j.name), &j);
   for (const Job& j : jobs) {
@@ -302,7 +303,7 @@ std::string output_clash(const std::vector<Job>& jobs) {
         return at->second->name + " and " + j.name + " would both write " + *out;
     }
   }
-  return "";
+  return std::nullopt;
 }
 
 }  // namespace ringave

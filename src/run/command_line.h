@@ -75,16 +75,20 @@ std::vector<Job> jobs_from_files(const CommandLine& cl);
 
 // The jobs of a list file: each entry as the dialogue's list-file parser
 // reads it (name, format code, start and stop position), with no limit on
-// their number and names of any length. False, with `error` naming the list
-// file and, where it applies, the line, when the list file cannot be read or
-// a line does not parse. An entry cut short at an unquoted '/' in its name
-// (format 0, positions 0-0) gets its list_hint.
-bool jobs_from_list(const CommandLine& cl, std::vector<Job>& jobs, std::string& error);
+// their number and names of any length; or, when the list file cannot be
+// read or a line does not parse, the error naming the list file and, where
+// it applies, the line (with the entries before it). An entry cut short at
+// an unquoted '/' in its name (format 0, positions 0-0) gets its list_hint.
+struct ListJobs {
+  std::vector<Job> jobs;
+  std::optional<std::string> error;
+};
+ListJobs jobs_from_list(const CommandLine& cl);
 
 // Why the outputs of these jobs (the CSV and plot files where a job names
-// them) cannot be written, or "" when they can: an output that is an input of
-// the run, or two inputs with the same output. Names are compared as the file
-// system resolves them.
-std::string output_clash(const std::vector<Job>& jobs);
+// them) cannot be written, if they cannot: an output that is an input of
+// the run, or two inputs with the same output. Names are compared as the
+// file system resolves them.
+std::optional<std::string> output_clash(const std::vector<Job>& jobs);
 
 }  // namespace ringave

@@ -41,7 +41,7 @@ template <typename T>
 void answer(Console& con, T& value, std::string_view question) {
   try {
     read_answer(con, value);
-  } catch (FatalError& fatal) {
+  } catch (Error& fatal) {
     if (fatal.statement == "READ" && fatal.where.empty()) fatal.where = "in the answer to \"" + std::string(question) + '"';
     throw;
   }
@@ -146,7 +146,7 @@ void read_list_entries(RecordSource& list, RecordSink& echo, FileList& files, st
     Outcome got;
     try {
       got = read_list_directed(source, {name, format_code, e.key_first, e.key_last}, Handles::end_of_file);
-    } catch (FatalError& fatal) {
+    } catch (Error& fatal) {
       if (fatal.statement == "READ" && fatal.where.empty())
         fatal.where = "list file " + std::string(list_name) + ", line " + std::to_string(source.records());
       throw;

@@ -99,8 +99,7 @@ class DialogueDoor final : public Door {
   void averaged(const Job& job, const Road& road, SeriesTable& table) override;
   void failed(const Job& job, const Road& road, Failure failure, const std::string& detail) override;
   void bad_key(const Job& job, const Road& road, const BadKey& bad) override;
-  void stopped(const Job& job, const Road& road, const Stop& stop) override;
-  void stopped(const Job&, const Road&, const FatalError& fatal) override { throw fatal; }
+  void stopped(const Job& job, const Road& road, const Error& error) override;
 
  private:
   // After an entry that gave no tree series or that a reader gave up on:
@@ -186,16 +185,16 @@ void DialogueDoor::failed(const Job& job, const Road&, Failure failure, const st
 // The record layer's fatal report of the key's read, its fourth line naming
 // the file, the series, the positions and what they hold.
 void DialogueDoor::bad_key(const Job& job, const Road& road, const BadKey& bad) {
-  FatalError report = bad.key;
+  Error report = bad.key;
   report.where = job.name + ", series " + std::to_string(bad.key.row + 1) + " \"" + bad.id + "\": tree number " +
                  road.rule->place() + " hold \"" + bad.key.held + "\"";
   throw report;
 }
 
-void DialogueDoor::stopped(const Job& job, const Road& road, const Stop& stop) {
-  // A reader's stop gets the format hint first.
-  if (road.stage == Road::Stage::reading) hint_format(job);
-  throw stop;
+void DialogueDoor::stopped(const Job& job, const Road& road, const Error& error) {
+  // A reader's stop gets the format hint first; a fatal report none.
+  if (!error.fatal() && road.stage == Road::Stage::reading) hint_format(job);
+  throw error;
 }
 
 }  // namespace

@@ -25,10 +25,10 @@ namespace ringave {
 // more entries than were taken. Findings go to the reporter, each summary
 // beginning with the name of the file it is about; after an entry that gave
 // no tree series or that a reader gave up on, a file that looks like the
-// other format gets a warning naming its format code. Every other end is thrown to the caller: a Stop
-// (the dialogue's missing file, a reader's or the averaging's stop, more
-// series or values than the table holds) or a FatalError (the record layer's
-// fatal report). An output file is written only by an entry that ends
+// other format gets a warning naming its format code. Every other end is
+// thrown to the caller as an Error: a stop (the dialogue's missing file, a
+// reader's or the averaging's stop, more series or values than the table
+// holds) or the record layer's fatal report. An output file is written only by an entry that ends
 // normally; `con` and `run` must outlive the call.
 int drive(Console& con, RunStorage& run);
 

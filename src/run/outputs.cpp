@@ -6,6 +6,7 @@
 
 #include "formats/csv.h"
 #include "formats/tucson.h"
+#include "records/error.h"
 #include "records/outcome.h"
 #include "run/plot_cores.h"
 #include "run/unit_numbers.h"
@@ -31,8 +32,9 @@ class CsvTrees final : public TreeWriter {
  public:
   void check(const TreeFile& file) const override {
     if (csv_years(file.trees) > kCsvYearLimit)
-      stop(kExitFailure, "the trees span " + std::to_string(csv_years(file.trees)) + " years, more than the " +
-                             std::to_string(kCsvYearLimit) + " a CSV file is written for");
+      stop(ErrorCode::tree_years, " ",
+           "the trees span " + std::to_string(csv_years(file.trees)) + " years, more than the " +
+               std::to_string(kCsvYearLimit) + " a CSV file is written for");
   }
   void write(RecordSink& sink, const TreeFile& file) const override { write_tree_csv(sink, file.trees); }
 };

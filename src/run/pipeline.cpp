@@ -118,12 +118,21 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
 
     // The table has room for kSeriesLimit rows and a row for kLengthLimit
     // values; a series beyond either ends the run before anything is stored.
+    const std::string most_series = std::to_string(kSeriesLimit), most_values = std::to_string(kLengthLimit);
     if (row >= kSeriesLimit)
-      stop(kExitFailure, "File " + name + " holds more than " + std::to_string(kSeriesLimit) +
-                             " series (Max: records in a single file)");  // pinned console text
+      stop(ErrorCode::file_series,
+           "File " + name + " holds more than " + most_series +
+               " series (Max: records in a single file)",  // pinned console text
+           "more than " + most_series + " series: ringave reads at most " + most_series + " series from one file",
+           {0, std::string(s.id.trimmed()), row + 1});
     if (s.count > kLengthLimit)
-      stop(kExitFailure, "Series " + std::string(s.id.trimmed()) + " in file " + name + " holds more than " +
-                             std::to_string(kLengthLimit) + " values (Max: record length)");  // pinned console text
+      stop(ErrorCode::series_values,
+           "Series " + std::string(s.id.trimmed()) + " in file " + name + " holds more than " + most_values +
+               " values (Max: record length)",  // pinned console text
+           "series " + std::string(s.id.trimmed()) + " (series " + std::to_string(row + 1) +
+               " of the file) has more than " + most_values + " values: ringave reads at most " + most_values +
+               " values per series",
+           {0, std::string(s.id.trimmed()), row + 1});
 
     const auto i = static_cast<std::size_t>(row);
     table.ids()[i] = s.id;
@@ -146,7 +155,7 @@ std::optional<Format> other_format(const std::string& name, Format given) {
       if (file_looks_like(name, given)) break;
       return other.format;
     }
-  } catch (const FatalError&) {
+  } catch (const Error&) {
     // Not even a second look: no hint.
   }
   return std::nullopt;
@@ -159,10 +168,9 @@ bool run_job(const Job& job, RunStorage& run, Door& door) {
   road.input = &in;
   try {
     return travel(job, run, door, road, in);
-  } catch (const Stop& s) {
-    door.stopped(job, road, s);
-  } catch (const FatalError& f) {
-    door.stopped(job, road, f);
+  } catch (Error& e) {
+    if (e.file.empty()) e.file = job.name;
+    door.stopped(job, road, e);
   }
   return false;
 }

@@ -93,10 +93,9 @@ class Door {
   // throws to end the run; the road ends there.
   virtual void bad_key(const Job& job, const Road& road, const BadKey& bad) = 0;
 
-  // A stop or a fatal report ended the road: the door says so and goes on
-  // (the command line), or throws it on to end the run (the dialogue).
-  virtual void stopped(const Job& job, const Road& road, const Stop& stop) = 0;
-  virtual void stopped(const Job& job, const Road& road, const FatalError& fatal) = 0;
+  // An error (a stop or a fatal report) ended the road: the door says so and
+  // goes on (the command line), or throws it on to end the run (the dialogue).
+  virtual void stopped(const Job& job, const Road& road, const Error& error) = 0;
 };
 
 // Takes `job` along the road in `run`'s storage with `door`'s choices.

@@ -209,7 +209,7 @@ TEST(TreemeanTest, SpanBeyondTheYearSumsStopsTheRun) {
     try {
       t.average(2, 2);
       EXPECT_EQ(std::tuple(c.stops, t.rows, t.count[0]), std::tuple(false, 1, 3001)) << c.second;
-    } catch (const Stop& s) {
+    } catch (const Error& s) {
       EXPECT_EQ(std::tuple(c.stops, s.status, t == before), std::tuple(true, 1, true)) << c.second;
     }
   }

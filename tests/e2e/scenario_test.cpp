@@ -6,7 +6,8 @@
 // standard output `stdout` (or hold `stdout.has`), standard error `stderr`
 // (or hold `stderr.has`; empty when neither is given). Every file of expect/
 // must be in the run folder byte for byte, the inputs must be as they were,
-// and nothing else may be left there (no temporary or stale output).
+// and nothing else may be left there (no temporary or stale output). A
+// failing command-line run's standard error holds no "sbr" and no "(Max:".
 //
 // setup lines:  env noinput|full|brokenpipe|fsize|nobody   mkdir NAME   chmod NAME OCTAL
 //               gen NAME COUNT FORMAT  (appends FORMAT printed with 1..COUNT)
@@ -259,6 +260,10 @@ TEST_P(Scenario, RunsAsRecorded) {
   EXPECT_EQ(r.status, std::stoi(slurp(sc / "status"))) << r.err;
   expect_stream(sc, "stdout", r.out, false);
   expect_stream(sc, "stderr", r.err, true);
+  // A failing command line speaks plain words: no routine or limit names.
+  if (!how.args.empty() && r.status != 0) {
+    for (const char* dialogue : {"sbr", "(Max:"}) EXPECT_EQ(r.err.find(dialogue), std::string::npos) << r.err;
+  }
 
   open_up(run);
   const std::map<std::string, std::string> want = files_in(sc / "expect");

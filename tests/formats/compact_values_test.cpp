@@ -33,7 +33,7 @@ std::string run(const std::string& text, std::size_t count, Handles handles, Rea
     std::vector<float> values(count, kUntouched);
     try {
       res += "outcome " + std::to_string(static_cast<int>(read(unit, std::span<float>(values), handles)));
-    } catch (const FatalError& f) {
+    } catch (const Error& f) {
       res += "fatal " + f.message + "|" + f.statement + "|" + f.unit;
     }
     for (std::size_t k = 0; pass == 0 && k < count; ++k) res += " " + std::to_string(std::bit_cast<std::uint32_t>(values[k]));

@@ -28,10 +28,8 @@ const std::string kBlock = "XYZ00101 block" + std::string(65, ' ') + "#\n";  // 
 template <class F> std::string ending(F f) {
   try {
     f();
-  } catch (const Stop& s) {
-    return std::to_string(s.status) + " " + s.message;
-  } catch (const FatalError& e) {
-    return "fatal " + e.message;
+  } catch (const Error& e) {
+    return (e.fatal() ? "fatal" : std::to_string(e.status)) + " " + e.message;
   }
   return "";
 }

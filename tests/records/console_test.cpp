@@ -65,7 +65,7 @@ std::string answers(const char* kinds, const std::string& input) {
       if (*k == 'l') read_answer(*pc.con, line), shown += line.str() + "|";
       if (*k == 'p') pause(*pc.con, "Hit RETURN to Quit");
     }
-  } catch (const FatalError& e) {
+  } catch (const Error& e) {
     shown += "!" + e.message + " " + e.statement + "(" + e.unit + ")";
   }
   return shown + pc.shown();

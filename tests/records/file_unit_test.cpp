@@ -43,7 +43,7 @@ using testing::slurp;
 
 // The fatal report a call ends in, as "STATEMENT/unit: message", or "none".
 template <typename F> std::string fatal_of(F f) {
-  try { f(); } catch (const FatalError& e) { return e.statement + "/" + e.unit + ": " + e.message; }
+  try { f(); } catch (const Error& e) { return e.statement + "/" + e.unit + ": " + e.message; }
   return "none";
 }
 

@@ -34,7 +34,7 @@ std::string read_one(const char* layout_text, std::string_view record, T& item, 
   try {
     const Outcome o = read_formatted(src, layout_text, {item}, handles);
     return o == Outcome::done ? "" : o == Outcome::error ? "error" : "end of file";
-  } catch (const FatalError& f) {
+  } catch (const Error& f) {
     return f.unit == "INTERNAL" ? f.message : "unit " + f.unit;
   }
 }
@@ -132,7 +132,7 @@ TEST(TransferWrite, RecordsOfALayout) {
         case 2: write_formatted(sink, c.layout, {c.items[0], c.items[1]}); break;
         default: write_formatted(sink, c.layout, {c.items[0], c.items[1], c.items[2]}); break;
       }
-    } catch (const FatalError& f) {
+    } catch (const Error& f) {
       EXPECT_EQ(sink.written(), "") << c.layout;
       EXPECT_EQ("!" + (c.want == "!" ? "" : f.message + " " + f.statement + "/" + f.unit), c.want) << f.message;
       continue;

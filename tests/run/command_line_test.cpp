@@ -90,7 +90,7 @@ TEST(CommandLineTest, OutputsThatClash) {
     cl.output_dir = dir;
     cl.csv = csv;
     cl.plot = plot;
-    return output_clash(jobs_from_files(cl));
+    return output_clash(jobs_from_files(cl)).value_or("");
   };
   EXPECT_EQ(clash({"a.rwl", "b.rwl", "d/a.rwl"}, true), "");
   EXPECT_EQ(clash({"a.rwl", "a.txt"}, false), "a.rwl and a.txt would both write a_AVE.raw");
@@ -114,18 +114,16 @@ TEST(CommandLineTest, ListFileEntries) {
   std::ofstream(list) << text;
   CommandLine cl;
   cl.list = list.string();
-  std::vector<Job> jobs;
-  std::string error;
-  ASSERT_TRUE(jobs_from_list(cl, jobs, error)) << error;
+  ListJobs read = jobs_from_list(cl);
+  ASSERT_FALSE(read.error) << *read.error;
+  const std::vector<Job>& jobs = read.jobs;
   ASSERT_EQ(jobs.size(), 152u);
   EXPECT_EQ(std::tuple(jobs[0].name, jobs[0].output, jobs[0].format, jobs[0].key_first, jobs[0].key_last),
             std::tuple("data v2/a.rwl", "data v2/a_AVE.raw", Format::compact, 1, 2));
   EXPECT_EQ(std::tuple(jobs[1].name, jobs[1].key_last, jobs[151].name), std::tuple("b.rwl", 5, "s149.rwl"));
   EXPECT_EQ(std::tuple(jobs[151].format, jobs[151].key_first, jobs[151].key_last), std::tuple(Format::compact, 0, 0));
   std::ofstream(list) << "a.rwl 1 4 5\nb.rwl x 4 5\n";
-  jobs.clear();
-  EXPECT_FALSE(jobs_from_list(cl, jobs, error));
-  EXPECT_EQ(error, cl.list + ": line 2: an item that must be a number is not one");
+  EXPECT_EQ(jobs_from_list(cl).error, cl.list + ": line 2: an item that must be a number is not one");
   std::filesystem::remove(list);
 }
 

@@ -22,7 +22,7 @@ TEST(DialogueReporter, ShowsFindingsAsTheDialogueAlwaysHas) {
   try {
     reporter.file_error({"summary", "\n *** error\n line\n"});
     ADD_FAILURE() << "a file error must stop the run";
-  } catch (const Stop& s) {
+  } catch (const Error& s) {
     EXPECT_EQ(std::to_string(s.status) + "[" + s.message + "]", "1[ ]");
   }
   EXPECT_EQ(cc.out(), "\n note\n\n *** error\n line\n  \n");

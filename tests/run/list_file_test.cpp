@@ -85,7 +85,7 @@ TEST(ListFile, FatalReportNamesTheLine) {
     try {
       read_list_entries(source, echo, files, "l.lst");
       ADD_FAILURE() << c.text;
-    } catch (const FatalError& f) {
+    } catch (const Error& f) {
       EXPECT_EQ(f.where, c.where) << c.text;
     }
   }
