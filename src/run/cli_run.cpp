@@ -148,11 +148,13 @@ void CliDoor::stopped(const Job& job, const Road& road, const Error& f) {
     const std::string line = f.place.line > 0 ? "line " + std::to_string(f.place.line) + ": " : "";
     return fail(job, line + (f.plain.empty() ? "the file cannot be read on" : f.plain));
   }
-  if (f.unit == "*") throw f;  // the console itself: the run cannot go on
-  const std::int64_t line = road.input && road.input->is_open() ? road.input->line() : 0;
+  if (f.unit == con_.unit_label()) throw f;  // the console itself: the run cannot go on
+  // A fault of the input names the line it has read.
+  const bool input = road.input && f.unit == road.input->unit_label();
+  const std::int64_t line = input && road.input->is_open() ? road.input->line() : 0;
   std::string where;
-  if (f.unit == "12" && f.statement == "READ" && line > 0) where = "line " + std::to_string(line) + ": ";
-  if (f.unit == "12" && f.message == kReadPastEnd && road.format != Format::tucson)
+  if (f.statement == "READ" && line > 0) where = "line " + std::to_string(line) + ": ";
+  if (input && f.message == kReadPastEnd && road.format == Format::compact)
     return fail(job, where + "the file ends inside the data of series '" + std::string(run_.series.id.trimmed()) + "'");
   fail(job, where + plain_words(f, "illegal character in a number"));
 }
