@@ -1,9 +1,8 @@
 // The columns of a Tucson data line as the vector parses see them: columns
 // 9-72 (the year and ten value fields of an "(a8,i4,10i6)" line) classified
 // sixteen at a time into bit masks, and the digits converted to numbers
-// without a branch per character. Shared by the wide parse (tucson_line.cpp)
-// and the quick path for later lines (tucson_quick.cpp); internal to
-// src/formats/.
+// without a branch per character, for the quick path for later lines
+// (tucson_quick.cpp); internal to src/formats/.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +21,6 @@ constexpr std::uint64_t field_bits(int which) {
   for (int k = 0; k < 10; ++k) bits |= std::uint64_t{1} << (4 + 6 * k + (which == 0 ? 0 : 5));
   return bits;
 }
-constexpr std::uint64_t kFirstColumns = field_bits(0);
 constexpr std::uint64_t kLastColumns = field_bits(1);
 constexpr std::uint64_t kYearColumns = 0xF;
 constexpr std::uint64_t kYearLastColumn = 0x8;
@@ -32,7 +30,6 @@ constexpr std::uint64_t kYearLastColumn = 0x8;
 struct Columns {
   std::uint64_t blanks = 0;
   std::uint64_t digits = 0;
-  std::uint64_t signs = 0;    // '-' or '+'; only looked for when some column is neither blank nor digit
   std::uint64_t minuses = 0;
   // Columns 9+2i and 10+2i as one number, 10 x first digit + second, where
   // a column that holds no digit counts as 0: pair i in 16-bit lane i % 8
@@ -67,33 +64,6 @@ inline void classify(const char* line, Columns& c) {
           _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(digits, low_byte), ten), _mm_srli_epi16(digits, 8));
     }
   }
-}
-
-// The signs among columns 9-72, for a line that has columns which are
-// neither blank nor digit.
-inline void classify_signs(const char* line, Columns& c) {
-  for (int i = 0; i < 4; ++i) {
-    const __m128i text = columns_at(line, i);
-    const __m128i minus = _mm_cmpeq_epi8(text, _mm_set1_epi8('-'));
-    const __m128i sign = _mm_or_si128(minus, _mm_cmpeq_epi8(text, _mm_set1_epi8('+')));
-    const int shift = 16 * i;
-    c.signs |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(sign))} << shift;
-    c.minuses |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(minus))} << shift;
-  }
-}
-
-// Whether every field of columns 9-72 is right-justified plain text: blanks,
-// then at most one sign, then digits to its last column. Blanks are then
-// the only columns that count as nothing, so the pairs give the magnitudes.
-inline bool right_justified(const char* line, Columns& c) {
-  const std::uint64_t nonblank = ~c.blanks;
-  // A blank after a nonblank column of the same field.
-  if ((((nonblank & ~kLastColumns) << 1) & c.blanks) != 0) return false;
-  if ((c.blanks | c.digits) == ~std::uint64_t{0}) return true;
-  classify_signs(line, c);
-  if ((c.blanks | c.digits | c.signs) != ~std::uint64_t{0}) return false;
-  // A sign after a nonblank column of the same field.
-  return (c.signs & ~kFirstColumns & (nonblank << 1)) == 0;
 }
 
 // Pairs first .. first+2 in the low three 16-bit lanes (the fourth is
@@ -131,13 +101,6 @@ inline Magnitudes magnitudes(const __m128i (&pairs)[4]) {
   return {_mm_cvtsi128_si32(_mm_madd_epi16(pairs[0], _mm_setr_epi16(100, 1, 0, 0, 0, 0, 0, 0))),
           _mm_unpacklo_epi64(two_fields<0>(pairs), two_fields<2>(pairs)),
           _mm_unpacklo_epi64(two_fields<4>(pairs), two_fields<6>(pairs)), two_fields<8>(pairs)};
-}
-
-inline void store_fields(const Magnitudes& m, TucsonFields& out) {
-  out.year = m.year;
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out.f), m.f0);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out.f + 4), m.f4);
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(out.f + 8), m.f8);
 }
 
 }  // namespace ringave::tucson_columns
