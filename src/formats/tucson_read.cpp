@@ -13,7 +13,6 @@
 #include "formats/tucson_line.h"
 #include "records/error.h"
 #include "records/layout.h"
-#include "records/numeric_field.h"
 #include "records/outcome.h"
 #include "records/transfer.h"
 
