@@ -1,6 +1,7 @@
 // Rules of the Tucson data line shared by the Tucson reader and writer: how
 // many value fields the first line of a series holds (its decade), the parse
-// of one line buffer as a data line and the writing of one data line.
+// of one line buffer as a data line, the quick path for later lines and the
+// writing of one data line.
 // Internal to src/formats/ (and its tests).
 #pragma once
 
@@ -40,28 +41,13 @@ struct TucsonFields {
 inline constexpr std::size_t kTucsonLineLength = 89;
 
 // Parse the line buffer `line` (kTucsonLineLength columns) as a data line
-// with the layout its columns 7-8 choose ("(a8,i4,10i6)", "(a7,i5,10i6)" or
-// "(a6,i6,10i6)", with ",t83,a" for the tag when column 84 is not blank).
-// True: a data line, every field of `out` set. False: a text line; `out`
-// holds whatever the fields before the failing one left in it, and its tag
-// is untouched.
-//
-// The common line (only blanks, signs and digits in the numeric columns) is
-// parsed in place, an "(a8,i4,10i6)" line with right-justified fields all
-// at once; anything else goes through the general layout engine, so all
-// give the same answer on every line.
+// through the layout engine, with the layout its columns 7-8 choose
+// ("(a8,i4,10i6)", "(a7,i5,10i6)" or "(a6,i6,10i6)", with ",t83,a" for the
+// tag when column 84 is not blank). True: a data line, every field of `out`
+// set. False: a text line; `out` holds whatever the fields before the
+// failing one left in it, and its tag is untouched. The common later line
+// of a series seldom comes here: the quick path below takes it.
 bool parse_tucson_line(const char* line, TucsonFields& out);
-// The same parse, always through the layout engine (the reference for tests).
-bool parse_tucson_line_general(const char* line, TucsonFields& out);
-// Only the in-place parse, field by field. False when the line is not plain:
-// then `out` is unspecified and the engine must decide.
-bool parse_tucson_line_plain(const char* line, TucsonFields& out);
-// Only the wide parse: an "(a8,i4,10i6)" line whose year and value fields
-// are each blanks, at most one sign, then digits to the field's last
-// column, all sixteen columns at a time. False for any other line (and on
-// a machine without the vector instructions it uses): then `out` is
-// unspecified and the in-place parse must decide.
-bool parse_tucson_line_wide(const char* line, TucsonFields& out);
 
 // What a later data line of a series must carry to continue it: the ID on
 // the columns its first line gives for certain (the bytes of `id` under

@@ -13,7 +13,6 @@
 #include "formats/tucson_line.h"
 #include "records/error.h"
 #include "records/layout.h"
-#include "records/numeric_field.h"
 #include "records/outcome.h"
 #include "records/transfer.h"
 
@@ -300,21 +299,7 @@ void warn_cut_off(const Series& s, std::int32_t number, Reporter& reporter) {
 
 }  // namespace
 
-bool parse_tucson_line_plain(const char* line, TucsonFields& out) {
-  const int id_cols = id_columns(line);
-  // Year and value fields: columns id_cols+1 to 72.
-  if (!plain_integer_field(line + id_cols, 12 - id_cols, out.year)) return false;
-  for (int k = 0; k < 10; ++k)
-    if (!plain_integer_field(line + 12 + 6 * k, 6, out.f[k])) return false;
-  // The ID as an A field of id_cols columns: the rest of the 8 blank.
-  std::memcpy(out.id.data(), line, 8);
-  if (id_cols < 8) std::memset(out.id.data() + id_cols, ' ', 8 - static_cast<std::size_t>(id_cols));
-  out.tagged = line[83] != ' ';
-  if (out.tagged) std::memcpy(out.tag.data(), line + 82, 6);
-  return true;
-}
-
-bool parse_tucson_line_general(const char* line, TucsonFields& out) {
+bool parse_tucson_line(const char* line, TucsonFields& out) {
   static const Layout& k84 = layout("(a8,i4,10i6)");
   static const Layout& k75 = layout("(a7,i5,10i6)");
   static const Layout& k66 = layout("(a6,i6,10i6)");
@@ -339,11 +324,6 @@ bool parse_tucson_line_general(const char* line, TucsonFields& out) {
   if (parsed != Outcome::done) return false;
   out.tagged = tagged;
   return true;
-}
-
-bool parse_tucson_line(const char* line, TucsonFields& out) {
-  return parse_tucson_line_wide(line, out) || parse_tucson_line_plain(line, out) ||
-         parse_tucson_line_general(line, out);
 }
 
 // What one read keeps from line to line.

@@ -1,8 +1,6 @@
 // Numeric fields of a record: the text of one integer or real field turned
-// into its 32-bit value by the rules of the I and F layout elements. The
-// layout engine and list-directed reading use the full parsers; the Tucson
-// fast path uses plain_integer_field on its data lines and falls back to the
-// engine for any field it refuses.
+// into its 32-bit value by the rules of the I and F layout elements, for the
+// layout engine and list-directed reading.
 //
 // A fault is a message (const char*, null for none), not an Error: these
 // parses run for every field of every record, and the transfer engine keeps
@@ -39,38 +37,8 @@ inline const char* parse_integer_field(std::string_view field, std::int32_t& out
 // range). Never throws.
 inline const char* parse_real_field(std::string_view field, std::int32_t d, float& out);
 
-// The fast path of an integer field of w columns at p (w <= 9, so that no
-// value can overflow): the same rules as parse_integer_field for fields that
-// hold only blanks, signs and digits. Returns true and stores the value, or
-// returns false, leaving `out` as it was, for any other content (a tab, a
-// comma, a letter, a sign after the first digit or a second sign), which the
-// caller then hands to the layout engine to judge.
-inline bool plain_integer_field(const char* p, int w, std::int32_t& out) {
-  bool neg = false;
-  bool started = false;
-  std::int32_t v = 0;
-  for (int i = 0; i < w; ++i) {
-    const char c = p[i];
-    if (c == ' ') continue;
-    const unsigned digit = static_cast<unsigned char>(c) - static_cast<unsigned>('0');
-    if (digit < 10) {
-      started = true;
-      v = v * 10 + static_cast<std::int32_t>(digit);
-      continue;
-    }
-    if ((c == '-' || c == '+') && !started) {
-      started = true;
-      neg = c == '-';
-      continue;
-    }
-    return false;
-  }
-  out = neg ? -v : v;
-  return true;
-}
-
 // ---------------------------------------------------------------------------
-// Inline so that the layout engine's field loop and the Tucson fast path pay
+// Inline so that the layout engine's field loop and list-directed reading pay
 // no call per field.
 
 namespace numeric_detail {

@@ -75,35 +75,5 @@ TEST(RealField, RandomFieldsMatchStrtof) {
   }
 }
 
-// Every field of up to six columns over blanks, signs, digits and a few
-// strangers: where the plain path accepts, the general path gives the same
-// value; where it refuses, the general path must have a reason to look
-// (an illegal character or a tab) -- never a plain field refused.
-TEST(PlainIntegerField, AgreesWithTheIntegerField) {
-  std::mt19937_64 rng(7);
-  const char alphabet[] = "  +-0123456789,a\t";
-  for (int i = 0; i < 200000 && !HasFailure(); ++i) {
-    char f[6];
-    const int w = static_cast<int>(rng() % 7);
-    for (int k = 0; k < w; ++k) f[k] = alphabet[rng() % (sizeof alphabet - 1)];
-    std::int32_t plain = -7, general = -7;
-    const bool accepted = plain_integer_field(f, w, plain);
-    const char* fault = parse_integer_field(std::string_view(f, static_cast<std::size_t>(w)), general);
-    const std::string field(f, static_cast<std::size_t>(w));
-    if (accepted) {
-      EXPECT_TRUE(fault == nullptr && plain == general) << "[" << field << "] " << plain << " vs " << general;
-    } else {
-      EXPECT_TRUE(plain == -7 && (fault != nullptr || field.find('\t') != std::string::npos)) << "[" << field << "]";
-    }
-  }
-  const std::pair<const char*, std::int32_t> cases[] = {
-      {"      ", 0}, {"  -   ", 0}, {"+12 3 ", 123}, {"-99999", -99999}, {"999999", 999999}, {" - 1  ", -1},
-  };
-  for (const auto& [field, want] : cases) {
-    std::int32_t v = -7;
-    EXPECT_TRUE(plain_integer_field(field, 6, v) && v == want) << field;
-  }
-}
-
 }  // namespace
 }  // namespace ringave
