@@ -1,6 +1,5 @@
 // Helpers for the plot tests: a ring-width file read and averaged the way a
-// run does it, with the cores kept for the picture; shell tools; a rendered
-// picture read back as pixels.
+// run does it, with the cores kept for the picture; shell tools.
 #pragma once
 
 #include <sys/wait.h>
@@ -70,26 +69,5 @@ inline int run_shell(const std::string& command) {
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-
-// 8-bit RGB pixels, row by row.
-struct Image {
-  std::int64_t width = 0, height = 0;
-  std::vector<std::uint8_t> rgb;
-  const std::uint8_t* at(std::int64_t x, std::int64_t y) const { return &rgb[std::size_t((y * width + x) * 3)]; }
-  // The mean's black, or nearly (antialiased edges are lighter; no core
-  // colour and no text comes close).
-  bool black(std::int64_t x, std::int64_t y) const {
-    return at(x, y)[0] <= 40 && at(x, y)[1] <= 40 && at(x, y)[2] <= 40;
-  }
-  bool white(std::int64_t x, std::int64_t y) const {
-    return at(x, y)[0] == 255 && at(x, y)[1] == 255 && at(x, y)[2] == 255;
-  }
-};
-
-// Reads a non-interlaced 8-bit RGB or RGBA PNG, as rsvg-convert writes it
-// (alpha dropped: the picture paints a white background). An empty image
-// for anything else, or when built without zlib. In png_read.cpp.
-Image read_png(const std::string& bytes);
 
 }  // namespace ringave::testing

@@ -1,7 +1,7 @@
 // The tree plot: numbers and text as the SVG writes them, the year axis,
 // the cores kept for the picture and their trees, breaks in lines, odd data,
 // size, and every real file drawn, checked by xmllint and rendered by
-// rsvg-convert.
+// rsvg-convert (scenario cli_plot pins two pictures byte for byte).
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -35,12 +35,11 @@ struct Scratch {
       return "";
     return "xmllint: " + slurp(dir / "x.err");
   }
-  // The picture rendered at its own size, or empty when it cannot be.
-  Image rendered(const PlotData& d) const {
-    std::ofstream(dir / "r.svg", std::ios::binary) << render_tree_plot(d);
-    if (run_shell("rsvg-convert -o '" + (dir / "r.png").string() + "' '" + (dir / "r.svg").string() + "'") != 0)
-      return {};
-    return read_png(slurp(dir / "r.png"));
+  // Whether rsvg-convert renders `svg` to a PNG.
+  bool renders(const std::string& svg) const {
+    std::ofstream(dir / "r.svg", std::ios::binary) << svg;
+    return run_shell("rsvg-convert -o '" + (dir / "r.png").string() + "' '" + (dir / "r.svg").string() + "'") == 0 &&
+           fs::file_size(dir / "r.png") > 0;
   }
 };
 
@@ -155,9 +154,8 @@ TEST(PlotCoresTest, TreesGetTheirCoresAndGapsStayGaps) {
 }
 
 // A missing stretch in the middle of the mean breaks its line: two pieces
-// of path, and in the rendered picture no black at the gap's years, neither
-// at the width of the values nor at 0. (Scenario cli_plot breaks the lines
-// of a real file at -999 and at years no core covers.)
+// of path. (Scenario cli_plot pins the pictures of a real file broken at
+// -999 and at years no core covers byte for byte.)
 TEST(TreePlotTest, GapBreaksTheLine) {
   std::vector<float> mean(100, 1.0f);
   std::fill(mean.begin() + 50, mean.begin() + 60, kNaN);
@@ -165,20 +163,6 @@ TEST(TreePlotTest, GapBreaksTheLine) {
   const std::vector<std::string> paths = mean_paths(render_tree_plot(d));
   ASSERT_EQ(paths.size(), 1u);
   EXPECT_EQ(std::count(paths[0].begin(), paths[0].end(), 'M'), 2) << paths[0];
-
-  if (const std::string why = missing_tool("rsvg-convert", "librsvg2-bin"); !why.empty()) GTEST_SKIP() << why;
-  const Image img = Scratch().rendered(d);
-  if (img.width == 0) GTEST_SKIP() << "the rendered PNG could not be read (built without zlib?)";
-  const PlotGeometry g = plot_geometry(d);
-  const PlotPanel& p = g.panels[0];
-  const auto black_in_column = [&](std::int64_t year) {
-    for (std::int64_t y = p.top + 1; y < p.top + p.height - 1; ++y)
-      if (img.black(g.x_of(year), y)) return true;
-    return false;
-  };
-  EXPECT_TRUE(black_in_column(1930) && black_in_column(1975));
-  EXPECT_FALSE(black_in_column(1953) || black_in_column(1956));
-  EXPECT_TRUE(img.black(g.x_of(1930), p.tenths_of(1.0) / 10));
 }
 
 // Data no real file gives still makes well-formed XML: no trees, a tree
@@ -232,8 +216,7 @@ TEST(TreePlotTest, StreamedAsRenderedAndLinearInSize) {
 }
 
 // Every real file: the picture is well-formed XML, small, names every tree
-// and every core as text, renders to a picture that is not blank, and each
-// tree's panel holds its mean's black.
+// and every core as text, has a mean line per tree, and renders.
 struct RealFile {
   const char* name;
   int format, first, last;
@@ -258,20 +241,7 @@ TEST_P(RealDataPlot, DrawnWhole) {
   EXPECT_EQ(scratch.xml_errors(svg), "");
 
   if (const std::string why = missing_tool("rsvg-convert", "librsvg2-bin"); !why.empty()) GTEST_SKIP() << why;
-  const Image img = scratch.rendered(d);
-  if (img.width == 0) GTEST_SKIP() << "the rendered PNG could not be read (built without zlib?)";
-  const PlotGeometry g = plot_geometry(d);
-  ASSERT_EQ(img.width * 100000 + img.height, g.width * 100000 + g.height);
-  std::int64_t drawn = 0;
-  for (std::int64_t y = 0; y < img.height; ++y)
-    for (std::int64_t x = 0; x < img.width; ++x) drawn += img.white(x, y) ? 0 : 1;
-  EXPECT_GT(drawn, img.width * img.height / 50) << "hardly anything drawn";
-  for (std::size_t k = 0; k < g.panels.size(); ++k) {
-    std::int64_t black = 0;
-    for (std::int64_t y = g.panels[k].top; y < g.panels[k].top + g.panels[k].height; ++y)
-      for (std::int64_t x = g.left; x <= g.x_of(g.last_year); ++x) black += img.black(x, y) ? 1 : 0;
-    EXPECT_GT(black, 0) << "no mean drawn in the panel of " << d.trees[k].id;
-  }
+  EXPECT_TRUE(scratch.renders(svg));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, RealDataPlot, ::testing::Values(
