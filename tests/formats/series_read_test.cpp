@@ -11,7 +11,6 @@
 #include "formats/format_test_util.h"
 #include "formats/registry.h"
 #include "formats/tucson.h"
-#include "records/file_unit.h"
 #include "records/outcome.h"
 
 namespace ringave {
@@ -193,26 +192,6 @@ TEST(TucsonRead, LinesThatDoNotContinueTheirSeriesAndNegativeValues) {
       EXPECT_EQ(series, c.series) << c.file;
     }
   }
-}
-// The real Compact file holds the hundredths of its Tucson twin: the same floats.
-TEST(CdfRead, RealFileMatchesItsTucsonTwin) {
-  FileUnit tucson(12), compact(12);
-  tucson.open_read(RINGAVE_TEST_DATA "/nm046.rwl");
-  compact.open_read(RINGAVE_TEST_DATA "/nm046_cmp.cmp");
-  Recorder rec;
-  OwnedSeries t, c;
-  int series = 0;
-  TucsonReader read_t(tucson, rec);
-  CompactReader read_c(compact, rec);
-  while (read_t.next(t.s) == SeriesRead::series) {
-    EXPECT_EQ(read_c.next(c.s), SeriesRead::series);
-    EXPECT_EQ(c.s.id.str() + " " + std::to_string(c.s.first_year), t.s.id.str() + " " + std::to_string(t.s.first_year));
-    EXPECT_EQ(c.got(), t.got());
-    ++series;
-  }
-  EXPECT_EQ(read_c.next(c.s), SeriesRead::end_of_file);
-  EXPECT_EQ(rec.said, "");
-  EXPECT_EQ(series, 8);
 }
 
 }  // namespace

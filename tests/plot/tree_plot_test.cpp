@@ -134,22 +134,6 @@ TEST(PlotCoresTest, TreesGetTheirCoresAndGapsStayGaps) {
   std::string got;
   for (float v : one.mean) got += std::isnan(v) ? "-" : std::to_string(int(v));
   EXPECT_EQ(got, "111-1--33");
-
-  // Two sites, one tree number: one tree by the number alone, two by site
-  // code and number (tree rows written here as the averaging would).
-  const char* ids[] = {"AAA01A", "BBB01A", "AAA01", "BBB01"};
-  for (std::size_t i = 0; i < 2; ++i) t.ids()[i] = Field<8>(ids[i]), t.first_years()[i] = 1900, t.counts()[i] = 1;
-  t.rows = 2;
-  for (bool own : {false, true}) {
-    std::vector<PlotCore> two_sites = keep_cores(t);
-    for (std::size_t i = 0; i < 2; ++i) t.ids()[i] = Field<8>(ids[i + 2]);
-    const PlotData p =
-        plot_data("s.rwl", FixedPositions(4, 5, own ? TreeSites::own : TreeSites::first_series), two_sites,
-                  tree_series(t, own ? 2 : 1));
-    EXPECT_EQ(p.trees.size(), own ? 2u : 1u);
-    EXPECT_EQ(p.trees[0].cores.size(), own ? 1u : 2u);
-    for (std::size_t i = 0; i < 2; ++i) t.ids()[i] = Field<8>(ids[i]);
-  }
 }
 
 // A missing stretch in the middle of the mean breaks its line: two pieces
