@@ -1,6 +1,7 @@
 // Reading of Tucson and Compact series: the first series of a file in all its
-// shapes and endings, the warnings about later lines and negative values, and
-// the real Compact file against its Tucson twin.
+// shapes and endings, the warnings about later lines and negative values
+// (scenario cli_auto_realdata reads the real Compact files to the trees of
+// their Tucson twins).
 #include <gtest/gtest.h>
 
 #include <cmath>
