@@ -1,17 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "averaging/auto_tree.h"
-#include "averaging/fixed_positions.h"
-#include "averaging/tree_keys.h"
-#include "formats/format_test_util.h"
-#include "formats/registry.h"
-#include "records/memory_unit.h"
-#include "test_files.h"
 
 namespace ringave {
 namespace {
@@ -23,6 +15,8 @@ std::vector<Field<8>> fields(const std::vector<std::string>& ids) {
 }
 
 // ID styles, real and made up: the positions chosen, or a part of the reason for a refusal.
+// (Scenario cli_auto_realdata chooses them for every real file, its tree files pinned byte for
+// byte and the same as those of the listed positions, realdata_list.)
 TEST(AutoTreeTest, IdStyles) {
   const struct { std::vector<std::string> ids; std::int32_t first, last; const char* why; } cases[] = {
       {{"CAM011", "CAM012", "CAM021", "CAM191", "CAM211"}, 4, 5, ""},     // ca533: site, tree, core digit
@@ -54,44 +48,6 @@ TEST(AutoTreeTest, IdStyles) {
     SCOPED_TRACE(c.ids.empty() ? "(none)" : c.ids[0]);
     EXPECT_EQ(std::pair(got.key_first, got.key_last), std::pair(c.first, c.last)) << got.why;
     EXPECT_NE(got.why.find(c.why), std::string::npos) << got.why;
-  }
-}
-
-std::vector<Field<8>> ids_of(const std::string& name, bool tucson) {
-  testing::Recorder rec;
-  MemoryUnit unit(testing::test_data(name), 12);
-  testing::OwnedSeries v;
-  std::vector<Field<8>> ids;
-  const auto series = make_reader(tucson ? Format::tucson : Format::compact, unit, rec);
-  while (series->next(v.s) == SeriesRead::series)
-    ids.push_back(v.s.id);
-  return ids;
-}
-
-// The tree ID of every series by the positions first-last.
-std::vector<std::string> trees_of(const std::vector<Field<8>>& ids, std::int32_t first, std::int32_t last) {
-  const TreePartition p = partition_trees(FixedPositions(first, last, TreeSites::own), ids);
-  std::vector<std::string> trees;
-  for (const std::int32_t k : p.tree) trees.push_back(p.tree_ids[static_cast<std::size_t>(k)].str());
-  return trees;
-}
-
-// Every real file: the positions chosen give every series the tree ID that
-// the positions of the collection's list give it (so the same trees too).
-TEST(AutoTreeTest, RealFilesGiveTheTreesOfTheirListedPositions) {
-  const struct { const char* name; std::int32_t first, last; } listed[] = {
-      {"ca533.rwl", 4, 5}, {"ca533_p001.rwl", 4, 5}, {"ca533_cmp.cmp", 4, 5}, {"wa082.rwl", 4, 5},
-      {"wa082_p001.rwl", 4, 5}, {"wa082_cmp.cmp", 4, 5}, {"nm046.rwl", 4, 5}, {"nm046_p001.rwl", 4, 5},
-      {"nm046_cmp.cmp", 4, 5}, {"anos1.rwl", 6, 7}, {"anos1_p001.rwl", 6, 7}, {"anos1_cmp.cmp", 6, 7},
-      {"gp.rwl", 1, 2}, {"gp_p001.rwl", 1, 2}, {"gp_cmp.cmp", 1, 2},
-  };
-  for (const auto& f : listed) {
-    SCOPED_TRACE(f.name);
-    const std::vector<Field<8>> ids = ids_of(f.name, std::string(f.name).ends_with(".rwl"));
-    ASSERT_GT(ids.size(), 0u);
-    const TreeChoice got = choose_tree_positions(ids);
-    ASSERT_TRUE(got.chosen()) << got.why;
-    EXPECT_EQ(trees_of(ids, got.key_first, got.key_last), trees_of(ids, f.first, f.last));
   }
 }
 

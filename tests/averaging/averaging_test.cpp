@@ -101,30 +101,6 @@ struct Table {
   }
 };
 
-// Trees in order of first appearance of their keys (7, 12, 7, 3, 12); the site code is that of series 1.
-TEST(TreemeanTest, TreesInOrderOfFirstAppearanceUnderTheFirstSiteCode) {
-  Table t(4, 5);
-  for (const char* id : {"ABC07A", "XYZ12A", "ABC 7B", "QQ03 A", "XYZ12B"}) t.add(id, 1900, {float(t.rows + 1)});
-  t.average(4, 5);
-  ASSERT_EQ(t.rows, 3);
-  EXPECT_EQ(t.ids[0].str() + t.ids[1].str() + t.ids[2].str(), "ABC07   ABC12   ABC03   ");
-  EXPECT_EQ(std::vector<float>({t.values[0], t.values[4], t.values[8]}), std::vector<float>({2, 3.5f, 4}));
-}
-
-TEST(TreemeanTest, OverlappingCoresOfInterleavedTrees) {
-  Table t(100, 3);
-  t.add("ABC01A", 1900, std::vector<float>(51, 1));
-  t.add("ABC02A", 1910, std::vector<float>(51, 5));
-  t.add("ABC01B", 1920, std::vector<float>(61, 2));
-  t.average(4, 5);
-  EXPECT_EQ(std::tuple(t.ids[0].str(), t.first[0], t.last[0]), std::tuple("ABC01   ", 1900, 1980));
-  const std::vector<float> at = {t.values[19], t.values[20], t.values[50], t.values[51], t.values[80]};
-  EXPECT_EQ(at, std::vector<float>({1, 1.5f, 1.5f, 2, 2}));  // A alone to 1919, both to 1950, then B alone
-  EXPECT_EQ(std::tuple(t.ids[1].str(), t.last[1], t.row(1)), std::tuple("ABC02   ", 1960, std::vector<float>(51, 5)));
-  EXPECT_EQ(std::tuple(t.rows, t.ids[2].str(), t.first[2], t.row(2)),  // row 3 as it was
-            std::tuple(2, "ABC01B  ", 1920, std::vector<float>(61, 2)));
-}
-
 // Each year keeps its place; an empty core covers no year; a missing value (not a number) covers its
 // year but counts for nothing; a year without a value is not a number (-1 here); means are
 // single-precision sums in table order.
@@ -224,19 +200,6 @@ TEST(TreemeanTest, YearsCountedPerTree) {
   t.average(2, 2);
   EXPECT_EQ(std::tuple(t.rows, t.first[0], t.last[0], t.values[149], t.first[1], t.last[1], t.values[3001 + 3000]),
             std::tuple(2, -2649, -2450, 2.0f, 1000, 4000, 2.0f));
-  EXPECT_EQ(t.said.said, "");
-}
-
-// A tree number that does not read ends the run before anything is said; the front door words the report.
-TEST(TreemeanTest, UnreadableKeyNamesTheSeries) {
-  Table t(4, 3);
-  for (const char* id : {"BDF02A", "BDF03A", "BDFH40A"}) t.add(id, 1900, {1});
-  try {
-    t.average(4, 5);
-    ADD_FAILURE();
-  } catch (const UnreadableKey& f) {
-    EXPECT_EQ(std::tuple(f.message, f.row, f.held), std::tuple(std::string(kIllegalCharacter), 2, std::string("H4")));
-  }
   EXPECT_EQ(t.said.said, "");
 }
 

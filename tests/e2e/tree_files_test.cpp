@@ -1,21 +1,15 @@
-// Tree files the scenarios require, checked apart from the program's
+// The real collections' golden tree files, checked apart from the program's
 // averaging: tree means computed here in double precision (-999 left out)
 // from the inputs' series, against the golden tree files, both read with the
-// program's readers; and the CSV the program writes beside its tree files,
-// cell by cell against them.
-#include <sys/wait.h>
-
+// program's readers (a guard against re-recording a wrong golden file).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "formats/compact.h"
 #include "formats/format_test_util.h"
 #include "formats/registry.h"
 #include "formats/tucson.h"
@@ -62,14 +56,14 @@ std::vector<PlainSeries> tree_means(const std::vector<PlainSeries>& cores, int k
   return trees;
 }
 
-// The series of a Tucson ('t') or Compact ('c') file as the program's reader
-// takes them (-999 is not a number); a tree file (`tree_file`) must draw no finding.
-std::vector<PlainSeries> read_series(const std::string& text, char format = 't', bool tree_file = true) {
+// The series of a Tucson file as the program's reader takes them (-999 is
+// not a number); a tree file (`tree_file`) must draw no finding.
+std::vector<PlainSeries> read_series(const std::string& text, bool tree_file = true) {
   Recorder rec;
   MemoryUnit unit(text, 12);
   OwnedSeries v;
   std::vector<PlainSeries> out;
-  const auto reader = make_reader(format == 't' ? Format::tucson : Format::compact, unit, rec);
+  const auto reader = make_reader(Format::tucson, unit, rec);
   while (out.size() < 10000 && reader->next(v.s) == SeriesRead::series) {
     out.push_back({v.s.id.str(), v.s.first_year, {}});
     for (float x : v.got()) out.back().mm.push_back(x);
@@ -108,84 +102,9 @@ TEST(TreeFilesE2E, RealDataTreeFilesHoldTheTreeMeans) {
   for (const auto& s : sites) {
     SCOPED_TRACE(s.site);
     const std::string site = s.site;
-    const std::vector<PlainSeries> want = tree_means(read_series(test_data(site + ".rwl"), 't', false), s.kf, s.kl);
+    const std::vector<PlainSeries> want = tree_means(read_series(test_data(site + ".rwl"), false), s.kf, s.kl);
     expect_trees(test_data("golden/" + site + "_AVE.raw"), want);
     for (const std::string form : {"", "_p001", "_cmp"}) expect_trees(test_data("e2e/cli_auto_realdata/expect/" + site + form + "_AVE.raw"), want);
-  }
-}
-
-// Real files from public collections (tests/data/wild) and the made-up files
-// beside them: each scenario's golden tree file against its own input.
-TEST(TreeFilesE2E, ScenarioTreeFilesHoldTheTreeMeansWithoutMissingValues) {
-  const struct { const char *scenario, *input, format; int kf, kl; } cases[] = {
-      {"wild_tucson7_missing_values", "Tucson7.rwl", 't', 4, 5},
-      {"wild_bcdates_negative_years", "bcdates.rwl", 't', 6, 7},
-      {"wild_mixedunits_site_codes_repeated_id", "mixedunits.rwl", 't', 4, 5},
-      {"wild_tucsoncompact_blank_lines", "tucsoncompact.rwm", 'c', 5, 6},
-      {"long_chronology_single_site", "ss_long.rwl", 't', 3, 5},
-      {"missing_values_thousandths", "missing.rwl", 't', 3, 4},
-      {"layout_7_5_to_8_4_no_warning", "layouts.rwl", 't', 3, 4},
-      {"two_sites_same_tree_numbers_repeated_id", "sites.rwl", 't', 3, 4},
-      {"compact_blank_lines_negative_value", "blanks.cmp", 'c', 3, 4},
-      {"cli_tree_gap_written_missing_read_back", "nm046gap.rwl", 't', 4, 5},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.scenario);
-    const std::string dir = std::string("e2e/") + c.scenario + "/", input = c.input;
-    expect_trees(test_data(dir + "expect/" + input.substr(0, input.find('.')) + "_AVE.raw"),
-                 tree_means(read_series(test_data(dir + "files/" + input), c.format, false), c.kf, c.kl));
-  }
-}
-
-std::vector<std::string> cells(const std::string& line) {
-  std::vector<std::string> out(1);
-  for (char c : line) c == ',' ? void(out.emplace_back()) : out.back().push_back(c);
-  return out;
-}
-
-// Every CSV cell of a run over all real files is the Tucson value in
-// millimetres with three decimals; a cell is empty outside the tree's years
-// and where the Tucson file writes 0 for a year no core covers.
-TEST(TreeFilesE2E, CsvCellsAreTheTucsonValuesInMillimetres) {
-  namespace fs = std::filesystem;
-  ScratchFolder dir("ringave-cli");
-  const char* const names[] = {"ca533.rwl", "ca533_p001.rwl", "ca533_cmp.cmp", "wa082.rwl", "wa082_p001.rwl",
-                               "wa082_cmp.cmp", "nm046.rwl", "nm046_p001.rwl", "nm046_cmp.cmp", "anos1.rwl",
-                               "anos1_p001.rwl", "anos1_cmp.cmp", "gp.rwl", "gp_p001.rwl", "gp_cmp.cmp"};
-  std::string cmd = "cd '" + dir.path.string() + "' && '" RINGAVE_BIN "' --csv -t auto";
-  for (const std::string name : names) fs::copy_file(fs::path(RINGAVE_TEST_DATA) / name, dir.path / name), cmd += " " + name;
-  const int st = std::system((cmd + " </dev/null >/dev/null 2>.err").c_str());
-  ASSERT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << slurp(dir.path / ".err");
-  for (const std::string name : names) {
-    SCOPED_TRACE(name);
-    const std::string stem = dir.path / name.substr(0, name.rfind('.'));
-    const std::vector<PlainSeries> trees = read_series(slurp(stem + "_AVE.raw"));
-    std::istringstream csv(slurp(stem + "_AVE.csv"));
-    std::string line;
-    std::getline(csv, line);
-    const std::vector<std::string> header = cells(line);
-    ASSERT_EQ(header.size(), trees.size() + 1);
-    std::size_t checked = 0;
-    while (std::getline(csv, line)) {
-      const std::vector<std::string> row = cells(line);
-      ASSERT_EQ(row.size(), header.size()) << line;
-      for (std::size_t k = 1; k < row.size(); ++k) {
-        const PlainSeries& t = trees[k - 1];
-        ASSERT_EQ(t.id.substr(0, t.id.find(' ')), header[k]);
-        const long j = std::stol(row[0]) - t.first;
-        const bool in_span = j >= 0 && j < static_cast<long>(t.mm.size());
-        const long want = in_span ? std::lround(t.mm[j] * 1000) : 0;
-        if (row[k].empty()) {
-          EXPECT_EQ(want, 0) << header[k] << " " << row[0];
-          continue;
-        }
-        const std::size_t point = row[k].find('.');
-        ASSERT_TRUE(in_span && row[k].size() == point + 4) << header[k] << " " << row[k];  // three decimals
-        EXPECT_EQ(std::stol(row[k].substr(0, point) + row[k].substr(point + 1)), want) << header[k] << " " << row[0];
-        ++checked;
-      }
-    }
-    EXPECT_GT(checked, 100u);
   }
 }
 
