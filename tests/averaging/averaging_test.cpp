@@ -191,18 +191,6 @@ TEST(TreemeanTest, SpanBeyondTheYearSumsStopsTheRun) {
   }
 }
 
-// Years are counted per tree: a file may span more than the year sums hold as long as no tree does.
-TEST(TreemeanTest, YearsCountedPerTree) {
-  Table t(3001, 3);
-  t.add("T1A", -2649, std::vector<float>(200, 1));
-  t.add("T2A", 1000, std::vector<float>(3001, 2));
-  t.add("T1B", -2500, {3});
-  t.average(2, 2);
-  EXPECT_EQ(std::tuple(t.rows, t.first[0], t.last[0], t.values[149], t.first[1], t.last[1], t.values[3001 + 3000]),
-            std::tuple(2, -2649, -2450, 2.0f, 1000, 4000, 2.0f));
-  EXPECT_EQ(t.said.said, "");
-}
-
 // Series of another site and IDs that occur again are named, in row order; the trees are averaged all the
 // same. Kept by their own site codes, the sites' trees stay apart and are not warned of.
 TEST(TreemeanTest, OtherSitesAndRepeatedIds) {

@@ -81,6 +81,8 @@ TEST(SniffTest, FilesThatLookLikeTheOtherFormat) {
        " 87130114108170135131126 87100 86104103127112 94 96120168149119124 79 67 88 90\n", false, false},
       {"x.rwl 1 4 5\ny.rwl 1 4 5\n", false, false},  // a list file
       {"", false, false},
+      {std::string(99, '\n') + compact_header, true, false},  // the first 100 records are looked at
+      {std::string(100, '\n') + compact_header, false, false},
   };
   for (const auto& c : cases) {
     MemoryUnit a(c.file), b(c.file);
