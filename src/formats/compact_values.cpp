@@ -71,7 +71,7 @@ bool fast_shape(const Layout& data_layout, Shape& shape) {
       continue;
     }
     if (e.op != Op::F) return false;
-    const std::int32_t rep = e.rep < 1 ? 1 : e.rep;
+    const std::int32_t rep = std::max(e.rep, 1);
     if (static_cast<std::size_t>(rep) > kMaxFields - shape.count) return false;
     for (std::int32_t r = 0; r < rep; ++r) {
       const bool packed = w >= 1 && w <= 8 && column + w >= 8;

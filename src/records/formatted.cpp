@@ -10,6 +10,7 @@
 
 #include "records/formatted.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
@@ -156,7 +157,7 @@ void put_blanks(std::string& rec, std::size_t& pos, std::size_t n) {
                                                       const Slot& s) {
   const std::size_t w = e.w < 0 ? 0 : static_cast<std::size_t>(e.w);
   const std::size_t avail = rec.size() - pos;
-  const std::size_t n = w < avail ? w : avail;
+  const std::size_t n = std::min(w, avail);
   const char* start = rec.data() + pos;
   std::size_t k = 0;  // fields are a few columns: a plain loop beats memchr
   while (k < n && start[k] != ',') ++k;

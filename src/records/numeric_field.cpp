@@ -91,21 +91,13 @@ class RealText {
     }
   }
 
+  // The mantissa's sign first; a sign after the mantissa or its exponent
+  // letter starts the exponent; one in the exponent cannot stand there.
   bool sign(bool minus) {
-    switch (part_) {
-      case Part::none:
-        neg_ = minus;
-        part_ = Part::mantissa;
-        return true;
-      case Part::mantissa:  // a sign after the mantissa starts the exponent
-      case Part::exponent_letter:
-        exp_neg_ = minus;
-        part_ = Part::exponent;
-        return true;
-      case Part::exponent:
-        return false;
-    }
-    return false;
+    if (part_ == Part::exponent) return false;
+    (part_ == Part::none ? neg_ : exp_neg_) = minus;
+    part_ = part_ == Part::none ? Part::mantissa : Part::exponent;
+    return true;
   }
 
   char buf_[kMaxDigits + 32];
