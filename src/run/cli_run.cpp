@@ -33,10 +33,6 @@ int usage_error(Console& con, const std::string& what) {
   return kExitUsage;
 }
 
-std::string positions_text(std::int32_t first, std::int32_t last) {
-  return std::to_string(first) + "-" + std::to_string(last);
-}
-
 std::string right(std::int64_t n, std::size_t width) {
   std::string text = std::to_string(n);
   return text.size() < width ? std::string(width - text.size(), ' ') + text : text;

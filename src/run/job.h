@@ -37,4 +37,9 @@ constexpr bool positions_valid(const Job& job) {
   return 1 <= job.key_first && job.key_first <= job.key_last && job.key_last <= 8;
 }
 
+// Tree-number positions as a person writes them: "4-5".
+inline std::string positions_text(std::int32_t first, std::int32_t last) {
+  return std::to_string(first) + "-" + std::to_string(last);
+}
+
 }  // namespace ringave

@@ -7,14 +7,11 @@
 #include "averaging/fixed_positions.h"
 #include "averaging/tree_keys.h"
 #include "records/outcome.h"
+#include "run/job.h"
 
 namespace ringave {
 
 namespace {
-
-std::string positions_text(std::int32_t first, std::int32_t last) {
-  return std::to_string(first) + "-" + std::to_string(last);
-}
 
 std::string counted(std::size_t n, std::string_view one) {
   return std::to_string(n) + " " + std::string(one) + (n == 1 ? "" : "s");
