@@ -11,8 +11,9 @@ namespace ringave {
 
 namespace {
 
+// The Tucson and Compact readers have no options.
 template <class R>
-std::unique_ptr<SeriesReader> reader(Unit& unit, Reporter& reporter) {
+std::unique_ptr<SeriesReader> reader(Unit& unit, Reporter& reporter, const ReadOptions&) {
   return std::make_unique<R>(unit, reporter);
 }
 

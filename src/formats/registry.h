@@ -22,7 +22,7 @@ struct FormatEntry {
   std::string_view name;  // in messages; in any case, the command line's -f
   std::int32_t code;      // the dialogue's and list files' format code
   // A reader for the open file on `unit`, its findings to `reporter`.
-  std::unique_ptr<SeriesReader> (*reader)(Unit& unit, Reporter& reporter);
+  std::unique_ptr<SeriesReader> (*reader)(Unit& unit, Reporter& reporter, const ReadOptions& options);
   Sniffing sniffing;
 };
 
@@ -33,8 +33,9 @@ std::span<const FormatEntry> formats();
 const FormatEntry& entry_of(Format format);
 
 // A reader of `format` for the open file on `unit`.
-inline std::unique_ptr<SeriesReader> make_reader(Format format, Unit& unit, Reporter& reporter) {
-  return entry_of(format).reader(unit, reporter);
+inline std::unique_ptr<SeriesReader> make_reader(Format format, Unit& unit, Reporter& reporter,
+                                                 const ReadOptions& options = {}) {
+  return entry_of(format).reader(unit, reporter, options);
 }
 
 }  // namespace ringave

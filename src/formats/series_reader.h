@@ -6,11 +6,22 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "formats/series.h"
 #include "records/field.h"
 
 namespace ringave {
+
+// The user's choices for how a file's series are read, the same for every
+// format; a reader takes those that concern its format.
+struct ReadOptions {
+  bool chronologies = false;  // read a file's chronologies (means) as series too
+  std::string id_column;      // a table's column that holds the series IDs; empty: found from the header
+  // A table's unit for values written as integers, in millimetres per unit:
+  // 1 (mm), 0.01 or 0.001; 0: values are in millimetres.
+  double table_unit = 0;
+};
 
 // What a read of one series ended in.
 enum class SeriesRead {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "formats/format.h"
+#include "formats/series_reader.h"
 
 namespace ringave {
 
@@ -16,6 +17,7 @@ struct Job {
   std::string name;  // the input file, any length
   // None: told from the file's first records (the command line's -f auto).
   std::optional<Format> format;
+  ReadOptions read;  // how the file's series are read (the command line's options)
   // The tree number's positions in the series IDs, as given (checked on the
   // road), or chosen per file from the IDs when tree_auto is set.
   bool tree_auto = false;

@@ -47,7 +47,7 @@ bool travel(const Job& job, RunStorage& run, Door& door, Road& road, FileUnit& i
   }
   RecordSink* listing = door.reading(job, road);
   road.stage = Road::Stage::reading;
-  if (!read_series(listing, run, job.name, road.format, in, door.reporter())) {
+  if (!read_series(listing, run, job.name, road.format, in, door.reporter(), job.read)) {
     door.failed(job, road, Failure::gave_up, "");
     return false;
   }
@@ -99,10 +99,10 @@ bool travel(const Job& job, RunStorage& run, Door& door, Road& road, FileUnit& i
 }  // namespace
 
 bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, Format format, Unit& in,
-                 Reporter& reporter) {
+                 Reporter& reporter, const ReadOptions& options) {
   SeriesTable& table = run.table;
   Series& s = run.series;
-  const std::unique_ptr<SeriesReader> reader = make_reader(format, in, reporter);
+  const std::unique_ptr<SeriesReader> reader = make_reader(format, in, reporter, options);
   std::int32_t row = 0;
   for (;;) {
     // The reader stores the values straight into the row they are meant

@@ -111,7 +111,7 @@ bool run_job(const Job& job, RunStorage& run, Door& door);
 // naming the file `name` or the series): more series or values than the
 // table holds; and whatever the readers stop or report fatally.
 bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, Format format, Unit& in,
-                 Reporter& reporter);
+                 Reporter& reporter, const ReadOptions& options = {});
 
 // The format the file `name` looks like when it failed in `given`: the first
 // other format whose second look its first records pass, when they do not
