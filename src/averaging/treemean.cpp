@@ -98,9 +98,6 @@ void add_core(const float* core, std::int32_t n, float* sums, float* counts) {
   std::int32_t j = 0;
 #if defined(__SSE2__)
   for (; j + 16 <= n; j += 16) {
-    // The table is far bigger than the caches: ask for the core's values
-    // 2 KB ahead, so they arrive while these are added.
-    __builtin_prefetch(core + j + 512);
     const __m128 a = _mm_loadu_ps(core + j), b = _mm_loadu_ps(core + j + 4), c = _mm_loadu_ps(core + j + 8),
                  d = _mm_loadu_ps(core + j + 12);
     const bool any_missing = _mm_movemask_ps(_mm_or_ps(_mm_cmpunord_ps(a, b), _mm_cmpunord_ps(c, d))) != 0;

@@ -169,16 +169,6 @@ inline bool four_thousandths(const float* values, std::int32_t* out) {
   return true;
 }
 
-// A full line, values 0 .. 9, as values 0-3, 4-7 and 6-9 (6 and 7 twice).
-inline bool ten_thousandths(const float* values, std::int32_t* out) {
-  const __m128 a = products(values), b = products(values + 4), c = products(values + 6);
-  if (_mm_movemask_ps(_mm_and_ps(_mm_and_ps(exact(a), exact(b)), exact(c))) != 0xF) return false;
-  store(out, rounded(a));
-  store(out + 4, rounded(b));
-  store(out + 6, rounded(c));
-  return true;
-}
-
 // The ten values of a full line as thousandths in 16 bits, when every one
 // is a number of the table: values 0-7 in `low`, 6-9 in lanes 0-3 of
 // `high`. Each is rounded as rounded() does it for the numbers 0 and up
@@ -229,7 +219,6 @@ inline void put_ten(char* rec, const TenFields& t) {
 inline void convert(const float* values, int n, std::int32_t* out) {
   int k = 0;
 #if defined(__SSE2__)
-  if (n == 10 && ten_thousandths(values, out)) return;
   while (k + 4 <= n && four_thousandths(values + k, out + k)) k += 4;
   // The last one to three values with the three or so before them, which
   // are converted a second time to the same numbers.

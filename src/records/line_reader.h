@@ -16,10 +16,6 @@
 #include <string>
 #include <string_view>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace ringave {
 
 class LineReader {
@@ -48,15 +44,9 @@ class LineReader {
     if (plain_block_ && begin_ < end_) {
       const char* start = buf_.get() + begin_;
       const std::size_t avail = end_ - begin_;
-      // The lines of a file mostly have one length: try the last one's
-      // first, then search.
-      std::size_t n = last_length_;
-      if (!(n < avail && start[n] == '\n' && !has_line_feed(start, n))) {
-        const void* lf = std::memchr(start, '\n', avail);
-        if (lf == nullptr) return false;
-        n = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
-        last_length_ = n;
-      }
+      const void* lf = std::memchr(start, '\n', avail);
+      if (lf == nullptr) return false;
+      const auto n = static_cast<std::size_t>(static_cast<const char*>(lf) - start);
       begin_ += n + 1;
       record = std::string_view(start, n);
       return true;
@@ -81,20 +71,6 @@ class LineReader {
   // Every other record: lines that span refills, lines to clean, reads.
   Status next_slow(std::string_view& record);
 
-  // Whether p[0 .. n) holds a line feed (n >= 16: sixteen bytes at a time).
-  static bool has_line_feed(const char* p, std::size_t n) {
-#if defined(__SSE2__)
-    if (n >= 16) {
-      const __m128i lf = _mm_set1_epi8('\n');
-      __m128i found = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 16)), lf);
-      for (std::size_t i = 0; i + 16 < n; i += 16)
-        found = _mm_or_si128(found, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), lf));
-      return _mm_movemask_epi8(found) != 0;
-    }
-#endif
-    return std::memchr(p, '\n', n) != nullptr;
-  }
-
   int fd_;
   std::unique_ptr<char[]> buf_;
   std::size_t cap_;
@@ -105,7 +81,6 @@ class LineReader {
   // The bytes read last hold no carriage return and no tab, so their lines
   // need no cleaning: one search per block instead of two per line.
   bool plain_block_ = false;
-  std::size_t last_length_ = 0;  // of the last line found by a search
   int error_ = 0;
 };
 
