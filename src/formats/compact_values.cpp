@@ -65,13 +65,13 @@ bool fast_shape(const Layout& data_layout, Shape& shape) {
   std::size_t column = 0;
   for (std::size_t i = 0; i + 1 < elements.size(); ++i) {
     const Element& e = elements[i];
-    const std::size_t w = e.w < 0 ? 0 : static_cast<std::size_t>(e.w);
+    const auto w = static_cast<std::size_t>(e.w);  // at least 1 for X and F
     if (e.op == Op::X) {
       column = column + w < kFar ? column + w : kFar;
       continue;
     }
     if (e.op != Op::F) return false;
-    const std::int32_t rep = std::max(e.rep, 1);
+    const std::int32_t rep = e.rep;  // at least 1
     if (static_cast<std::size_t>(rep) > kMaxFields - shape.count) return false;
     for (std::int32_t r = 0; r < rep; ++r) {
       const bool packed = w >= 1 && w <= 8 && column + w >= 8;

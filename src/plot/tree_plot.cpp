@@ -316,7 +316,6 @@ void Painter::legend(const PlotTree& t, const PlotPanel& p) {
 // one value is a short level dash, so that it shows.
 void Painter::line(std::int32_t first_year, std::span<const float> values, const PlotPanel& p) {
   const std::int64_t step = g_.year_width;
-  std::int64_t last = 0;  // vertical position of the previous value of the run
   bool in_run = false;
   bool first_step = false;  // right after the 'l' that starts a run's steps
   for (std::size_t j = 0; j < values.size(); ++j) {
@@ -338,14 +337,13 @@ void Painter::line(std::int32_t first_year, std::span<const float> values, const
       in_run = !alone;
       first_step = true;
     } else {
-      const std::int64_t dy = y - last;
+      const std::int64_t dy = y - p.tenths_of(values[j - 1]);  // the run's previous value
       if (!first_step) out_ << ' ';
       out_ << step;
       first_step = false;
       if (dy >= 0) out_ << ' ';
       out_.path_tenths(dy);
     }
-    last = y;
   }
 }
 

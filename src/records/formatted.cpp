@@ -60,7 +60,7 @@ class Walker {
       switch (e.op) {
         case Op::GroupBegin:
           if (depth_ == kMaxGroupDepth + 1) return nullptr;
-          stack_[depth_++] = Frame{idx_, e.rep < 1 ? 1 : e.rep};
+          stack_[depth_++] = Frame{idx_, e.rep};
           ++idx_;
           continue;
         case Op::GroupEnd: {
@@ -81,7 +81,7 @@ class Walker {
         case Op::F:
           steps_ = 0;
           cur_ = idx_;
-          rep_left_ = (e.rep < 1 ? 1 : e.rep) - 1;
+          rep_left_ = e.rep - 1;
           ++idx_;
           return &e;
         default:
@@ -165,7 +165,7 @@ void put_blanks(std::string& rec, std::size_t& pos, std::size_t n) {
   pos += k < n ? k + 1 : k;
   if (e.op == Op::I) {
     if (s.kind != ItemKind::integer && s.kind != ItemKind::real) return kNeedsNumber;
-    std::int32_t v = 0;
+    std::int32_t v{};  // set by the parse unless it fails
     if (const char* fault = parse_integer_field(field, v)) return fault;
     if (s.kind == ItemKind::integer)
       *static_cast<std::int32_t*>(s.ptr) = v;

@@ -47,8 +47,8 @@ enum class Op : std::uint8_t {
 
 struct Element {
   Op op;
-  std::int32_t rep = 1;   // repeat count of a data element or of a group
-  std::int32_t w = 0;     // width / count / column / literal length
+  std::int32_t rep = 1;   // repeat count of a data element or of a group: at least 1
+  std::int32_t w = 0;     // width / count / column / literal length: at least 1 for F, I and X
   std::int32_t d = 0;     // implied decimals of F
   std::int32_t jump = 0;  // partner index of a group, or literal offset
 };

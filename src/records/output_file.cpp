@@ -222,11 +222,9 @@ void OutputFile::discard() {
     InterruptsHeld held;
     ::unlink(temp_.c_str());
     release_cleanup(cleanup_slot_);
-    cleanup_slot_ = -1;
     errno = saved;
   }
   temp_.clear();
-  out_used_ = 0;
   open_ = false;
 }
 
@@ -312,7 +310,6 @@ void OutputFile::commit_temp() {
     InterruptsHeld held;
     if (::rename(temp_.c_str(), target_.c_str()) != 0) fail_commit("Cannot close file", errno, "CLOSE");
     release_cleanup(cleanup_slot_);
-    cleanup_slot_ = -1;
   }
   temp_.clear();
   open_ = false;

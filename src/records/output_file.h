@@ -94,9 +94,10 @@ class OutputFile {
   int fd_ = -1;
   std::string target_;  // the file that close() replaces
   std::string temp_;    // the temporary file, empty when writing straight to the target
-  int cleanup_slot_ = -1;  // where an interrupt finds `temp_` to remove it
+  int cleanup_slot_{};  // while temp_ is not empty: where an interrupt finds it to remove it
   // Bytes not yet handed to the operating system: out_used_ of the
-  // kWriteBuffer, made by the first open().
+  // kWriteBuffer, made by the first open(). None when the output is
+  // discarded: drain() hands them over first, and a failed write leaves none.
   std::unique_ptr<char[]> out_;
   std::size_t out_used_ = 0;
   mode_t perms_ = 0;

@@ -64,9 +64,9 @@ class LineTaker {
 // and the driver real ones (FileUnit).
 class Unit : public RecordSource, public RecordSink {
  public:
-  // The line number of the record taken last (0 before the first, and for a
-  // unit that does not count lines), for messages that name a line.
-  virtual std::int64_t line() const { return 0; }
+  // The line number of the record taken last (0 before the first), for
+  // messages that name a line.
+  virtual std::int64_t line() const = 0;
 
   // Make the next read deliver the last record taken again, by the one rule
   // of RecordCursor (record_cursor.h): one record of history; after a read
