@@ -43,15 +43,14 @@ inline const char* parse_real_field(std::string_view field, std::int32_t d, floa
 
 namespace numeric_detail {
 
-// The common field (blanks, a leading sign, at most nine digits and a point,
-// no exponent) skips strtof: when the digits m are below 2^24 and the
+// The common field (blanks, a leading sign, digits and a point, no
+// exponent) skips strtof: when the digits m are below 2^24 and the
 // fraction has k <= 10 digits, m and 10^k are both exact floats, so the one
 // rounding of float(m) / 10^k gives the correctly rounded value that strtof
 // would.
 inline bool plain_real_field(std::string_view f, std::int32_t d, float& out) {
   static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
   std::uint32_t m = 0;
-  int digits = 0;  // digits in m, leading zeros not counted
   std::int64_t frac = 0;
   bool point = false;
   bool neg = false;
@@ -62,10 +61,8 @@ inline bool plain_real_field(std::string_view f, std::int32_t d, float& out) {
     if (digit < 10) {
       started = true;
       if (point) ++frac;
-      if (m != 0 || digit != 0) {
-        if (++digits > 9) return false;
-        m = m * 10 + digit;
-      }
+      m = m * 10 + digit;  // below 2^24 before: no overflow
+      if (m >= (1u << 24)) return false;
       continue;
     }
     if (c == '.' && !point) {
@@ -85,7 +82,7 @@ inline bool plain_real_field(std::string_view f, std::int32_t d, float& out) {
     return true;
   }
   const std::int64_t k = point ? frac : (d < 0 ? 0 : d);
-  if (m >= (1u << 24) || k > 10) return false;
+  if (k > 10) return false;
   const float v = static_cast<float>(m) / kPow10[k];
   out = neg ? -v : v;
   return true;

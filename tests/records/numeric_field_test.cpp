@@ -10,6 +10,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 
 #include "records/numeric_field.h"
 #include "records/outcome.h"
@@ -54,6 +55,20 @@ TEST(RealField, HandMadeFieldsMatchStrtof) {
       {"33554431", 1}, {"0.1", 0}, {"0.7", 0}, {"9.999999", 0},
   };
   for (const auto& [field, d] : cases) expect_bits(field, d);
+}
+
+// The short path takes what Tucson and Compact files hold (digits below
+// 2^24, up to ten decimals) and leaves the rest to strtof.
+TEST(RealField, ShortPathTakesThePlainFields) {
+  const std::tuple<const char*, int, bool> cases[] = {
+      {"12345678", 0, true},       {"167772150", 0, false},  {"000012345678", 0, true},   {"16777215", 0, true},
+      {"16777216", 0, false},      {"-351", 3, true},        {"0.0000000001", 0, true},   {"0.00000000001", 0, false},
+      {"12345678901", 10, false},  {"1234", 10, true},       {"1234", 11, false},         {"1.5e-3", 0, false},
+  };
+  for (const auto& [field, d, taken] : cases) {
+    float v = 0.0f;
+    EXPECT_EQ(numeric_detail::plain_real_field(field, d, v), taken) << field << " d=" << d;
+  }
 }
 
 TEST(RealField, RandomFieldsMatchStrtof) {
