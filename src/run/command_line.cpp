@@ -47,8 +47,8 @@ bool parse_format(std::string_view text, CommandLine& cl) {
 // the tree number ends (`-t 4 5 x.rwl` would read 5 as a file), so the
 // answer shows both forms, for the position given when it is one.
 std::string bare_number_error(std::string_view text) {
-  std::int32_t n = 0;
-  if (!parse_position(text, n)) n = 4;  // 0, 9 or several digits: the example of the usual positions
+  std::int32_t n = 4;  // kept for 0, 9 or several digits: the example of the usual positions
+  parse_position(text, n);
   const std::int32_t from = n < 8 ? n : 7;
   return "-t needs START-STOP, e.g. -t " + std::to_string(from) + "-" + std::to_string(from + 1) + " (or -t " +
          std::to_string(n) + "-" + std::to_string(n) + ")";

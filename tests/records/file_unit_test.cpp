@@ -2,6 +2,7 @@
 // and the fatal reports of files that cannot be opened, read or written.
 #include "records/file_unit.h"
 
+#include <dlfcn.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -19,6 +20,16 @@
 #include "records/memory_unit.h"
 #include "records/outcome.h"
 #include "test_files.h"
+
+// Every fsync() of this process, counted by what it flushes, then done.
+int g_file_syncs = 0;
+int g_folder_syncs = 0;
+extern "C" int fsync(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) == 0) ++(S_ISDIR(st.st_mode) ? g_folder_syncs : g_file_syncs);
+  static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
+  return real(fd);
+}
 
 namespace ringave {
 namespace {
@@ -287,6 +298,20 @@ TEST(FileUnitWrite, CloseCommitsTheRecords) {
   EXPECT_TRUE(fs::status(dir / "new.raw").permissions() == fs::perms(0644) && fs::is_symlink(dir / "link.raw"));
   EXPECT_TRUE(fs::status(dir / "old.raw").permissions() == fs::perms(0640));
   EXPECT_EQ(dir.entries(), (std::set<std::string>{"link.raw", "new.raw", "old.raw"}));
+}
+
+// A committed output reaches the disk before it replaces the target, and
+// its folder once the run flushes the folders it renamed outputs into.
+TEST(FileUnitWrite, CommittedOutputAndItsFolderReachTheDisk) {
+  TempDir dir;
+  const int files = g_file_syncs, folders = g_folder_syncs;
+  FileUnit unit(13);
+  unit.open_write(dir / "t.raw");
+  unit.put("ABC01   1990   100", true);
+  unit.close();
+  EXPECT_EQ(std::pair(g_file_syncs - files, g_folder_syncs - folders), std::pair(1, 0));
+  sync_output_folders();
+  EXPECT_EQ(std::pair(g_file_syncs - files, g_folder_syncs - folders), std::pair(1, 1));
 }
 
 // A big output (its blocks reserved ahead as it grows) is committed whole,
