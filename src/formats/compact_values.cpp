@@ -148,7 +148,7 @@ bool plain_value(const char* p, const char* end, std::int32_t decimals, float& o
     out = 0.0f;
     return true;
   }
-  const std::int64_t k = point ? frac : (decimals < 0 ? 0 : decimals);
+  const std::int64_t k = point ? frac : decimals;
   if (m >= (1u << 24) || k > 10) return false;
   const float v = static_cast<float>(m) / kPow10[k];
   out = neg ? -v : v;

@@ -155,7 +155,7 @@ void put_blanks(std::string& rec, std::size_t& pos, std::size_t n) {
 // fault, or null. Inlined: it is the per-field work of every reader.
 [[gnu::always_inline]] inline const char* read_number(std::string_view rec, std::size_t& pos, const Element& e,
                                                       const Slot& s) {
-  const std::size_t w = e.w < 0 ? 0 : static_cast<std::size_t>(e.w);
+  const auto w = static_cast<std::size_t>(e.w);
   const std::size_t avail = rec.size() - pos;
   const std::size_t n = std::min(w, avail);
   const char* start = rec.data() + pos;
@@ -244,17 +244,15 @@ Outcome read_formatted(RecordSource& source, const Layout& layout, ReadItems ite
         const std::size_t len = static_cast<std::size_t>(s.len);
         const std::size_t w = e->w > 0 ? static_cast<std::size_t>(e->w) : len;
         store_chars(rec, pos, w, static_cast<char*>(s.ptr), len);
-        pos = w < rec.size() - pos ? pos + w : rec.size();
+        pos += std::min(w, rec.size() - pos);
         continue;
       }
       case Op::X: {
-        const std::size_t n = e->w < 0 ? 0 : static_cast<std::size_t>(e->w);
-        pos = n < rec.size() - pos ? pos + n : rec.size();
+        pos += std::min(static_cast<std::size_t>(e->w), rec.size() - pos);
         continue;
       }
       case Op::T: {
-        const std::size_t col = e->w < 1 ? 0 : static_cast<std::size_t>(e->w) - 1;
-        pos = col < rec.size() ? col : rec.size();
+        pos = std::min(static_cast<std::size_t>(e->w) - 1, rec.size());
         continue;
       }
       case Op::Slash:
@@ -315,17 +313,17 @@ void write_formatted(RecordSink& sink, const Layout& layout, WriteItems items) {
         const std::size_t len = static_cast<std::size_t>(s.len);
         const std::size_t w = e->w > 0 ? static_cast<std::size_t>(e->w) : len;
         if (w > len) put_blanks(rec, pos, w - len);
-        put_text(rec, pos, static_cast<const char*>(s.ptr), w < len ? w : len);
+        put_text(rec, pos, static_cast<const char*>(s.ptr), std::min(w, len));
         continue;
       }
       case Op::F:
         if (!cur.more()) break;
         write_fault(kNoRealOutput, sink);
       case Op::X:
-        pos += e->w < 0 ? 0 : static_cast<std::size_t>(e->w);
+        pos += static_cast<std::size_t>(e->w);
         continue;
       case Op::T:
-        pos = e->w < 1 ? 0 : static_cast<std::size_t>(e->w) - 1;
+        pos = static_cast<std::size_t>(e->w) - 1;
         continue;
       case Op::Slash:
         for (std::int32_t k = 0; k < e->rep; ++k) {
@@ -338,8 +336,8 @@ void write_formatted(RecordSink& sink, const Layout& layout, WriteItems items) {
         dollar = true;
         continue;
       case Op::Literal: {
-        const std::size_t at = e->jump < 0 ? lit.size() : static_cast<std::size_t>(e->jump);
-        const std::size_t n = e->w < 0 ? 0 : static_cast<std::size_t>(e->w);
+        const auto at = static_cast<std::size_t>(e->jump);
+        const auto n = static_cast<std::size_t>(e->w);
         if (at > lit.size() || n > lit.size() - at) write_fault(kFormatError, sink);
         put_text(rec, pos, lit.data() + at, n);
         continue;

@@ -48,9 +48,9 @@ enum class Op : std::uint8_t {
 struct Element {
   Op op;
   std::int32_t rep = 1;   // repeat count of a data element or of a group: at least 1
-  std::int32_t w = 0;     // width / count / column / literal length: at least 1 for F, I and X
-  std::int32_t d = 0;     // implied decimals of F
-  std::int32_t jump = 0;  // partner index of a group, or literal offset
+  std::int32_t w = 0;     // width / count / column / literal length: at least 1 for F, I, X and T, 0 or more else
+  std::int32_t d = 0;     // implied decimals of F: 0 or more
+  std::int32_t jump = 0;  // partner index of a group, or literal offset: 0 or more
 };
 
 // Deepest group nesting a layout may have.
