@@ -42,18 +42,6 @@ struct Scratch {
   }
 };
 
-// The d attributes of the mean lines (legend swatches are single dashes "h16").
-std::vector<std::string> mean_paths(const std::string& svg) {
-  std::vector<std::string> out;
-  const std::string lead = "<path stroke=\"#000\" stroke-width=\"2\" d=\"";
-  for (std::size_t at = svg.find(lead); at != std::string::npos; at = svg.find(lead, at + 1)) {
-    const std::size_t from = at + lead.size();
-    const std::string d = svg.substr(from, svg.find('"', from) - from);
-    if (d.find("h16") == std::string::npos) out.push_back(d);
-  }
-  return out;
-}
-
 PlotData one_tree(std::int32_t first, std::vector<float> mean) {
   return {"x.rwl", "positions 4-5", {{"ABC01", first, mean, {{"ABC011", first, mean}}}}};
 }
@@ -134,18 +122,6 @@ TEST(PlotCoresTest, TreesGetTheirCoresAndGapsStayGaps) {
   std::string got;
   for (float v : one.mean) got += std::isnan(v) ? "-" : std::to_string(int(v));
   EXPECT_EQ(got, "111-1--33");
-}
-
-// A missing stretch in the middle of the mean breaks its line: two pieces
-// of path. (Scenario cli_plot pins the pictures of a real file broken at
-// -999 and at years no core covers byte for byte.)
-TEST(TreePlotTest, GapBreaksTheLine) {
-  std::vector<float> mean(100, 1.0f);
-  std::fill(mean.begin() + 50, mean.begin() + 60, kNaN);
-  const PlotData d = one_tree(1900, mean);
-  const std::vector<std::string> paths = mean_paths(render_tree_plot(d));
-  ASSERT_EQ(paths.size(), 1u);
-  EXPECT_EQ(std::count(paths[0].begin(), paths[0].end(), 'M'), 2) << paths[0];
 }
 
 // Data no real file gives still makes well-formed XML: no trees, a tree
