@@ -288,9 +288,12 @@ Outcome end_of_file(Handles handles, const RecordSource& source) {
 }  // namespace
 
 Outcome read_compact_values(RecordSource& source, const Layout& data_layout, std::span<float> values,
-                            Handles handles) {
+                            Handles handles, bool* all_fast) {
+  bool unused;
+  bool& fast = all_fast != nullptr ? *all_fast : unused;
   Shape shape;
-  if (!fast_shape(data_layout, shape)) return read_formatted(source, data_layout, {values}, handles);
+  fast = fast_shape(data_layout, shape);
+  if (!fast) return read_formatted(source, data_layout, {values}, handles);
 
   std::string_view rec;
   if (!source.next(rec)) return end_of_file(handles, source);
@@ -299,6 +302,7 @@ Outcome read_compact_values(RecordSource& source, const Layout& data_layout, std
     const std::size_t left = values.size() - done;
     const std::size_t take = left < shape.count ? left : shape.count;
     if (!plain_record(rec, shape, take, values.data() + done)) {
+      fast = false;
       const Outcome o = engine_record(rec, data_layout, values.subspan(done, take), handles, source);
       if (o != Outcome::done) return o;
     }

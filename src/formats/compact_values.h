@@ -25,8 +25,10 @@ namespace ringave {
 // sign and one point is converted here; any other record is handed, alone,
 // to the general engine with the items that fall on it. Any other layout
 // goes to the general engine as a whole. Nothing needs to stay alive after
-// the call; the span must not overlap the source's records.
+// the call; the span must not overlap the source's records. `all_fast`,
+// when given, tells whether every record was converted here (none handed to
+// the general engine): what keeps the common files fast.
 Outcome read_compact_values(RecordSource& source, const Layout& data_layout, std::span<float> values,
-                            Handles handles);
+                            Handles handles, bool* all_fast = nullptr);
 
 }  // namespace ringave

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "formats/compact_values.h"
@@ -150,6 +151,27 @@ TEST(CompactValues, EdgesAgreeWithTheEngine) {
   };
   for (const Case& c : cases)
     for (Handles h : kAllHandles) agree(c.layout, c.text, c.count, h);
+}
+
+// The records the fast path converts itself: plain fields of the fast
+// layouts, short records among them; any other field, and every layout of
+// the general path, goes to the engine.
+TEST(CompactValues, FastPathTakesThePlainRecords) {
+  const std::tuple<const char*, const char*, std::size_t, bool> cases[] = {
+      {"(10F8.0)", "     351    -352  +12.5      .25       0\n", 5, true},  {"(10F8.0)", "     351\n", 1, true},
+      {"(26F3.0)", " 41 38 51\n", 3, true},    {"(2X,6F12.0)", "xx         1.5          -2\n", 2, true},
+      {"(F5.1,3X,F4.0,2F6.2)", "  1.5xxx  12  1.25 -2.50\n", 4, true}, {"(5F8.0,1X)", "       1       2\n", 2, true},
+      {"(10F8.0)", "   1.5E2\n", 1, false}, {"(10F8.0)", "     351       x\n", 2, false},
+      {"(2(5F8.0))", "       1\n", 1, false}, {"(I8,9F8.0)", "       1\n", 1, false}, {"(T5,3F4.0)", "       1\n", 1, false},
+      {"(300F1.0)", "1\n", 1, false},
+  };
+  for (const auto& [layout_text, text, count, fast] : cases) {
+    MemoryUnit unit(text);
+    std::vector<float> values(count);
+    bool all_fast = !fast;
+    read_compact_values(unit, layout(layout_text), values, Handles::both, &all_fast);
+    EXPECT_EQ(all_fast, fast) << layout_text << " [" << text << "]";
+  }
 }
 
 // Real Compact files: a read started at every record of the file (headers
