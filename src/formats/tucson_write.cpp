@@ -41,11 +41,11 @@ int id_columns_for(std::int64_t line_year) {
   return 6;
 }
 
-// The year as written: a year beyond 32 bits is written as asterisks, like
-// any number too wide for its field.
+// The year as written: a year beyond 32 bits is clamped to them, still far
+// too wide for the year's columns, so it is written as asterisks like any
+// number too wide for its field.
 std::int32_t year_field(std::int64_t line_year) {
-  return (line_year >= INT32_MIN && line_year <= INT32_MAX) ? static_cast<std::int32_t>(line_year)
-                                                            : kFieldOverflow;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(line_year, INT32_MIN, INT32_MAX));
 }
 
 // The numbers 0 to 9999 as an I6 field writes them, right-justified in six
