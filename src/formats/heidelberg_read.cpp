@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "formats/heidelberg.h"
+#include "formats/heidelberg_values.h"
 
 namespace ringave {
 
@@ -33,6 +34,10 @@ struct HeidelbergReader::Block {
 };
 
 namespace {
+
+using heidelberg::blank_at;
+using heidelberg::next_number;
+using heidelberg::Token;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // The years a date key may give: far beyond any ring width series, and well
@@ -116,6 +121,8 @@ std::optional<std::int32_t> whole_number(std::string_view t) {
   return negative ? -v : v;
 }
 
+std::string years(std::int64_t n) { return std::to_string(n) + (n == 1 ? " year" : " years"); }
+
 // Keys are kept once each, in the order of their first line; a repeated
 // key's last value counts.
 void add_field(std::vector<SeriesField>& fields, std::string key, std::string value) {
@@ -176,11 +183,11 @@ std::optional<std::string> read_dates(const std::vector<SeriesField>& fields, He
   if (b.begin && b.end) {
     const std::int64_t span = *b.end - *b.begin + 1;
     const std::string dates = "DateBegin=" + std::to_string(*b.begin) + " and DateEnd=" + std::to_string(*b.end);
-    if (span < 0) return b.at() + ": " + dates + ": the end comes before the begin; correct them";
+    if (span < 1) return b.at() + ": " + dates + ": its last year comes before its first; correct them";
     if (b.length && *b.length != span)
-      return b.at() + ": " + dates + " span " + std::to_string(span) + " years, but its header gives Length=" +
+      return b.at() + ": " + dates + " span " + years(span) + ", but its header gives Length=" +
              std::to_string(*b.length) + "; correct one of them";
-    if (!b.length) b.length_from = dates + " (" + std::to_string(span) + " years)";
+    if (!b.length) b.length_from = dates + " (" + years(span) + ")";
     b.length = span;
   }
   return std::nullopt;
@@ -216,17 +223,40 @@ std::optional<std::string> interpret(Series& s, std::int32_t number, HeidelbergR
   return std::nullopt;
 }
 
-}  // namespace
+// A unit's numbers in millimetres: as the hundredths they are (times 10 for
+// tenths, 100 for millimetres) times 0.01f, thousandths then times 0.1f, as
+// the Tucson reader scales its stored hundredths (the other units times 1.0f,
+// which changes no bit).
+struct Scale {
+  std::int64_t hundredths = 1;
+  float tail = 1.0f;
+  explicit Scale(HeidelbergUnit unit)
+      : hundredths(unit == HeidelbergUnit::tenths ? 10 : unit == HeidelbergUnit::millimetres ? 100 : 1),
+        tail(unit == HeidelbergUnit::thousandths ? 0.1f : 1.0f) {}
+  float of(std::int32_t v) const { return static_cast<float>(static_cast<std::int64_t>(v) * hundredths) * 0.01f * tail; }
+};
 
-float heidelberg_millimetres(std::int32_t value, HeidelbergUnit unit) {
-  switch (unit) {
-    case HeidelbergUnit::hundredths: return static_cast<float>(value) * 0.01f;
-    case HeidelbergUnit::thousandths: return static_cast<float>(value) * 0.01f * 0.1f;
-    case HeidelbergUnit::tenths: return static_cast<float>(static_cast<std::int64_t>(value) * 10) * 0.01f;
-    case HeidelbergUnit::millimetres: return static_cast<float>(static_cast<std::int64_t>(value) * 100) * 0.01f;
+// What the values of a block give, year by year.
+struct Years {
+  float* out;
+  std::int64_t capacity;
+  Scale scale;
+  std::int64_t years = 0;
+  std::int64_t last_nonzero = -1;
+  std::int64_t first_negative = -1;
+
+  // One year: its value (a chronology's count of 0 gives none) and whether
+  // any of its numbers is not 0.
+  void take(std::int32_t value, bool none, bool nonzero) {
+    const std::int64_t y = years++;
+    if (nonzero) last_nonzero = y;
+    if (y >= capacity) return;
+    out[y] = none ? std::numeric_limits<float>::quiet_NaN() : scale.of(value);
+    if (!none && value < 0 && first_negative < 0) first_negative = y;
   }
-  return std::numeric_limits<float>::quiet_NaN();
-}
+};
+
+}  // namespace
 
 bool is_heidelberg_header_line(std::string_view record) {
   std::string_view rest;
@@ -333,45 +363,52 @@ bool HeidelbergReader::read_header(Series& s, Block& b) {
   }
 }
 
+float heidelberg_millimetres(std::int32_t value, HeidelbergUnit unit) { return Scale(unit).of(value); }
+
 // The numbers of the block up to the next HEADER: line or the end of the
 // file, a year's numbers at a time, into s.values as far as they reach.
 bool HeidelbergReader::read_values(Series& s, Block& b) {
-  const auto capacity = static_cast<std::int64_t>(s.values.size());
-  float* const out = s.values.data();
-  std::int32_t year[4] = {};
-  int k = 0;  // numbers of the year read so far
+  Years got{s.values.data(), static_cast<std::int64_t>(s.values.size()), Scale(b.unit)};
+  std::int32_t year[4] = {};  // the numbers of one year; those past b.columns stay 0
+  int k = 0;                  // numbers of the year read so far
   std::string_view record;
   while (next_record(record)) {
-    if (is_heidelberg_header_line(record)) {
+    const char* p = record.data();
+    const char* const e = p + record.size();
+    const char* first = p;
+    while (first < e && blank_at(first)) ++first;
+    if (first < e && (*first == 'H' || *first == 'h' || *first == kByteOrderMark[0]) &&
+        is_heidelberg_header_line(record)) {
       unit_.step_back();
       --line_;
       break;
     }
-    for (std::size_t i = 0, n = record.size();;) {
-      while (i < n && space(record[i])) ++i;
-      if (i == n) break;
-      const std::size_t from = i;
-      while (i < n && !space(record[i])) ++i;
-      const std::optional<std::int32_t> v = whole_number(record.substr(from, i - from));
-      if (!v) {
-        give_up("line " + std::to_string(line_) + ": " + shown(record.substr(from, i - from)) + " in the values of " +
-                b.who + " is not a whole number; correct it");
+    // The common line of a tree's values: 6-column fields, each taken at
+    // once while it holds a plain number; the general read takes the rest.
+    std::int32_t quick = 0;
+    while (b.columns == 1 && e - p >= 6 && (e - p == 6 || p[6] == ' ') && heidelberg::six_column_field(p, quick)) {
+      got.take(quick, false, quick != 0);
+      p += 6;
+    }
+    for (Token t; (t = next_number(p, e, year[k])) != Token::end;) {
+      if (t == Token::wrong) {
+        const char* from = p;
+        while (from > record.data() && !blank_at(from - 1)) --from;
+        give_up("line " + std::to_string(line_) + ": " + shown(std::string_view(from, static_cast<std::size_t>(p - from))) +
+                " in the values of " + b.who + " is not a whole number; correct it");
         return false;
       }
-      year[k++] = *v;
-      if (k < b.columns) continue;
-      k = 0;
-      const std::int64_t y = b.years++;
-      bool nonzero = false;
-      for (int c = 0; c < b.columns; ++c) nonzero = nonzero || year[c] != 0;
-      if (nonzero) b.last_nonzero = y;
-      if (y >= capacity) continue;
-      // A chronology's year whose count is 0 has no value.
-      const bool none = b.columns > 1 && year[1] == 0;
-      out[y] = none ? std::numeric_limits<float>::quiet_NaN() : heidelberg_millimetres(year[0], b.unit);
-      if (!none && year[0] < 0 && b.first_negative < 0) b.first_negative = y;
+      if (b.columns == 1) {
+        got.take(year[0], false, year[0] != 0);
+      } else if (++k == b.columns) {
+        k = 0;
+        got.take(year[0], year[1] == 0, (year[0] | year[1] | year[2] | year[3]) != 0);
+      }
     }
   }
+  b.years = got.years;
+  b.last_nonzero = got.last_nonzero;
+  b.first_negative = got.first_negative;
   if (k == 0) return true;
   give_up(b.at() + ": its values end inside a year: DATA:" + utf8_of_latin1(b.data_word) + " gives " +
           std::to_string(b.columns) + " numbers a year, and its block holds " +
@@ -385,13 +422,13 @@ bool HeidelbergReader::place_years(Series& s, Block& b) {
   std::int64_t count = b.last_nonzero + 1;
   if (b.length) {
     if (b.years < *b.length) {
-      give_up(b.at() + ": " + b.length_from + ", but its values fill " + std::to_string(b.years) +
-              " years; correct the header or the values");
+      give_up(b.at() + ": " + b.length_from + ", but its values fill " + years(b.years) +
+              "; correct the header or the values");
       return false;
     }
     if (count > *b.length) {
-      give_up(b.at() + ": " + b.length_from + ", but its values run to " + std::to_string(count) +
-              " years (numbers other than 0 past its length); correct the header or the values");
+      give_up(b.at() + ": " + b.length_from + ", but its values run to " + years(count) +
+              " (numbers other than 0 past its length); correct the header or the values");
       return false;
     }
     count = *b.length;
