@@ -19,7 +19,9 @@
 # its own.
 #
 # Then the command line on the full-capacity inputs against the dialogue's
-# runs above (target: within 5 %), and a small real file (ca533, 34 series)
+# runs above (target: within 5 %), a full-capacity Heidelberg file of the
+# Tucson thousandths' values against the Tucson file (target: at most 2x its
+# CPU time), and a small real file (ca533, 34 series)
 # end to end through both, process start included, against read_file, a
 # program that only opens and reads it: best of SMALL_RUNS runs (default 50)
 # each.

@@ -1,6 +1,8 @@
 // Fuzzes the Heidelberg reader over the input as a file until the end of
 // the file, a file error, a stop or a fatal report, once leaving its
-// chronologies out and once reading them. Every series read is written as
+// chronologies out and once reading them. Every line of the input that the
+// quick read of ten 6-column fields takes must read as the same ten numbers
+// by whitespace. Every series read is written as
 // a HalfChrono tree block and read back: the values must come back as the
 // same thousandths, a year without a value without one (for ring widths up
 // to 100 mm).
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "formats/heidelberg.h"
+#include "formats/heidelberg_values.h"
 #include "formats/tucson_line.h"
 #include "records/memory_unit.h"
 #include "records/outcome.h"
@@ -63,10 +66,27 @@ void round_trip(const Series& s) {
       std::abort();
   }
 }
+
+
+// The quick read of each line against the general read.
+void quick_lines(std::string_view text) {
+  for (std::size_t at = 0; text.size() - at >= 64; at = text.find('\n', at) + 1) {
+    std::int32_t quick[10];
+    if (heidelberg::ten_fields(text.data() + at, quick)) {
+      const char* p = text.data() + at;
+      std::int32_t v = 0;
+      for (const std::int32_t q : quick)
+        if (heidelberg::next_number(p, text.data() + at + 60, v) != heidelberg::Token::number || v != q) std::abort();
+      if (heidelberg::next_number(p, text.data() + at + 60, v) != heidelberg::Token::end) std::abort();
+    }
+    if (text.find('\n', at) == std::string_view::npos) break;
+  }
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static std::vector<float> values(kMaxCount);
+  quick_lines(std::string_view(reinterpret_cast<const char*>(data), size));
   for (const bool chronologies : {false, true}) {
     Quiet quiet;
     MemoryUnit unit(std::string_view(reinterpret_cast<const char*>(data), size));

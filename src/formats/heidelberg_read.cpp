@@ -36,6 +36,9 @@ struct HeidelbergReader::Block {
 namespace {
 
 using heidelberg::blank_at;
+using heidelberg::PlainTreeLines;
+using heidelberg::Scale;
+using heidelberg::Years;
 using heidelberg::next_number;
 using heidelberg::Token;
 
@@ -223,39 +226,6 @@ std::optional<std::string> interpret(Series& s, std::int32_t number, HeidelbergR
   return std::nullopt;
 }
 
-// A unit's numbers in millimetres: as the hundredths they are (times 10 for
-// tenths, 100 for millimetres) times 0.01f, thousandths then times 0.1f, as
-// the Tucson reader scales its stored hundredths (the other units times 1.0f,
-// which changes no bit).
-struct Scale {
-  std::int64_t hundredths = 1;
-  float tail = 1.0f;
-  explicit Scale(HeidelbergUnit unit)
-      : hundredths(unit == HeidelbergUnit::tenths ? 10 : unit == HeidelbergUnit::millimetres ? 100 : 1),
-        tail(unit == HeidelbergUnit::thousandths ? 0.1f : 1.0f) {}
-  float of(std::int32_t v) const { return static_cast<float>(static_cast<std::int64_t>(v) * hundredths) * 0.01f * tail; }
-};
-
-// What the values of a block give, year by year.
-struct Years {
-  float* out;
-  std::int64_t capacity;
-  Scale scale;
-  std::int64_t years = 0;
-  std::int64_t last_nonzero = -1;
-  std::int64_t first_negative = -1;
-
-  // One year: its value (a chronology's count of 0 gives none) and whether
-  // any of its numbers is not 0.
-  void take(std::int32_t value, bool none, bool nonzero) {
-    const std::int64_t y = years++;
-    if (nonzero) last_nonzero = y;
-    if (y >= capacity) return;
-    out[y] = none ? std::numeric_limits<float>::quiet_NaN() : scale.of(value);
-    if (!none && value < 0 && first_negative < 0) first_negative = y;
-  }
-};
-
 }  // namespace
 
 bool is_heidelberg_header_line(std::string_view record) {
@@ -371,8 +341,11 @@ bool HeidelbergReader::read_values(Series& s, Block& b) {
   Years got{s.values.data(), static_cast<std::int64_t>(s.values.size()), Scale(b.unit)};
   std::int32_t year[4] = {};  // the numbers of one year; those past b.columns stay 0
   int k = 0;                  // numbers of the year read so far
+  PlainTreeLines plain(got);
   std::string_view record;
-  while (next_record(record)) {
+  for (;;) {
+    if (b.columns == 1) line_ += static_cast<std::int64_t>(unit_.take_lines(plain));
+    if (!next_record(record)) break;
     const char* p = record.data();
     const char* const e = p + record.size();
     const char* first = p;
@@ -382,13 +355,6 @@ bool HeidelbergReader::read_values(Series& s, Block& b) {
       unit_.step_back();
       --line_;
       break;
-    }
-    // The common line of a tree's values: 6-column fields, each taken at
-    // once while it holds a plain number; the general read takes the rest.
-    std::int32_t quick = 0;
-    while (b.columns == 1 && e - p >= 6 && (e - p == 6 || p[6] == ' ') && heidelberg::six_column_field(p, quick)) {
-      got.take(quick, false, quick != 0);
-      p += 6;
     }
     for (Token t; (t = next_number(p, e, year[k])) != Token::end;) {
       if (t == Token::wrong) {
