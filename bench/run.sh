@@ -19,7 +19,9 @@
 # its own.
 #
 # Then the command line on the full-capacity inputs against the dialogue's
-# runs above (target: within 5 %), and a small real file (ca533, 34 series)
+# runs above (target: within 5 %), a full-capacity Heidelberg file of the
+# Tucson thousandths' values against the Tucson file (target: at most 2x its
+# CPU time), and a small real file (ca533, 34 series)
 # end to end through both, process start included, against read_file, a
 # program that only opens and reads it: best of SMALL_RUNS runs (default 50)
 # each.
@@ -206,6 +208,37 @@ for k in t3 t2 c2; do
         f, ct, dt, cc, dc, r, (r <= 1.05 ? "within 5 %" : "MISSED 5 %"), cg, dg, ok
     }' "$results"
 done
+
+# Heidelberg at full capacity: the values of cap1_t3.rwl in a .fh file, read
+# through the command line to the same tree file; its CPU time against the
+# Tucson file's, the two run in turn (target: at most 2x).
+echo
+echo "Heidelberg at full capacity (ringave -q -o cli -t 4-7 -f heidelberg cap1_h3.fh) against cap1_t3.rwl:"
+"$build/gen_heidelberg" "$data" 1 >/dev/null || exit 2
+rm -f cli/cap1_h3_AVE.raw
+hc= tc= hstatus=1
+turn=0
+while [ "$turn" -lt "$runs" ]; do
+  set -- $("$peak" -- "$bin" -q -o cli -t 4-7 -f heidelberg cap1_h3.fh)
+  hstatus=${3:-1}
+  hc=$(echo "${hc:-$4} $4" | awk '{ print ($1 < $2 ? $1 : $2) }')
+  set -- $("$peak" -- "$bin" -q -o cli -t 4-7 -f tucson cap1_t3.rwl)
+  tc=$(echo "${tc:-$4} $4" | awk '{ print ($1 < $2 ? $1 : $2) }')
+  turn=$((turn + 1))
+done
+if [ "$hstatus" != 0 ]; then
+  check="RUN FAILED (exit $hstatus)"
+  failed=1
+elif cmp -s cli/cap1_h3_AVE.raw cap1_t3_AVE.expected; then
+  check="as expected"
+else
+  check="DIFFERS from cap1_t3_AVE.expected"
+  failed=1
+fi
+awk -v h="$hc" -v t="$tc" -v b="$(wc -c <cap1_h3.fh)" -v ok="$check" 'BEGIN {
+  r = (t > 0 ? h / t : 0)
+  printf "  cap1_h3.fh (%.2f MB): cpu %.3f s, Tucson cap1_t3.rwl %.3f s: %.2fx (target <= 2x) %s  %s\n",
+    b / 1e6, h, t, r, (r <= 2 ? "met" : "MISSED"), ok }'
 
 # A small real file: start-up and fixed costs against the plain read.
 small=$data/small

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -20,7 +21,10 @@ namespace ringave {
 struct FormatEntry {
   Format format;
   std::string_view name;  // in messages; in any case, the command line's -f
-  std::int32_t code;      // the dialogue's and list files' format code
+  // The dialogue's and list files' format code; none for a format read
+  // only from the command line's FILE arguments (the dialogue offers codes
+  // 1 and 2 and reads any other as Compact).
+  std::optional<std::int32_t> code;
   // A reader for the open file on `unit`, its findings to `reporter`.
   std::unique_ptr<SeriesReader> (*reader)(Unit& unit, Reporter& reporter, const ReadOptions& options);
   Sniffing sniffing;

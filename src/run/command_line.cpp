@@ -158,6 +158,8 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   app.add_option("-o,--output-dir", cl.output_dir);
   app.add_flag("--csv", cl.csv);
   app.add_flag("--plot", cl.plot);
+  app.add_flag("--fh", cl.fh);
+  app.add_flag("--chronologies", cl.chronologies);
   app.add_flag("-n,--dry-run", cl.dry_run);
   app.add_flag("-q,--quiet", cl.quiet);
   app.add_flag("-v,--verbose", cl.verbose);
@@ -185,8 +187,9 @@ std::string help_text() {
          "       ringave -V | --version\n"
          "       ringave            (no arguments: the question-and-answer dialogue)\n"
          "\n"
-         "Averages the cores of each tree in ring-width files (Tucson or Compact) and\n"
-         "writes one series per tree to NAME_AVE.raw (Tucson, thousandths of a mm).\n"
+         "Averages the cores of each tree in ring-width files (Tucson, Compact or\n"
+         "Heidelberg) and writes one series per tree to NAME_AVE.raw (Tucson,\n"
+         "thousandths of a mm).\n"
          "Cores are grouped by the tree number at fixed positions of their 8-character\n"
          "series IDs; a tree is its site code (the characters before the number)\n"
          "together with its number.\n"
@@ -198,8 +201,8 @@ std::string help_text() {
          "                         them per file from its IDs. Required with FILE\n"
          "                         arguments. A warning names positions that group the\n"
          "                         cores otherwise than the IDs suggest.\n"
-         "  -f, --format FORMAT    tucson, compact or auto (the default, in any case):\n"
-         "                         auto decides per file from its content\n"
+         "  -f, --format FORMAT    tucson, compact, heidelberg or auto (the default, in\n"
+         "                         any case): auto decides per file from its content\n"
          "  -l, --list LISTFILE    the files of a list file, one entry per line: name,\n"
          "                         format code (1 Tucson, 2 Compact), start, stop, a\n"
          "                         name containing '/' quoted: 'data/a.rwl' 1 4 5;\n"
@@ -209,6 +212,11 @@ std::string help_text() {
          "                         in mm; an empty cell where a tree has no value\n"
          "      --plot             also write NAME_AVE.svg: a picture of every tree, its\n"
          "                         cores and its mean, ring width in mm over the years\n"
+         "      --fh               also write NAME_AVE.fh: every tree as a Heidelberg\n"
+         "                         HalfChrono block, thousandths of a mm and the number\n"
+         "                         of cores behind each year\n"
+         "      --chronologies     read a Heidelberg file's chronologies (Chrono,\n"
+         "                         HalfChrono) as series instead of leaving them out\n"
          "  -n, --dry-run          show each tree with its first and last year and its\n"
          "                         cores; write nothing\n"
          "  -q, --quiet            print nothing on standard output\n"
@@ -248,6 +256,8 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
     j.output = cli_output_name(f, cl.output_dir, "_AVE.raw");
     if (cl.csv) j.csv_output = cli_output_name(f, cl.output_dir, "_AVE.csv");
     if (cl.plot) j.plot_output = cli_output_name(f, cl.output_dir, "_AVE.svg");
+    if (cl.fh) j.fh_output = cli_output_name(f, cl.output_dir, "_AVE.fh");
+    j.read.chronologies = cl.chronologies;
     j.format = cl.format;
     j.tree_auto = cl.tree_auto;
     j.key_first = cl.key_first;
@@ -279,6 +289,8 @@ ListJobs jobs_from_list(const CommandLine& cl) {
       j.output = cli_output_name(j.name, cl.output_dir, "_AVE.raw");
       if (cl.csv) j.csv_output = cli_output_name(j.name, cl.output_dir, "_AVE.csv");
       if (cl.plot) j.plot_output = cli_output_name(j.name, cl.output_dir, "_AVE.svg");
+      if (cl.fh) j.fh_output = cli_output_name(j.name, cl.output_dir, "_AVE.fh");
+      j.read.chronologies = cl.chronologies;
       if (code == 0 && j.key_first == 0 && j.key_last == 0) cut.emplace_back(jobs.size(), list.line());
       jobs.push_back(std::move(j));
     }
@@ -294,7 +306,7 @@ std::optional<std::string> output_clash(const std::vector<Job>& jobs) {
   std::map<std::string, const Job*> inputs, outputs;
   for (const Job& j : jobs) inputs.emplace(canonical_name(j.name), &j);
   for (const Job& j : jobs) {
-    for (const std::string* out : {&j.output, &j.csv_output, &j.plot_output}) {
+    for (const std::string* out : {&j.output, &j.csv_output, &j.fh_output, &j.plot_output}) {
       if (out->empty()) continue;
       const std::string key = canonical_name(*out);
       if (const auto in = inputs.find(key); in != inputs.end())

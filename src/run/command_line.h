@@ -37,6 +37,8 @@ struct CommandLine {
   std::string output_dir;  // -o DIR; empty: beside each input
   bool csv = false;
   bool plot = false;
+  bool fh = false;            // --fh: NAME_AVE.fh too
+  bool chronologies = false;  // --chronologies: a file's chronologies read as series
   bool dry_run = false;
   bool quiet = false;
   bool verbose = false;

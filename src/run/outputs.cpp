@@ -57,6 +57,8 @@ const TreePicture kPicture;
 const Output kOutputs[] = {
     {&Job::output, kOutputUnit, false, kTucson},
     {&Job::csv_output, kCsvUnit, false, kCsv},
+    // Before the picture, which takes the cores.
+    {&Job::fh_output, kFhUnit, true, heidelberg_trees()},
     {&Job::plot_output, kPlotUnit, true, kPicture},
 };
 

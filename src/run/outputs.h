@@ -53,6 +53,11 @@ std::span<const Output> outputs();
 // carries: the dialogue's one output.
 const TreeWriter& tucson_trees();
 
+// The tree series as Heidelberg HalfChrono blocks, each naming its cores
+// and giving how many of them have a value in each year (needs the cores;
+// heidelberg_trees.cpp).
+const TreeWriter& heidelberg_trees();
+
 // Whether an output `job` asks for needs the cores.
 bool wants_cores(const Job& job);
 

@@ -148,10 +148,10 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
   return true;
 }
 
-std::optional<Format> other_format(const std::string& name, Format given) {
+std::optional<Format> other_format(const std::string& name, Format given, bool coded_only) {
   try {
     for (const FormatEntry& other : formats()) {
-      if (other.format == given || !file_looks_like(name, other.format)) continue;
+      if (other.format == given || (coded_only && !other.code) || !file_looks_like(name, other.format)) continue;
       if (file_looks_like(name, given)) break;
       return other.format;
     }

@@ -116,7 +116,9 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
 // The format the file `name` looks like when it failed in `given`: the first
 // other format whose second look its first records pass, when they do not
 // pass `given`'s; none otherwise, also when the file cannot be looked at
-// again.
-std::optional<Format> other_format(const std::string& name, Format given);
+// again. With `coded_only` (the dialogue, list files) only formats with a
+// format code are named: a hint never points to a format the entry cannot
+// choose.
+std::optional<Format> other_format(const std::string& name, Format given, bool coded_only = false);
 
 }  // namespace ringave
