@@ -10,16 +10,18 @@
 namespace ringave {
 
 // One value per registered format (registry.cpp).
-enum class Format { tucson, compact };
+enum class Format { tucson, compact, csv };
 
 // The dialogue's and list files' format code: a registered format's own
-// code gives it (1 Tucson, 2 Compact), any other code Compact.
+// code gives it (1 Tucson, 2 Compact), any other code Compact. Formats
+// without a code (CSV) are read from FILE arguments only.
 Format format_of_code(std::int32_t code);
 
-// The code that names the format in the dialogue and in list files.
-std::int32_t code_of(Format format);
+// The code that names the format in the dialogue and in list files; none
+// for a format that has no code.
+std::optional<std::int32_t> code_of(Format format);
 
-// The format's name: "Tucson", "Compact".
+// The format's name: "Tucson", "Compact", "CSV".
 std::string_view format_name(Format format);
 
 // The format that a command-line name gives, in any case ("tucson",

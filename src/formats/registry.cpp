@@ -5,6 +5,7 @@
 #include <string>
 
 #include "formats/compact.h"
+#include "formats/csv_table.h"
 #include "formats/tucson.h"
 
 namespace ringave {
@@ -17,11 +18,18 @@ std::unique_ptr<SeriesReader> reader(Unit& unit, Reporter& reporter, const ReadO
   return std::make_unique<R>(unit, reporter);
 }
 
+// A reader that takes the user's read options.
+template <class R>
+std::unique_ptr<SeriesReader> reader_with_options(Unit& unit, Reporter& reporter, const ReadOptions& options) {
+  return std::make_unique<R>(unit, reporter, options);
+}
+
 // One line per format. Sniffing: the record that tells it, the leads and
 // within counts, the second look.
 const FormatEntry kFormats[] = {
     {Format::tucson, "Tucson", 1, reader<TucsonReader>, {looks_like_tucson_data, 0, 26, looks_like_tucson}},
     {Format::compact, "Compact", 2, reader<CompactReader>, {looks_like_compact_header, 4, 0, looks_like_compact}},
+    {Format::csv, "CSV", std::nullopt, reader_with_options<CsvReader>, {looks_like_csv_header, 1, 0, looks_like_csv}},
 };
 
 }  // namespace
@@ -35,11 +43,11 @@ const FormatEntry& entry_of(Format format) {
 
 std::string_view format_name(Format format) { return entry_of(format).name; }
 
-std::int32_t code_of(Format format) { return entry_of(format).code; }
+std::optional<std::int32_t> code_of(Format format) { return entry_of(format).code; }
 
 Format format_of_code(std::int32_t code) {
   for (const FormatEntry& e : kFormats)
-    if (e.code == code) return e.format;
+    if (e.code && *e.code == code) return e.format;
   return Format::compact;
 }
 

@@ -1,11 +1,13 @@
 // The registered ring-width formats: for each, its name and format code, its
 // reader's factory and its sniffing, one entry per format in one table
-// (registry.cpp). A format added there is read by both front doors, chosen
-// by -f, by its code in the dialogue and list files, and told by -f auto.
+// (registry.cpp). A format added there is read by the command line, chosen
+// by -f and told by -f auto; with a format code, by the dialogue and list
+// files too.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -20,7 +22,9 @@ namespace ringave {
 struct FormatEntry {
   Format format;
   std::string_view name;  // in messages; in any case, the command line's -f
-  std::int32_t code;      // the dialogue's and list files' format code
+  // The dialogue's and list files' format code; none: the format is not
+  // offered there (format_of_code passes it over), only to FILE arguments.
+  std::optional<std::int32_t> code;
   // A reader for the open file on `unit`, its findings to `reporter`.
   std::unique_ptr<SeriesReader> (*reader)(Unit& unit, Reporter& reporter, const ReadOptions& options);
   Sniffing sniffing;

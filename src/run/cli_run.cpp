@@ -100,13 +100,13 @@ void CliDoor::fail(const Job& job, const std::string& why) {
 // was given (then it failed for its own reasons, such as a title line too
 // many, and the other format would not help).
 void CliDoor::hint_format(const Job& job) {
-  const std::optional<Format> other = other_format(job.name, *job.format);
+  const std::optional<Format> other = other_format(job.name, *job.format, !cl_.list.empty());
   if (!other) return;
   std::string name(format_name(*other));
   for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   con_.warn(job.name + ": hint: the file looks like a " + std::string(format_name(*other)) + " file; give " +
             (cl_.list.empty() ? "-f " + name + " or -f auto"
-                              : "format code " + std::to_string(code_of(*other)) + " in the list file"));
+                              : "format code " + std::to_string(*code_of(*other)) + " in the list file"));
 }
 
 void CliDoor::failed(const Job& job, const Road&, Failure failure, const std::string& detail) {

@@ -108,10 +108,10 @@ class DialogueDoor final : public Door {
   // its own reasons (a title line too many, a bad layout), and the other
   // code would not help.
   void hint_format(const Job& job) {
-    const std::optional<Format> other = other_format(job.name, *job.format);
+    const std::optional<Format> other = other_format(job.name, *job.format, true);
     if (!other) return;
     const std::string text = "this looks like a " + std::string(format_name(*other)) +
-                             " file: its format code is " + std::to_string(code_of(*other));
+                             " file: its format code is " + std::to_string(*code_of(*other));
     reporter_->warning({text, text + "\n"});
   }
 

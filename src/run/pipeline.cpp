@@ -102,7 +102,9 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
                  Reporter& reporter, const ReadOptions& options) {
   SeriesTable& table = run.table;
   Series& s = run.series;
-  const std::unique_ptr<SeriesReader> reader = make_reader(format, in, reporter, options);
+  ReadOptions bounded = options;
+  bounded.max_series = kSeriesLimit;
+  const std::unique_ptr<SeriesReader> reader = make_reader(format, in, reporter, bounded);
   std::int32_t row = 0;
   for (;;) {
     // The reader stores the values straight into the row they are meant
@@ -148,10 +150,10 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
   return true;
 }
 
-std::optional<Format> other_format(const std::string& name, Format given) {
+std::optional<Format> other_format(const std::string& name, Format given, bool coded_only) {
   try {
     for (const FormatEntry& other : formats()) {
-      if (other.format == given || !file_looks_like(name, other.format)) continue;
+      if (other.format == given || (coded_only && !other.code) || !file_looks_like(name, other.format)) continue;
       if (file_looks_like(name, given)) break;
       return other.format;
     }

@@ -116,7 +116,8 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
 // The format the file `name` looks like when it failed in `given`: the first
 // other format whose second look its first records pass, when they do not
 // pass `given`'s; none otherwise, also when the file cannot be looked at
-// again.
-std::optional<Format> other_format(const std::string& name, Format given);
+// again. With `coded_only`, only formats with a format code are looked for
+// (the dialogue and list files cannot name the others).
+std::optional<Format> other_format(const std::string& name, Format given, bool coded_only);
 
 }  // namespace ringave

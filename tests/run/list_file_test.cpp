@@ -20,7 +20,7 @@ std::string read_entries(const std::string& text, MemoryUnit& echo, FileList& fi
   std::string out;
   for (std::int32_t i = 0; i < files.count; ++i) {
     const Job& e = files.entries[static_cast<std::size_t>(i)];
-    out += (i > 0 ? "|" : "") + e.name + ">" + e.output + " " + std::to_string(code_of(*e.format)) + " " +
+    out += (i > 0 ? "|" : "") + e.name + ">" + e.output + " " + std::to_string(*code_of(*e.format)) + " " +
            std::to_string(e.key_first) + " " + std::to_string(e.key_last);
   }
   return out;
