@@ -226,7 +226,9 @@ bool looks_like_csv_header(std::string_view record) {
   std::string scratch;
   if (!split_cells(record, separator, cells, scratch) || cells.size() < 2) return false;
   const bool blanks = separator == ' ';
-  if ((cells[0].empty() && !blanks) || is_year_word(cells[0])) {
+  // Split at blanks, an empty first cell is a quoted one (""): leading
+  // blanks alone are no cell.
+  if (cells[0].empty() || is_year_word(cells[0])) {
     if (blanks && cells.size() < 3) return false;
     for (std::size_t c = 1; c < cells.size(); ++c)
       if (!cells[c].empty()) return true;

@@ -134,7 +134,8 @@ struct CsvReader::State {
     return fail(column_name(c) + ": " + quoted(cells[c]) +
                 " is not a number: give ring widths in millimetres (" +
                 (decimals > 0 ? std::string("whole numbers with --csv-unit, ") : std::string()) +
-                "a decimal point, or a decimal comma between semicolons), or an empty cell, NA or -999 for no value");
+                "a decimal point, or a decimal comma between semicolons or tabs), or an empty cell, NA or -999 for no "
+                "value");
   }
 
   SeriesRead start(Series& s);
@@ -295,8 +296,8 @@ SeriesRead CsvReader::State::read_years(std::size_t capacity) {
       const auto at = static_cast<std::size_t>(*year - col.first_year);
       if (at >= capacity)
         return fail(column_name(k + 1) + ": series " + header[k + 1] + " has values from " +
-                    std::to_string(col.first_year) + " to " + std::to_string(*year) + ", more than " +
-                    std::to_string(capacity) + " years: ringave reads at most " + std::to_string(capacity) +
+                    std::to_string(col.first_year) + " to " + std::to_string(*year) + ", " +
+                    std::to_string(at + 1) + " years: ringave reads at most " + std::to_string(capacity) +
                     " values per series");
       col.values.resize(at, kNoValue);
       col.values.push_back(v);
