@@ -3,13 +3,19 @@
 // byte chooses the read options (the ID column, the unit of integers, a
 // bound on the series kept), so each path of the reader is reached; findings
 // go to a reporter that lets the run go on. A delivered series must lie
-// within its storage and hold no value outside it.
+// within its storage. Then the quick reads of value cells are compared
+// with table_value at every place of the input where they take a cell: the
+// same float, bit for bit, or both no value.
 #include <cstddef>
+#include <optional>
 #include <cstdint>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
+#include "formats/csv_cells.h"
 #include "formats/csv_table.h"
 #include "records/error.h"
 #include "records/memory_unit.h"
@@ -27,6 +33,38 @@ struct Quiet final : Reporter {
   void file_error(const Finding&) override {}
 };
 }  // namespace
+
+// quick_value against table_value from each of the first bytes of `text`,
+// and quick_cells against quick_value.
+void compare_quick(std::string_view text, char separator, char decimal, int unit) {
+  const char* const end = text.data() + text.size();
+  for (std::size_t at = 0; at < text.size() && at < 4096; ++at) {
+    const char* p = text.data() + at;
+    float quick = 0;
+    if (!quick_value(p, end, separator, decimal, unit, quick)) continue;
+    if (p != end && *p != separator) std::abort();
+    const std::optional<float> general = table_value(std::string_view(text.data() + at, p - (text.data() + at)), decimal, unit);
+    if (!general) std::abort();
+    std::uint32_t a, b;
+    std::memcpy(&a, &quick, sizeof a);
+    std::memcpy(&b, &*general, sizeof b);
+    if (a != b && !(std::isnan(quick) && std::isnan(*general))) std::abort();
+  }
+  // quick_cells against quick_value, cell after cell.
+  for (std::size_t at = 0; at < text.size() && at < 512; ++at) {
+    const char* p = text.data() + at;
+    float cells[64];
+    const std::size_t n = quick_cells(p, end, separator, decimal, unit, cells, 64);
+    const char* q = text.data() + at;
+    for (std::size_t k = 0; k < n; ++k) {
+      float one = 0;
+      if (!quick_value(q, end, separator, decimal, unit, one) || q == end || *q != separator) std::abort();
+      ++q;
+      if (std::memcmp(&one, &cells[k], sizeof one) != 0 && !(std::isnan(one) && std::isnan(cells[k]))) std::abort();
+    }
+    if (q != p) std::abort();
+  }
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static std::vector<float> values(kMaxCount);
@@ -48,5 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   } catch (const Error&) {
   }
+  const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+  const char separator = (choice & 16) ? ';' : ',';
+  compare_quick(text, separator, separator == ',' ? '.' : 0, (choice & 2) ? ((choice & 4) ? 3 : 2) : 0);
   return 0;
 }

@@ -18,6 +18,12 @@ namespace {
 
 constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
 
+std::string_view trim(std::string_view cell) {
+  while (!cell.empty() && (cell.front() == ' ' || cell.front() == '\t')) cell.remove_prefix(1);
+  while (!cell.empty() && (cell.back() == ' ' || cell.back() == '\t')) cell.remove_suffix(1);
+  return cell;
+}
+
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool iequals(std::string_view a, std::string_view b) {
@@ -77,7 +83,12 @@ struct CsvReader::State {
   std::size_t id_column = 0;
   std::int64_t line = 0;  // the line the last row began on
   std::string record, scratch;
+  std::string_view row;  // the row read last
+  bool split = false;    // its cells are all in `cells` (it holds a quotation mark)
   std::vector<std::string_view> cells;
+  std::size_t row_cells = 0;  // the row's cells, as far as for_values counted them
+  std::size_t bad_column = 0;
+  std::string_view bad_cell;
   std::vector<float> row_values;  // series per row: a row's values, every year column
   std::vector<Column> columns;    // year per row
   std::size_t delivered = 0;
@@ -96,18 +107,21 @@ struct CsvReader::State {
     return "column " + std::to_string(c + 1) + (c < header.size() && !header[c].empty() ? " (" + header[c] + ")" : "");
   }
 
-  // The next row that is not blank, split into cells; false at the end of
-  // the file. A quoted cell that goes on past a line end takes the next
-  // line with it; `open` is set when the file ends inside one.
+  // The next row that is not blank into `row`; false at the end of the
+  // file. A row holding a quotation mark is split into `cells` at once (a
+  // quoted cell that goes on past a line end takes the next line with it;
+  // `open` is set when the file ends inside one); any other row is split
+  // as it is read (lead, for_values).
   bool next_row(bool& open) {
     open = false;
     std::string_view r;
-    for (;;) {
+    do {
       if (!unit.next(r)) return false;
-      if (r.find_first_not_of(" \t") != std::string_view::npos) break;
-    }
+    } while (r.find_first_not_of(" \t") == std::string_view::npos);
     line = unit.line();
-    if (split_cells(r, separator, cells, scratch)) return true;
+    row = r;
+    split = std::memchr(r.data(), '"', r.size()) != nullptr;
+    if (!split || split_cells(r, separator, cells, scratch)) return true;
     record.assign(r);
     for (;;) {
       if (!unit.next(r)) {
@@ -116,26 +130,94 @@ struct CsvReader::State {
       }
       record += '\n';
       record.append(r);
-      if (split_cells(record, separator, cells, scratch)) return true;
+      if (split_cells(record, separator, cells, scratch)) {
+        row = record;
+        return true;
+      }
     }
+  }
+
+  // The row's first `n` cells into `cells` (a split row has them all);
+  // returns where cell n begins in an unquoted row (past its end when the
+  // row has fewer cells), 0 for a split row.
+  std::size_t lead(std::size_t n) {
+    if (split) return 0;
+    cells.clear();
+    std::size_t at = 0;
+    while (cells.size() < n) {
+      if (at > row.size()) return at;
+      const std::size_t next = std::min(row.find(separator, at), row.size());
+      cells.push_back(trim(row.substr(at, next - at)));
+      at = next + 1;
+    }
+    return at;
+  }
+
+  enum class Values { read, bad_cell };
+
+  // Reads the row's cells from column `from` (beginning at `at`, from
+  // lead) as values into out[0 .. size), one per column from `from` on;
+  // cells past those are read and counted but not kept. Counts the row's
+  // cells in row_cells. A cell that is not a number ends it with
+  // bad_column and bad_cell set. The common cells of an unquoted row go by
+  // quick_cells and quick_value, any other by table_value.
+  Values for_values(std::size_t from, std::size_t at, float* out, std::size_t size) {
+    if (split) {
+      row_cells = cells.size();
+      for (std::size_t c = from; c < cells.size(); ++c) {
+        const std::optional<float> v = table_value(cells[c], decimal, decimals);
+        if (!v) return bad(c, cells[c]);
+        if (c - from < size) out[c - from] = *v;
+      }
+      return Values::read;
+    }
+    row_cells = cells.size();
+    if (at > row.size()) return Values::read;
+    const char* p = row.data() + at;
+    const char* const end = row.data() + row.size();
+    for (std::size_t k = 0;; ++k) {
+      if (k < size) k += quick_cells(p, end, separator, decimal, decimals, out + k, size - k);
+      float v = 0;
+      if (!quick_value(p, end, separator, decimal, decimals, v)) {
+        const void* stop = std::memchr(p, separator, static_cast<std::size_t>(end - p));
+        const char* const cell_end = stop ? static_cast<const char*>(stop) : end;
+        const std::string_view cell = trim(std::string_view(p, static_cast<std::size_t>(cell_end - p)));
+        const std::optional<float> got = table_value(cell, decimal, decimals);
+        if (!got) {
+          row_cells = from + k + 1;
+          return bad(from + k, cell);
+        }
+        v = *got;
+        p = cell_end;
+      }
+      if (k < size) out[k] = v;
+      if (p == end) {
+        row_cells = from + k + 1;
+        return Values::read;
+      }
+      ++p;  // past the separator
+    }
+  }
+
+  Values bad(std::size_t c, std::string_view cell) {
+    bad_column = c;
+    bad_cell = cell;
+    return Values::bad_cell;
   }
 
   SeriesRead open_quote() { return fail("a quotation mark opened here is not closed before the end of the file"); }
 
-  // The value of cell `c` into `v`; a failure's words when it is not a number.
-  bool value(std::size_t c, float& v) {
-    const std::optional<float> got = table_value(cells[c], decimal, decimals);
-    if (!got) return false;
-    v = *got;
-    return true;
-  }
-
-  SeriesRead not_a_number(std::size_t c) {
-    return fail(column_name(c) + ": " + quoted(cells[c]) +
+  SeriesRead not_a_number() {
+    return fail(column_name(bad_column) + ": " + quoted(bad_cell) +
                 " is not a number: give ring widths in millimetres (" +
                 (decimals > 0 ? std::string("whole numbers with --csv-unit, ") : std::string()) +
-                "a decimal point, or a decimal comma between semicolons or tabs), or an empty cell, NA or -999 for no "
-                "value");
+                "a decimal point, or a decimal comma between semicolons or tabs), or an empty cell, NA or -999 "
+                "for no value");
+  }
+
+  SeriesRead too_many_cells() {
+    return fail(std::to_string(row_cells) + " cells, more than the header's " + std::to_string(header.size()) +
+                " columns: quote a cell that holds the separator");
   }
 
   SeriesRead start(Series& s);
@@ -225,26 +307,24 @@ SeriesRead CsvReader::State::next_series_row(Series& s) {
   bool open = false;
   if (!next_row(open)) return open ? open_quote() : SeriesRead::end_of_file;
   if (number < INT32_MAX) ++number;
-  if (cells.size() > header.size())
-    return fail(std::to_string(cells.size()) + " cells, more than the header's " + std::to_string(header.size()) +
-                " columns: quote a cell that holds the separator");
+  const std::size_t meta = first_year_column, width = header.size(), years = row_values.size();
+  float* const values = row_values.data();
+  const Values got = for_values(meta, lead(meta), values, years);
+  if (got == Values::bad_cell) return not_a_number();
+  if (row_cells > width) return too_many_cells();
+  const std::size_t given = row_cells > meta ? row_cells - meta : 0;
+  std::size_t first = 0, last = given;
+  while (first < given && std::isnan(values[first])) ++first;
+  while (last > first && std::isnan(values[last - 1])) --last;
+  if (first == given) first = years;
+  --last;
   const std::string_view id = id_column < cells.size() ? cells[id_column] : std::string_view();
   if (id.empty()) return fail(column_name(id_column) + ": the row has no series ID");
   set_id(s, id);
-  s.fields.resize(first_year_column);
-  for (std::size_t c = 0; c < first_year_column; ++c) {
+  s.fields.resize(meta);
+  for (std::size_t c = 0; c < meta; ++c) {
     s.fields[c].key = header[c];
     s.fields[c].value = c < cells.size() ? std::string(cells[c]) : std::string();
-  }
-  const std::size_t years = row_values.size();
-  const std::size_t given = cells.size() > first_year_column ? cells.size() - first_year_column : 0;
-  std::size_t first = years, last = 0;
-  for (std::size_t k = 0; k < given; ++k) {
-    float& v = row_values[k];
-    if (!value(first_year_column + k, v)) return not_a_number(first_year_column + k);
-    if (std::isnan(v)) continue;
-    first = std::min(first, k);
-    last = k;
   }
   if (first == years) {
     s.first_year = first_year;
@@ -268,9 +348,11 @@ SeriesRead CsvReader::State::read_years(std::size_t capacity) {
   std::size_t kept = header.size() - 1;
   if (options.max_series > 0) kept = std::min(kept, static_cast<std::size_t>(options.max_series) + 1);
   columns.resize(kept);
+  row_values.resize(kept);
   std::int64_t previous = 0;
   bool open = false;
   for (bool first_row = true; next_row(open); first_row = false) {
+    const std::size_t at = lead(1);
     const std::optional<std::int32_t> year = year_cell(cells[0]);
     if (!year) return fail("column 1: " + quoted(cells[0]) + " is not a year");
     if (*year < kFirstTableYear || *year > kLastTableYear)
@@ -280,26 +362,25 @@ SeriesRead CsvReader::State::read_years(std::size_t capacity) {
       return fail("the year " + std::to_string(*year) + " does not follow " + std::to_string(previous) +
                   ": the rows must be consecutive years; insert the missing years' rows (empty cells)");
     previous = *year;
-    if (cells.size() > header.size())
-      return fail(std::to_string(cells.size()) + " cells, more than the header's " +
-                  std::to_string(header.size()) + " columns: quote a cell that holds the separator");
-    const std::size_t n = std::min(cells.size() - 1, kept);
-    for (std::size_t k = 0; k < n; ++k) {
-      float v = 0;
-      if (!value(k + 1, v)) return not_a_number(k + 1);
+    if (for_values(1, at, row_values.data(), kept) == Values::bad_cell) return not_a_number();
+    if (row_cells > header.size()) return too_many_cells();
+    const std::size_t given = std::min(row_cells - 1, kept);
+    for (std::size_t k = 0; k < given; ++k) {
+      const float v = row_values[k];
       if (std::isnan(v)) continue;
       Column& col = columns[k];
       if (!col.any) {
         col.any = true;
         col.first_year = *year;
+        col.values.reserve(std::min<std::size_t>(capacity, 4096));  // no copying as the series grows
       }
-      const auto at = static_cast<std::size_t>(*year - col.first_year);
-      if (at >= capacity)
+      const auto slot = static_cast<std::size_t>(*year - col.first_year);
+      if (slot >= capacity)
         return fail(column_name(k + 1) + ": series " + header[k + 1] + " has values from " +
                     std::to_string(col.first_year) + " to " + std::to_string(*year) + ", " +
-                    std::to_string(at + 1) + " years: ringave reads at most " + std::to_string(capacity) +
+                    std::to_string(slot + 1) + " years: ringave reads at most " + std::to_string(capacity) +
                     " values per series");
-      col.values.resize(at, kNoValue);
+      if (col.values.size() < slot) col.values.resize(slot, kNoValue);
       col.values.push_back(v);
     }
   }
