@@ -12,10 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace ringave {
 
 // The separator the header record uses most outside quotation marks: a tab,
@@ -145,73 +141,6 @@ inline std::uint64_t eight_digits(std::uint64_t w) {
   v = scaled(n, scale);
   p = q;
   return true;
-}
-
-// Reads the common cells of an unquoted row from `p` 16 bytes at a time
-// (SSE2), while 16 bytes are left before `end`, into out[0 .. max): cells
-// of at most 8 bytes that quick_value takes, each ended by `separator`
-// within the 16 bytes. Returns how many it read, `p` then at the start of
-// the next cell (the first it does not take, the caller's to read); 0
-// where SSE2 is missing. Each value is quick_value's, bit for bit.
-inline std::size_t quick_cells(const char*& p, const char* end, char separator, char decimal, int unit_decimals,
-                               float* out, std::size_t max) {
-#if defined(__SSE2__)
-  const __m128i sep = _mm_set1_epi8(separator);
-  const __m128i point = _mm_set1_epi8(decimal != 0 ? decimal : '.');
-  const __m128i comma = _mm_set1_epi8(decimal != 0 ? decimal : ',');
-  const __m128i zero = _mm_set1_epi8('0');
-  const __m128i nine = _mm_set1_epi8(9);
-  alignas(16) char bytes[24] = {};
-  std::size_t n = 0;
-  while (n < max && end - p >= 16) {
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    auto seps = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(b, sep)));
-    if (seps == 0) break;
-    const auto decs =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(b, point), _mm_cmpeq_epi8(b, comma))));
-    const __m128i d = _mm_sub_epi8(b, zero);
-    const auto digs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(d, nine), nine)));
-    _mm_store_si128(reinterpret_cast<__m128i*>(bytes), b);
-    // Bytes that are no digit, decimal separator or separator end the
-    // cells taken from this block before them.
-    const unsigned other = ~(digs | decs | seps) & 0xFFFFu;
-    if (other != 0) seps &= (1u << std::countr_zero(other)) - 1;
-    if (seps == 0) break;
-    int start = 0;
-    do {
-      const int e = std::countr_zero(seps);
-      const unsigned dec = decs & ((1u << e) - (1u << start));
-      const int length = e - start;
-      if ((dec & (dec - 1)) != 0 || length > 8) break;
-      if (length == 0) {
-        out[n] = std::numeric_limits<float>::quiet_NaN();
-      } else {
-        std::uint64_t w;
-        std::memcpy(&w, bytes + start, sizeof w);
-        int decimals = 0;
-        if (dec != 0) {
-          const int point = std::countr_zero(dec);
-          const std::uint64_t below = (1ull << (8 * (point - start))) - 1;
-          w = (w & below) | ((w >> 8) & ~below);
-          decimals = e - 1 - point;
-        }
-        const int digits = length - (dec != 0);
-        if (digits == 0 || decimals + unit_decimals > 3) break;
-        if (digits < 8) w = (w << (8 * (8 - digits))) | (0x3030303030303030ull >> (8 * digits));
-        out[n] = scaled(eight_digits(w), decimals + unit_decimals);
-      }
-      ++n;
-      start = e + 1;
-      seps &= seps - 1;
-    } while (seps != 0 && n < max);
-    p += start;
-    if (seps != 0 && n < max) return n;  // a cell this block could not take
-  }
-  return n;
-#else
-  (void)p, (void)end, (void)separator, (void)decimal, (void)unit_decimals, (void)out, (void)max;
-  return 0;
-#endif
 }
 
 }  // namespace ringave

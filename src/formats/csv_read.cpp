@@ -159,8 +159,8 @@ struct CsvReader::State {
   // lead) as values into out[0 .. size), one per column from `from` on;
   // cells past those are read and counted but not kept. Counts the row's
   // cells in row_cells. A cell that is not a number ends it with
-  // bad_column and bad_cell set. The common cells of an unquoted row go by
-  // quick_cells and quick_value, any other by table_value.
+  // bad_column and bad_cell set. The common cell of an unquoted row goes
+  // by quick_value, any other by table_value.
   Values for_values(std::size_t from, std::size_t at, float* out, std::size_t size) {
     if (split) {
       row_cells = cells.size();
@@ -176,7 +176,6 @@ struct CsvReader::State {
     const char* p = row.data() + at;
     const char* const end = row.data() + row.size();
     for (std::size_t k = 0;; ++k) {
-      if (k < size) k += quick_cells(p, end, separator, decimal, decimals, out + k, size - k);
       float v = 0;
       if (!quick_value(p, end, separator, decimal, decimals, v)) {
         const void* stop = std::memchr(p, separator, static_cast<std::size_t>(end - p));
