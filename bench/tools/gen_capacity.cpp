@@ -3,7 +3,10 @@
 // Writes the capacity data set (see capacity_data.h) at 1/denominator of
 // capacity into out-dir, as capN_t3.rwl (Tucson, thousandths, -9999),
 // capN_t2.rwl (Tucson, hundredths, 999) and capN_c2.cmp (Compact, (10F8.0),
-// exponent -2), N being the denominator. For each input it also writes the
+// exponent -2), N being the denominator, and the thousandths as CSV tables
+// in millimetres with three decimals: capN_s3.csv (one series per row) and
+// capN_y3.csv (one year per row), whose trees are capN_t3_AVE.expected.
+// For each Tucson and Compact input it also writes the
 // list file <base>.lst ("<file> <code> 4 7"), the answers <base>.ans that
 // ringave reads from standard input (T, then the list name) and
 // <base>_AVE.expected, the output that ringave must write for it.
@@ -53,6 +56,47 @@ class Output {
   std::string path_;
   std::FILE* f_;
 };
+
+// Thousandths as millimetres with three decimals ("1.234", "-0.050").
+void append_mm(std::string& out, int thousandths) {
+  char cell[24];
+  const int a = thousandths < 0 ? -thousandths : thousandths;
+  std::snprintf(cell, sizeof cell, "%s%d.%03d", thousandths < 0 ? "-" : "", a / 1000, a % 1000);
+  out += cell;
+}
+
+// The two CSV tables of the cores' thousandths.
+void write_tables(const std::string& dir, const std::string& prefix, const std::vector<std::string>& ids,
+                  const std::vector<std::vector<int>>& values, int count) {
+  Output rows(dir + "/" + prefix + "_s3.csv");
+  Output years(dir + "/" + prefix + "_y3.csv");
+  std::string text = "series";
+  for (int j = 0; j < count; ++j) text += "," + std::to_string(capacity::kFirstYear + j);
+  text += '\n';
+  for (std::size_t s = 0; s < ids.size(); ++s) {
+    text += ids[s];
+    for (int j = 0; j < count; ++j) {
+      text += ',';
+      append_mm(text, values[s][static_cast<std::size_t>(j)]);
+    }
+    text += '\n';
+    rows.write(text);
+    text.clear();
+  }
+  text = "year";
+  for (const std::string& id : ids) text += "," + id;
+  text += '\n';
+  for (int j = 0; j < count; ++j) {
+    text += std::to_string(capacity::kFirstYear + j);
+    for (const std::vector<int>& v : values) {
+      text += ',';
+      append_mm(text, v[static_cast<std::size_t>(j)]);
+    }
+    text += '\n';
+    years.write(text);
+    text.clear();
+  }
+}
 
 void write_small(const std::string& path, const std::string& text) {
   Output o(path);
@@ -114,6 +158,8 @@ int main(int argc, char** argv) {
   const Kind kinds[3] = {Kind::kThousandths, Kind::kHundredths, Kind::kCompact};
   Output* expected[3] = {&e3, &e2, &ec};
 
+  std::vector<std::string> table_ids;          // the cores for the CSV tables
+  std::vector<std::vector<int>> table_values;  // their thousandths
   int cores_in_tree = 0;
   for (std::size_t s = 0; s < cores.size(); ++s) {
     const capacity::Core& c = cores[s];
@@ -121,6 +167,8 @@ int main(int argc, char** argv) {
     tenfold.resize(h.size());
     for (std::size_t j = 0; j < h.size(); ++j) tenfold[j] = h[j] * 10;
     const std::string id = capacity::series_id(c);
+    table_ids.push_back(id.substr(0, id.find_last_not_of(' ') + 1));
+    table_values.push_back(tenfold);
 
     text.clear();
     capacity::append_tucson(text, id, capacity::kFirstYear, tenfold.data(), plan.values, -9999);
@@ -156,6 +204,7 @@ int main(int argc, char** argv) {
   t2.close();
   c2.close();
   for (Output* e : expected) e->close();
+  write_tables(dir, prefix, table_ids, table_values, plan.values);
 
   for (const Target& t : targets) {
     write_small(dir + "/" + t.base + ".lst",

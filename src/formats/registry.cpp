@@ -5,6 +5,7 @@
 #include <string>
 
 #include "formats/compact.h"
+#include "formats/csv_table.h"
 #include "formats/heidelberg.h"
 #include "formats/tucson.h"
 
@@ -31,6 +32,7 @@ const FormatEntry kFormats[] = {
     {Format::compact, "Compact", 2, reader<CompactReader>, {looks_like_compact_header, 4, 0, looks_like_compact}},
     {Format::heidelberg, "Heidelberg", std::nullopt, reader_with_options<HeidelbergReader>,
      {is_heidelberg_header_line, 1, 0, looks_like_heidelberg}},
+    {Format::csv, "CSV", std::nullopt, reader_with_options<CsvReader>, {looks_like_csv_header, 1, 0, looks_like_csv}},
 };
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The registered ring-width formats: for each, its name and format code, its
 // reader's factory and its sniffing, one entry per format in one table
-// (registry.cpp). A format added there is read by both front doors, chosen
-// by -f, by its code in the dialogue and list files, and told by -f auto.
+// (registry.cpp). A format added there is read by the command line, chosen
+// by -f and told by -f auto; with a format code, by the dialogue and list
+// files too.
 #pragma once
 
 #include <cstdint>

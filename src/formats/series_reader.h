@@ -21,6 +21,9 @@ struct ReadOptions {
   // A table's unit for values written as integers, in millimetres per unit:
   // 1 (mm), 0.01 or 0.001; 0: values are in millimetres.
   double table_unit = 0;
+  // The most series the run keeps from one file (0: no bound); a reader
+  // that must hold a file's series at once keeps no more than one past it.
+  std::int32_t max_series = 0;
 };
 
 // What a read of one series ended in.

@@ -166,6 +166,11 @@ std::size_t FileUnit::take_lines(LineTaker& taker) {
   return lines;
 }
 
+void FileUnit::keep_tabs() {
+  Impl& u = *impl_;
+  if (u.mode == Impl::Mode::reading) u.reader->keep_tabs();
+}
+
 void FileUnit::step_back() {
   Impl& u = *impl_;
   if (u.mode == Impl::Mode::reading) u.cursor.step_back();

@@ -86,6 +86,8 @@ class FileUnit final : public Unit {
   // cleaning (see Unit::take_lines); nothing with a record to deliver again
   // after a step back.
   std::size_t take_lines(LineTaker& taker) override;
+  // Records keep their tabs until the unit is opened again.
+  void keep_tabs() override;
 
   // Append one record (carriage returns dropped, a line feed unless
   // line_end is false) to the output; bytes reach the operating system in

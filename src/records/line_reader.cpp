@@ -16,6 +16,7 @@ void LineReader::reset(int fd) {
   fd_ = fd;
   begin_ = end_ = 0;
   error_ = 0;
+  expand_tabs_ = true;
 }
 
 LineReader::Status LineReader::next_slow(std::string_view& record) {
@@ -31,11 +32,11 @@ LineReader::Status LineReader::next_slow(std::string_view& record) {
         std::string_view raw(start, n);
         if (partial) {
           line_.append(raw);
-          record = clean_record(line_, scratch_);
+          record = clean_record(line_, scratch_, expand_tabs_);
         } else {
           // A line of a block without carriage returns and tabs is its own
           // record: clean_record would hand it back as it is.
-          record = plain_block_ ? raw : clean_record(raw, scratch_);
+          record = plain_block_ ? raw : clean_record(raw, scratch_, expand_tabs_);
         }
         return Status::record;
       }
@@ -61,11 +62,12 @@ LineReader::Status LineReader::next_slow(std::string_view& record) {
     }
     begin_ = 0;
     end_ = static_cast<std::size_t>(got);
-    plain_block_ = std::memchr(buf_.get(), '\r', end_) == nullptr && std::memchr(buf_.get(), '\t', end_) == nullptr;
+    plain_block_ = std::memchr(buf_.get(), '\r', end_) == nullptr &&
+                   (!expand_tabs_ || std::memchr(buf_.get(), '\t', end_) == nullptr);
     if (got == 0) {
       if (!partial) return Status::end;
       // A last line without a line feed.
-      record = clean_record(line_, scratch_);
+      record = clean_record(line_, scratch_, expand_tabs_);
       return Status::record;
     }
   }

@@ -25,8 +25,11 @@ class LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // Start over on another descriptor, keeping the buffer.
+  // Start over on another descriptor, keeping the buffer (tabs expanded).
   void reset(int fd);
+
+  // Records from the next one on keep their tabs (Unit::keep_tabs).
+  void keep_tabs() { expand_tabs_ = false; }
 
   enum class Status { record, end, failed };
 
@@ -81,6 +84,7 @@ class LineReader {
   // The bytes read last hold no carriage return and no tab, so their lines
   // need no cleaning: one search per block instead of two per line.
   bool plain_block_ = false;
+  bool expand_tabs_ = true;  // false: tabs are kept, only carriage returns need cleaning
   int error_ = 0;
 };
 

@@ -10,6 +10,7 @@ MemoryUnit::MemoryUnit(std::string_view text, int number) : number_(number) {
     const std::size_t lf = text.find('\n');
     const std::string_view raw = text.substr(0, lf);
     records_.emplace_back(clean_record(raw, scratch));
+    raw_.emplace_back(raw);
     // A last line without a line feed is a record like any other.
     text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
   }
@@ -24,6 +25,11 @@ bool MemoryUnit::next(std::string_view& record) {
 }
 
 void MemoryUnit::step_back() { cursor_.step_back(); }
+
+void MemoryUnit::keep_tabs() {
+  std::string scratch;
+  for (std::size_t i = pos_; i < records_.size(); ++i) records_[i] = std::string(clean_record(raw_[i], scratch, false));
+}
 
 void MemoryUnit::put(std::string_view record, bool line_end) { append_record(out_, record, line_end); }
 

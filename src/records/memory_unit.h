@@ -26,6 +26,8 @@ class MemoryUnit final : public Unit {
   // step back). The view stays valid as long as the unit. Never throws.
   bool next(std::string_view& record) override;
   void step_back() override;
+  // The records not yet read keep their tabs from here on.
+  void keep_tabs() override;
   // Appends the record to written(). Never throws but for memory.
   void put(std::string_view record, bool line_end) override;
   // Room at the end of written(), so that writers format in place here as
@@ -41,6 +43,7 @@ class MemoryUnit final : public Unit {
  private:
   int number_;
   std::vector<std::string> records_;
+  std::vector<std::string> raw_;  // each line as the text holds it, for keep_tabs
   std::size_t pos_ = 0;
   RecordCursor cursor_;
   std::string out_;

@@ -5,7 +5,7 @@
 
 namespace ringave {
 
-std::string_view clean_record(std::string_view raw, std::string& scratch) {
+std::string_view clean_record(std::string_view raw, std::string& scratch, bool expand_tabs) {
   // Most lines hold neither a carriage return nor a tab, apart from the
   // carriage return of a CR LF line end: hand them back as they are, without
   // a copy.
@@ -13,7 +13,7 @@ std::string_view clean_record(std::string_view raw, std::string& scratch) {
   const char* p = raw.data();
   const std::size_t n = raw.size();
   const void* cr = std::memchr(p, '\r', n);
-  const void* tab = std::memchr(p, '\t', n);
+  const void* tab = expand_tabs ? std::memchr(p, '\t', n) : nullptr;
   if (cr == nullptr && tab == nullptr) return raw;
   std::size_t i = n;
   if (cr != nullptr) i = static_cast<std::size_t>(static_cast<const char*>(cr) - p);
@@ -23,7 +23,7 @@ std::string_view clean_record(std::string_view raw, std::string& scratch) {
   for (; i < n; ++i) {
     const char ch = p[i];
     if (ch == '\r') continue;
-    if (ch == '\t') {
+    if (ch == '\t' && expand_tabs) {
       // Blanks up to the next tab stop: the next character stands in column
       // 9, 17, 25, ... (a tab always moves at least one column).
       const std::size_t to = (scratch.size() / 8 + 1) * 8;

@@ -49,7 +49,8 @@ class RecordSink {
 class LineTaker {
  public:
   // `text`: the lines that follow as the file holds them, each followed by
-  // a line feed, none needing cleaning (no carriage return, no tab), the
+  // a line feed, none needing cleaning (no carriage return, no tab unless
+  // the unit keeps tabs), the
   // first of them the record the next read would deliver. Takes whole
   // lines from its start, as many as it will: returns the bytes taken
   // (each line with its line feed) and sets `lines` to their number.
@@ -83,6 +84,13 @@ class Unit : public RecordSource, public RecordSink {
     (void)taker;
     return 0;
   }
+
+  // From the next record on, records keep their tabs instead of having
+  // them expanded to blanks (a tab-separated table needs them as its
+  // separator); carriage returns still go. Called by a reader before its
+  // first read of the file; opening the unit again expands them again.
+  // Lines handed to a LineTaker may then hold tabs.
+  virtual void keep_tabs() = 0;
 };
 
 // Turn one raw line of a text file (without its line feed) into a record:
@@ -90,8 +98,9 @@ class Unit : public RecordSource, public RecordSink {
 // blanks up to the next tab stop (every 8 columns; the character after a tab
 // in column 1 or 5 stands in column 9). Columns are counted after this.
 // Returns a view into `raw` itself when nothing but carriage returns at its
-// end had to go, else a view of `scratch`.
-std::string_view clean_record(std::string_view raw, std::string& scratch);
+// end had to go, else a view of `scratch`. With `expand_tabs` false a tab
+// stays as it is (a table's separator; see Unit::keep_tabs).
+std::string_view clean_record(std::string_view raw, std::string& scratch, bool expand_tabs = true);
 
 // Append one record as an output text file holds it to `out`: the record's
 // characters without its carriage returns (a record never writes a line end

@@ -58,9 +58,29 @@ bool all_digits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// --csv-unit's value: the millimetres of one unit of a table of integers.
+bool parse_csv_unit(std::string_view text, CommandLine& cl) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "mm") cl.read.table_unit = 1;
+  else if (lower == "0.01mm") cl.read.table_unit = 0.01;
+  else if (lower == "0.001mm") cl.read.table_unit = 0.001;
+  else return false;
+  return true;
+}
+
+// What -l does not go with among the table options, if any.
+std::optional<std::string> table_options_with_list(const CommandLine& cl, bool unit_given) {
+  if (cl.list.empty()) return std::nullopt;
+  if (!cl.read.id_column.empty()) return "--id-column does not go with -l: list files name Tucson and Compact files";
+  if (unit_given) return "--csv-unit does not go with -l: list files name Tucson and Compact files";
+  return std::nullopt;
+}
+
 // The checks that the parser cannot make: which options go together, and
-// the values of -t, -f and -o. Returns what is wrong, if anything.
-std::optional<std::string> check_combination(CommandLine& cl, const std::string& tree, const std::string& format) {
+// the values of -t, -f, -o and --csv-unit. Returns what is wrong, if anything.
+std::optional<std::string> check_combination(CommandLine& cl, const std::string& tree, const std::string& format,
+                                             const std::optional<std::string>& unit) {
   if (cl.list.empty() && cl.files.empty())
     return "no input file given: name one or more FILEs (with -t), or a list file with -l";
   if (!cl.list.empty() && !cl.files.empty()) return "-l does not go with FILE arguments: give one or the other";
@@ -73,6 +93,8 @@ std::optional<std::string> check_combination(CommandLine& cl, const std::string&
   if (cl.format_given && !parse_format(format, cl))
     return "-f '" + format + "': give tucson, compact or auto";
   if (cl.quiet && cl.verbose) return "-q and -v do not go together";
+  if (std::optional<std::string> error = table_options_with_list(cl, unit.has_value())) return error;
+  if (unit && !parse_csv_unit(*unit, cl)) return "--csv-unit '" + *unit + "': give mm, 0.01mm or 0.001mm";
   for (const std::string& f : cl.files)
     if (f == "-") return "'-' is no file: ringave never reads standard input (a file named - is ./-)";
   if (cl.list == "-") return "-l '-': ringave never reads standard input (a file named - is ./-)";
@@ -163,6 +185,9 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   app.add_flag("-n,--dry-run", cl.dry_run);
   app.add_flag("-q,--quiet", cl.quiet);
   app.add_flag("-v,--verbose", cl.verbose);
+  app.add_option("--id-column", cl.read.id_column);
+  std::string unit;
+  CLI::Option* unit_opt = app.add_option("--csv-unit", unit);
   app.add_option("FILE", cl.files);
   try {
     app.parse(argc, argv);
@@ -175,7 +200,8 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   }
   cl.tree_given = tree_opt->count() > 0;
   cl.format_given = format_opt->count() > 0;
-  if (std::optional<std::string> error = check_combination(cl, tree, format))
+  const std::optional<std::string> given_unit = unit_opt->count() > 0 ? std::optional(unit) : std::nullopt;
+  if (std::optional<std::string> error = check_combination(cl, tree, format, given_unit))
     return {Parsed::usage_error, std::move(*error)};
   return {Parsed::run, ""};
 }
@@ -201,8 +227,13 @@ std::string help_text() {
          "                         them per file from its IDs. Required with FILE\n"
          "                         arguments. A warning names positions that group the\n"
          "                         cores otherwise than the IDs suggest.\n"
-         "  -f, --format FORMAT    tucson, compact, heidelberg or auto (the default, in\n"
-         "                         any case): auto decides per file from its content\n"
+         "  -f, --format FORMAT    tucson, compact, heidelberg, csv or auto (the default,\n"
+         "                         in any case): auto decides per file from its content\n"
+         "      --id-column NAME   the column of series IDs of a CSV table of one series\n"
+         "                         per row (default: series, id, coreid, core, sample or\n"
+         "                         keycode in any case, else the first column)\n"
+         "      --csv-unit UNIT    mm, 0.01mm or 0.001mm: the unit of a CSV table of\n"
+         "                         whole numbers (default: values in mm)\n"
          "  -l, --list LISTFILE    the files of a list file, one entry per line: name,\n"
          "                         format code (1 Tucson, 2 Compact), start, stop, a\n"
          "                         name containing '/' quoted: 'data/a.rwl' 1 4 5;\n"
@@ -259,6 +290,7 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
     if (cl.fh) j.fh_output = cli_output_name(f, cl.output_dir, "_AVE.fh");
     j.read.chronologies = cl.chronologies;
     j.format = cl.format;
+    j.read = cl.read;
     j.tree_auto = cl.tree_auto;
     j.key_first = cl.key_first;
     j.key_last = cl.key_last;

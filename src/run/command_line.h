@@ -34,6 +34,7 @@ struct CommandLine {
   std::int32_t key_last = 0;
   bool format_given = false;
   std::optional<Format> format;  // none: -f auto, the default
+  ReadOptions read;              // --id-column, --csv-unit
   std::string output_dir;  // -o DIR; empty: beside each input
   bool csv = false;
   bool plot = false;
@@ -53,7 +54,8 @@ struct ParseResult {
 
 // Parses the arguments (argv[0] is the program) into `cl` and checks that
 // they go together: FILEs or -l but not both, -t with FILEs and not with -l,
-// -f not with -l, not -q with -v, no FILE "-", an existing folder for -o.
+// -f not with -l, not -q with -v, no FILE "-", an existing folder for -o,
+// --id-column and --csv-unit not with -l, --csv-unit mm, 0.01mm or 0.001mm.
 // -f's value is taken in any case.
 ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& cl);
 

@@ -102,7 +102,9 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
                  Reporter& reporter, const ReadOptions& options) {
   SeriesTable& table = run.table;
   Series& s = run.series;
-  const std::unique_ptr<SeriesReader> reader = make_reader(format, in, reporter, options);
+  ReadOptions bounded = options;
+  bounded.max_series = kSeriesLimit;
+  const std::unique_ptr<SeriesReader> reader = make_reader(format, in, reporter, bounded);
   std::int32_t row = 0;
   for (;;) {
     // The reader stores the values straight into the row they are meant

@@ -64,6 +64,9 @@ TEST(SniffTest, MadeUpFiles) {
       {"nm046.rwl 1 4 5\nca533.rwl 1 4 5\n", std::nullopt},                    // a list file
       {"SeriesA  1   10 30 50 70 999\nSeriesB  1   200 400 600 800 -9999\n", std::nullopt},
       {"", std::nullopt},
+      {"\nyear,A01\n1901,1.04\n", Format::csv},                                   // a table's header first
+      {"Oak, Campito; 1530, 1983\n" + data + data, Format::tucson},               // a title with separators
+      {"x\nyear,A01\n1901,1.04\n", std::nullopt},                                 // the header must lead
   };
   for (const auto& c : cases) EXPECT_EQ(guess(c.text), c.want) << c.text.substr(0, 200);
 }
