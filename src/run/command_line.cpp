@@ -181,7 +181,7 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   app.add_flag("--csv", cl.csv);
   app.add_flag("--plot", cl.plot);
   app.add_flag("--fh", cl.fh);
-  app.add_flag("--chronologies", cl.chronologies);
+  app.add_flag("--chronologies", cl.read.chronologies);
   app.add_flag("-n,--dry-run", cl.dry_run);
   app.add_flag("-q,--quiet", cl.quiet);
   app.add_flag("-v,--verbose", cl.verbose);
@@ -288,7 +288,6 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
     if (cl.csv) j.csv_output = cli_output_name(f, cl.output_dir, "_AVE.csv");
     if (cl.plot) j.plot_output = cli_output_name(f, cl.output_dir, "_AVE.svg");
     if (cl.fh) j.fh_output = cli_output_name(f, cl.output_dir, "_AVE.fh");
-    j.read.chronologies = cl.chronologies;
     j.format = cl.format;
     j.read = cl.read;
     j.tree_auto = cl.tree_auto;
@@ -322,7 +321,7 @@ ListJobs jobs_from_list(const CommandLine& cl) {
       if (cl.csv) j.csv_output = cli_output_name(j.name, cl.output_dir, "_AVE.csv");
       if (cl.plot) j.plot_output = cli_output_name(j.name, cl.output_dir, "_AVE.svg");
       if (cl.fh) j.fh_output = cli_output_name(j.name, cl.output_dir, "_AVE.fh");
-      j.read.chronologies = cl.chronologies;
+      j.read = cl.read;
       if (code == 0 && j.key_first == 0 && j.key_last == 0) cut.emplace_back(jobs.size(), list.line());
       jobs.push_back(std::move(j));
     }

@@ -39,7 +39,6 @@ struct CommandLine {
   bool csv = false;
   bool plot = false;
   bool fh = false;            // --fh: NAME_AVE.fh too
-  bool chronologies = false;  // --chronologies: a file's chronologies read as series
   bool dry_run = false;
   bool quiet = false;
   bool verbose = false;
