@@ -46,6 +46,16 @@ const FormatEntry& entry_of(Format format) {
 
 std::string_view format_name(Format format) { return entry_of(format).name; }
 
+std::string format_names(bool lower_case) {
+  std::string names;
+  for (std::size_t i = 0; i < std::size(kFormats); ++i) {
+    if (i > 0) names += i + 1 < std::size(kFormats) ? ", " : " or ";
+    for (char c : kFormats[i].name)
+      names += lower_case ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : c;
+  }
+  return names;
+}
+
 std::optional<std::int32_t> code_of(Format format) { return entry_of(format).code; }
 
 Format format_of_code(std::int32_t code) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "formats/format.h"
@@ -36,6 +37,10 @@ std::span<const FormatEntry> formats();
 
 // The entry of `format`.
 const FormatEntry& entry_of(Format format);
+
+// Every format's name, in registration order, as a person lists them:
+// "Tucson, Compact, Heidelberg or CSV"; in lower case as -f takes them.
+std::string format_names(bool lower_case = false);
 
 // A reader of `format` for the open file on `unit`.
 inline std::unique_ptr<SeriesReader> make_reader(Format format, Unit& unit, Reporter& reporter,

@@ -12,6 +12,7 @@
 
 #include "averaging/tree_keys.h"
 #include "averaging/treemean.h"
+#include "formats/registry.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
 #include "run/cli_report.h"
@@ -114,9 +115,7 @@ void CliDoor::failed(const Job& job, const Road&, Failure failure, const std::st
     case Failure::gave_up:
       return fail(job, "");  // the reporter has named the error
     case Failure::no_format:
-      return fail(job,
-                  "neither a Tucson nor a Compact file, as far as its first lines show; "
-                  "give its format with -f tucson or -f compact");
+      return fail(job, "not a " + format_names() + " file, as far as its first lines show; give its format with -f");
     case Failure::no_series:
       return fail(job, "no series found in the file");
     case Failure::no_positions:

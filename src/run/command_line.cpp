@@ -8,6 +8,7 @@
 #include <map>
 #include <system_error>
 
+#include "formats/registry.h"
 #include "records/file_unit.h"
 #include "records/items.h"
 #include "records/list_directed.h"
@@ -91,7 +92,7 @@ std::optional<std::string> check_combination(CommandLine& cl, const std::string&
     return all_digits(tree) ? bare_number_error(tree)
                             : "-t '" + tree + "': give START-STOP with 1 <= START <= STOP <= 8, or auto";
   if (cl.format_given && !parse_format(format, cl))
-    return "-f '" + format + "': give tucson, compact or auto";
+    return "-f '" + format + "': give " + format_names(true) + ", or auto";
   if (cl.quiet && cl.verbose) return "-q and -v do not go together";
   if (std::optional<std::string> error = table_options_with_list(cl, unit.has_value())) return error;
   if (unit && !parse_csv_unit(*unit, cl)) return "--csv-unit '" + *unit + "': give mm, 0.01mm or 0.001mm";
