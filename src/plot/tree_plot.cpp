@@ -33,6 +33,9 @@ constexpr std::string_view kTextColour = "#333";
 constexpr std::string_view kCoreColours[] = {"#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd",
                                              "#8c564b", "#e377c2", "#17becf", "#7f7f7f", "#bcbd22"};
 
+// A core the check flagged is drawn dashed, its line and its legend swatch.
+std::string_view dashes(const PlotCore& core) { return core.note.empty() ? "" : " stroke-dasharray=\"6 3\""; }
+
 // Smallest and largest finite value of a tree's mean and cores; none when
 // it has no value at all.
 struct Range {
@@ -233,7 +236,7 @@ void Painter::panel(const PlotTree& t, const PlotPanel& p) {
   out_ << "<g fill=\"none\" stroke-width=\"1\" stroke-linejoin=\"round\">";
   out_.line_end();
   for (std::size_t c = 0; c < t.cores.size(); ++c) {
-    out_ << "<path stroke=\"" << kCoreColours[c % std::size(kCoreColours)] << "\" d=\"";
+    out_ << "<path stroke=\"" << kCoreColours[c % std::size(kCoreColours)] << '"' << dashes(t.cores[c]) << " d=\"";
     line(t.cores[c].first_year, t.cores[c].values, p);
     out_ << "\"/>";
     out_.line_end();
@@ -300,10 +303,10 @@ void Painter::legend(const PlotTree& t, const PlotPanel& p) {
   out_.line_end();
   for (std::size_t c = 0; c < t.cores.size(); ++c) {
     y += kLegendLine;
-    out_ << "<path stroke=\"" << kCoreColours[c % std::size(kCoreColours)] << "\" stroke-width=\"2\" d=\"M" << x << ','
-         << y - 4 << "h16\"/>";
+    out_ << "<path stroke=\"" << kCoreColours[c % std::size(kCoreColours)] << '"' << dashes(t.cores[c])
+         << " stroke-width=\"2\" d=\"M" << x << ',' << y - 4 << "h16\"/>";
     out_ << "<text x=\"" << x + 20 << "\" y=\"" << y << "\">";
-    out_.escaped(t.cores[c].id);
+    out_.escaped(t.cores[c].note.empty() ? t.cores[c].id : t.cores[c].id + " " + t.cores[c].note);
     out_ << "</text>";
     out_.line_end();
   }

@@ -158,6 +158,8 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   app.add_option("-o,--output-dir", cl.output_dir);
   app.add_flag("--csv", cl.csv);
   app.add_flag("--plot", cl.plot);
+  app.add_flag("--check", cl.check);
+  app.add_flag("--check-strict", cl.check_strict);
   app.add_flag("-n,--dry-run", cl.dry_run);
   app.add_flag("-q,--quiet", cl.quiet);
   app.add_flag("-v,--verbose", cl.verbose);
@@ -172,6 +174,7 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
     return {Parsed::usage_error, e.what()};
   }
   cl.tree_given = tree_opt->count() > 0;
+  cl.check = cl.check || cl.check_strict;
   cl.format_given = format_opt->count() > 0;
   if (std::optional<std::string> error = check_combination(cl, tree, format))
     return {Parsed::usage_error, std::move(*error)};
@@ -248,6 +251,7 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
     j.output = cli_output_name(f, cl.output_dir, "_AVE.raw");
     if (cl.csv) j.csv_output = cli_output_name(f, cl.output_dir, "_AVE.csv");
     if (cl.plot) j.plot_output = cli_output_name(f, cl.output_dir, "_AVE.svg");
+    if (cl.check) j.check_output = cli_output_name(f, cl.output_dir, "_check.csv");
     j.format = cl.format;
     j.tree_auto = cl.tree_auto;
     j.key_first = cl.key_first;
@@ -279,6 +283,7 @@ ListJobs jobs_from_list(const CommandLine& cl) {
       j.output = cli_output_name(j.name, cl.output_dir, "_AVE.raw");
       if (cl.csv) j.csv_output = cli_output_name(j.name, cl.output_dir, "_AVE.csv");
       if (cl.plot) j.plot_output = cli_output_name(j.name, cl.output_dir, "_AVE.svg");
+      if (cl.check) j.check_output = cli_output_name(j.name, cl.output_dir, "_check.csv");
       if (code == 0 && j.key_first == 0 && j.key_last == 0) cut.emplace_back(jobs.size(), list.line());
       jobs.push_back(std::move(j));
     }
@@ -294,7 +299,7 @@ std::optional<std::string> output_clash(const std::vector<Job>& jobs) {
   std::map<std::string, const Job*> inputs, outputs;
   for (const Job& j : jobs) inputs.emplace(canonical_name(j.name), &j);
   for (const Job& j : jobs) {
-    for (const std::string* out : {&j.output, &j.csv_output, &j.plot_output}) {
+    for (const std::string* out : {&j.output, &j.csv_output, &j.plot_output, &j.check_output}) {
       if (out->empty()) continue;
       const std::string key = canonical_name(*out);
       if (const auto in = inputs.find(key); in != inputs.end())

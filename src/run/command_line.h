@@ -37,6 +37,8 @@ struct CommandLine {
   std::string output_dir;  // -o DIR; empty: beside each input
   bool csv = false;
   bool plot = false;
+  bool check = false;         // --check, or --check-strict
+  bool check_strict = false;  // --check-strict: a misdated core fails the file
   bool dry_run = false;
   bool quiet = false;
   bool verbose = false;

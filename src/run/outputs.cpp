@@ -49,15 +49,25 @@ class TreePicture final : public TreeWriter {
   }
 };
 
+// The check of the cores, a row per core.
+class CheckTable final : public TreeWriter {
+ public:
+  void write(RecordSink& sink, const TreeFile& file) const override {
+    if (file.check) write_check_csv(sink, *file.check, false);
+  }
+};
+
 const TucsonTrees kTucson;
 const CsvTrees kCsv;
 const TreePicture kPicture;
+const CheckTable kCheck;
 
 // One line per output.
 const Output kOutputs[] = {
     {&Job::output, kOutputUnit, false, kTucson},
     {&Job::csv_output, kCsvUnit, false, kCsv},
     {&Job::plot_output, kPlotUnit, true, kPicture},
+    {&Job::check_output, kCheckUnit, false, kCheck},
 };
 
 }  // namespace
