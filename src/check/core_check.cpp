@@ -15,14 +15,18 @@ constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
 
 std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
-// The filtered series of every core, each tree's sum and count of its cores'
-// filtered values per year, and the site's sum and count of tree means per
-// year, from which each core's master and tree reference are made without
-// its own tree or itself.
+// The filtered series of every core and the site's sum and count of tree
+// means per year; then, a tree at a time, the tree's sum and count of its
+// cores' filtered values per year, from which each of its cores' master and
+// tree reference are made without its own tree or itself.
 class Checker {
  public:
   explicit Checker(const CheckInput& in) : in_(in) {}
   std::optional<std::string> prepare(std::int64_t longest_tree);
+  std::size_t trees() const { return cores_of_.size(); }
+  std::span<const std::size_t> cores_of(std::size_t k) const { return cores_of_[k]; }
+  // Makes tree k the current tree, whose cores check() takes.
+  void load_tree(std::size_t k);
   CoreCheck check(std::size_t c);
 
  private:
@@ -39,8 +43,9 @@ class Checker {
   std::vector<float> filtered_;
   std::vector<std::size_t> at_;
   std::int64_t first_year_ = 0, years_ = 0;     // the file's year axis
-  std::vector<std::int64_t> tree_first_, tree_at_, tree_years_;
-  std::vector<float> tree_sum_, tree_count_;     // per tree, over its own years
+  std::vector<std::int64_t> tree_first_, tree_years_;
+  std::vector<std::vector<std::size_t>> cores_of_;  // each tree's cores, in file order
+  std::vector<float> tree_sum_, tree_count_;     // the current tree, over its own years
   std::vector<double> site_sum_;                 // over the axis
   std::vector<std::int32_t> site_count_;
   std::vector<float> master_, mates_;            // the current core's references
@@ -67,20 +72,17 @@ std::optional<std::string> Checker::prepare(std::int64_t longest_tree) {
   if (years_ > kCheckYearLimit)
     return "its cores span " + std::to_string(years_) + " years, more than the " + std::to_string(kCheckYearLimit) +
            " the check works over";
-  tree_at_.assign(trees, 0);
   tree_years_.assign(trees, 0);
-  std::int64_t at = 0;
   for (std::size_t k = 0; k < trees; ++k) {
     if (tree_last[k] < tree_first_[k]) continue;
     tree_years_[k] = tree_last[k] - tree_first_[k] + 1;
     if (tree_years_[k] > longest_tree)
       return "a tree spans " + std::to_string(tree_years_[k]) + " years, more than the " +
              std::to_string(longest_tree) + " the check works over";
-    tree_at_[k] = at;
-    at += tree_years_[k];
   }
-  tree_sum_.assign(static_cast<std::size_t>(at), 0.0F);
-  tree_count_.assign(static_cast<std::size_t>(at), 0.0F);
+  cores_of_.assign(trees, {});
+  for (std::size_t c = 0; c < in_.counts.size(); ++c)
+    if (count(c) > 0) cores_of_[static_cast<std::size_t>(in_.tree[c])].push_back(c);
   filter_all();
   sum_trees();
   return std::nullopt;
@@ -101,27 +103,32 @@ void Checker::filter_all() {
   }
 }
 
-void Checker::sum_trees() {
-  for (std::size_t c = 0; c < in_.counts.size(); ++c) {
-    const auto k = static_cast<std::size_t>(in_.tree[c]);
+void Checker::load_tree(std::size_t k) {
+  tree_sum_.assign(static_cast<std::size_t>(tree_years_[k]), 0.0F);
+  tree_count_.assign(static_cast<std::size_t>(tree_years_[k]), 0.0F);
+  for (const std::size_t c : cores_of_[k]) {
     const std::span<const float> x = filtered(c);
-    const auto base = static_cast<std::size_t>(tree_at_[k] + (in_.first_years[c] - tree_first_[k]));
+    const auto base = static_cast<std::size_t>(in_.first_years[c] - tree_first_[k]);
     for (std::size_t i = 0; i < x.size(); ++i) {
       if (std::isnan(x[i])) continue;
       tree_sum_[base + i] += x[i];
       tree_count_[base + i] += 1.0F;
     }
   }
+}
+
+void Checker::sum_trees() {
   site_sum_.assign(static_cast<std::size_t>(years_), 0.0);
   site_count_.assign(static_cast<std::size_t>(years_), 0);
-  for (std::size_t k = 0; k < tree_first_.size(); ++k)
-    for (std::int64_t j = 0; j < tree_years_[k]; ++j) {
-      const auto t = static_cast<std::size_t>(tree_at_[k] + j);
-      if (tree_count_[t] == 0.0F) continue;
-      const auto y = static_cast<std::size_t>(tree_first_[k] + j - first_year_);
-      site_sum_[y] += tree_sum_[t] / tree_count_[t];
+  for (std::size_t k = 0; k < cores_of_.size(); ++k) {
+    load_tree(k);
+    for (std::size_t j = 0; j < tree_sum_.size(); ++j) {
+      if (tree_count_[j] == 0.0F) continue;
+      const auto y = static_cast<std::size_t>(tree_first_[k] + static_cast<std::int64_t>(j) - first_year_);
+      site_sum_[y] += tree_sum_[j] / tree_count_[j];
       ++site_count_[y];
     }
+  }
 }
 
 // The master of core c (the mean of the other trees' means where at least
@@ -141,8 +148,8 @@ void Checker::make_references(std::size_t c, bool& tree_has_others) {
     const std::int64_t in_tree = year - tree_first_[k];
     float sum = 0.0F, cores = 0.0F;
     if (in_tree >= 0 && in_tree < tree_years_[k]) {
-      sum = tree_sum_[static_cast<std::size_t>(tree_at_[k] + in_tree)];
-      cores = tree_count_[static_cast<std::size_t>(tree_at_[k] + in_tree)];
+      sum = tree_sum_[static_cast<std::size_t>(in_tree)];
+      cores = tree_count_[static_cast<std::size_t>(in_tree)];
     }
     const auto y = static_cast<std::size_t>(year - first_year_);
     const bool tree_there = cores > 0.0F;
@@ -190,13 +197,14 @@ CoreCheck Checker::check(std::size_t c) {
   with_master_.all(master);
   if (has_mates) {
     with_mates_.take(x, mates_);
-    with_mates_.all(mates);
+    mates[kLargestLag] = with_mates_.at(0, 0, x.size());
     if (!std::isnan(mates[kLargestLag].r)) out.tree_r = mates[kLargestLag].r;
   }
   if (master[kLargestLag].years >= kLeastOverlap) {
     judge(master, Basis::master, out);
     low_segments(c, out);
   } else if (has_mates && mates[kLargestLag].years >= kLeastOverlap) {
+    with_mates_.all(mates);  // the other lags only where the tree is the basis
     judge(mates, Basis::tree, out);
   } else {
     out.overlap = std::max(master[kLargestLag].years, has_mates ? mates[kLargestLag].years : 0);
@@ -248,8 +256,11 @@ CheckResult check_cores(const CheckInput& in, std::int64_t longest_tree) {
   Checker checker(in);
   result.not_made = checker.prepare(longest_tree);
   if (result.not_made) return result;
-  result.cores.reserve(in.counts.size());
-  for (std::size_t c = 0; c < in.counts.size(); ++c) result.cores.push_back(checker.check(c));
+  result.cores.resize(in.counts.size());
+  for (std::size_t k = 0; k < checker.trees(); ++k) {
+    checker.load_tree(k);
+    for (const std::size_t c : checker.cores_of(k)) result.cores[c] = checker.check(c);
+  }
   return result;
 }
 

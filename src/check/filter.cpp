@@ -25,6 +25,8 @@ constexpr double kTrendFloor = 0.1;
 
 bool usable(float w) { return std::isfinite(w) && w >= 0.0F; }
 
+void factorise(std::size_t n, FilterWork& work);
+
 // The residuals of the autoregressive model of `x` (centred here) whose
 // order 0..kLargestArOrder has the least Akaike criterion, into out; the
 // first `order` values, which lack their past, are not a number.
@@ -82,7 +84,7 @@ void filter_stretch(std::span<const float> widths, std::span<float> out, FilterW
   }
   smooth_trend(work.index, work.trend, work);
   for (std::size_t t = 0; t < n; ++t)
-    work.index[t] = std::log1p(work.index[t] / std::max(work.trend[t], kTrendFloor * mean));
+    work.index[t] = std::log(1.0F + static_cast<float>(work.index[t] / std::max(work.trend[t], kTrendFloor * mean)));
   prewhiten(work.index, out);
 }
 
@@ -95,9 +97,32 @@ void smooth_trend(std::span<const double> y, std::span<double> trend, FilterWork
     return;
   }
   // (I + lambda D'D) g = y, D the second differences: a symmetric band of
-  // width 2, factorised as L L' with L's diagonal l0 and subdiagonals l1, l2.
+  // width 2, factorised as L L' with L's subdiagonals l1, l2 and the
+  // reciprocal of its diagonal, inv0.
+  if (work.band_n != n) factorise(n, work);
+  const double* inv0 = work.band.data();
+  const double* l1 = inv0 + n;
+  const double* l2 = l1 + n;
+  for (std::size_t i = 0; i < n; ++i) {
+    double z = y[i];
+    if (i >= 1) z -= l1[i] * trend[i - 1];
+    if (i >= 2) z -= l2[i] * trend[i - 2];
+    trend[i] = z * inv0[i];
+  }
+  for (std::size_t i = n; i-- > 0;) {
+    double g = trend[i];
+    if (i + 1 < n) g -= l1[i + 1] * trend[i + 1];
+    if (i + 2 < n) g -= l2[i + 2] * trend[i + 2];
+    trend[i] = g * inv0[i];
+  }
+}
+
+namespace {
+
+void factorise(std::size_t n, FilterWork& work) {
   const double lambda = smoothing_weight();
   work.band.assign(3 * n, 0.0);
+  work.band_n = n;
   double* l0 = work.band.data();
   double* l1 = l0 + n;
   double* l2 = l1 + n;
@@ -110,19 +135,10 @@ void smooth_trend(std::span<const double> y, std::span<double> trend, FilterWork
     }
     l0[i] = std::sqrt(1.0 + lambda * d0 - l1[i] * l1[i] - l2[i] * l2[i]);
   }
-  for (std::size_t i = 0; i < n; ++i) {
-    double z = y[i];
-    if (i >= 1) z -= l1[i] * trend[i - 1];
-    if (i >= 2) z -= l2[i] * trend[i - 2];
-    trend[i] = z / l0[i];
-  }
-  for (std::size_t i = n; i-- > 0;) {
-    double g = trend[i];
-    if (i + 1 < n) g -= l1[i + 1] * trend[i + 1];
-    if (i + 2 < n) g -= l2[i + 2] * trend[i + 2];
-    trend[i] = g / l0[i];
-  }
+  for (std::size_t i = 0; i < n; ++i) l0[i] = 1.0 / l0[i];  // kept as its reciprocal
 }
+
+}  // namespace
 
 void filter_core(std::span<const float> widths, std::span<float> out, FilterWork& work) {
   const std::size_t n = widths.size();

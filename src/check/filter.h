@@ -31,7 +31,11 @@ inline constexpr std::int32_t kShortestStretch = 20;  // fewer consecutive value
 
 // Work arrays of the filter, reused from core to core.
 struct FilterWork {
-  std::vector<double> band;  // the smoother's factorised band matrix
+  // The smoother's band matrix factorised for stretches of band_n years
+  // (the cores of a file are often of one length, and the factor depends on
+  // the length alone).
+  std::vector<double> band;
+  std::size_t band_n = 0;
   std::vector<double> trend;
   std::vector<double> index;
 };
