@@ -149,6 +149,12 @@ class Painter {
   void panel(const PlotTree& t, const PlotPanel& p);
   void width_ticks(const PlotPanel& p);
   void legend(const PlotTree& t, const PlotPanel& p);
+  bool any_note() const {
+    for (const PlotTree& t : d_.trees)
+      for (const PlotCore& c : t.cores)
+        if (!c.note.empty()) return true;
+    return false;
+  }
   void line(std::int32_t first_year, std::span<const float> values, const PlotPanel& p);
 
   const PlotData& d_;
@@ -192,7 +198,8 @@ void Painter::header() {
   out_ << "<g font-size=\"11\" fill=\"" << kTextColour << "\"><text x=\"" << kLeft
        << "\" y=\"40\">Thin coloured lines: the cores, labelled with their series IDs. Thick black line: the tree "
           "mean, labelled with the tree ID.</text><text x=\""
-       << kLeft << "\" y=\"54\">Ring width in mm. A break in a line is a year without a value.</text></g>";
+       << kLeft << "\" y=\"54\">Ring width in mm. A break in a line is a year without a value."
+       << (any_note() ? " Dashed: a core the check flagged (its flag after its ID)." : "") << "</text></g>";
   out_.line_end();
   year_labels(kFirstPanelTop - 8);
 }
