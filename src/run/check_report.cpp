@@ -109,7 +109,6 @@ CheckReport check_table(SeriesTable& table, const TreePartition& trees) {
 
 std::vector<std::string> check_warnings(const CheckReport& report) {
   std::vector<std::string> lines;
-  if (report.not_made) lines.push_back("not checked: " + *report.not_made);
   for (const CheckedCore& core : report.cores)
     if (core.check.flag != Flag::ok) lines.push_back(warning(core));
   return lines;

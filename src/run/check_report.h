@@ -32,7 +32,8 @@ struct CheckReport {
 // the averaging rewrites their rows.
 CheckReport check_table(SeriesTable& table, const TreePartition& trees);
 
-// One warning per flagged core, in plain words, without the file's name.
+// One warning per flagged core, in plain words, without the file's name
+// (a file not checked gets none: the caller says why).
 std::vector<std::string> check_warnings(const CheckReport& report);
 
 // The summary line's share: "checked: 30 ok, 1 shifted, 2 weak" (only the
