@@ -27,6 +27,8 @@
 # program that only opens and reads it: best of SMALL_RUNS runs (default 50)
 # each.
 #
+# Then --check on the full-capacity Tucson file against the run without it.
+#
 # Targets, reported and not asserted: full-capacity Tucson <= 0.55 G
 # instructions and CPU <= 3.5x the wall time of wc -l; full-capacity Compact
 # <= 1.1 G instructions and CPU <= 5x; the small file within 3 ms of the
@@ -269,6 +271,33 @@ for k in s3 y3; do
         f, b / 1e6, ct, cc, x, (x <= 2 ? "met" : "MISSED"), r / 1024, ok
     }'
 done
+# The check of the cores (--check) on the full-capacity Tucson file against
+# the same run without it: targets, reported and not asserted, at most 1 s
+# more CPU and at most 3 times the peak resident set. The tree file must be
+# the same byte for byte.
+echo
+echo "--check at full capacity (ringave -q -o DIR -t 4-7 -f tucson [--check] cap1_t3.rwl), best of $runs:"
+mkdir -p "$data/plain" "$data/checked"
+set -- $("$peak" -n "$runs" -- "$bin" -q -o plain -t 4-7 -f tucson cap1_t3.rwl)
+pt=${1:-0} prss=${2:-0} pstatus=${3:-1} pc=${4:-0}
+set -- $("$peak" -n "$runs" -- "$bin" -q --check -o checked -t 4-7 -f tucson cap1_t3.rwl)
+kt=${1:-0} krss=${2:-0} kstatus=${3:-1} kc=${4:-0}
+if [ "$pstatus" != 0 ] || [ "$kstatus" != 0 ]; then
+  echo "  RUN FAILED (exit $pstatus without, $kstatus with --check)"
+  failed=1
+elif ! cmp -s plain/cap1_t3_AVE.raw checked/cap1_t3_AVE.raw || ! cmp -s plain/cap1_t3_AVE.raw cap1_t3_AVE.expected; then
+  echo "  the tree file with --check DIFFERS"
+  failed=1
+fi
+awk -v pt="$pt" -v pc="$pc" -v pr="$prss" -v kt="$kt" -v kc="$kc" -v kr="$krss" '
+  BEGIN {
+    printf "  without: %.3f s wall, %.3f s cpu, %.1f MB peak\n", pt, pc, pr / 1024
+    printf "  with:    %.3f s wall, %.3f s cpu, %.1f MB peak\n", kt, kc, kr / 1024
+    d = kc - pc
+    m = (pr > 0 ? kr / pr : 0)
+    printf "  the check: %.3f s more cpu (target <= 1 s) %s; %.2fx the peak resident set (target <= 3x) %s\n",
+      d, (d <= 1 ? "met" : "MISSED"), m, (m <= 3 ? "met" : "MISSED")
+  }'
 
 # A small real file: start-up and fixed costs against the plain read.
 small=$data/small

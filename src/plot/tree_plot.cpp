@@ -33,6 +33,9 @@ constexpr std::string_view kTextColour = "#333";
 constexpr std::string_view kCoreColours[] = {"#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd",
                                              "#8c564b", "#e377c2", "#17becf", "#7f7f7f", "#bcbd22"};
 
+// A core the check flagged is drawn dashed, its line and its legend swatch.
+std::string_view dashes(const PlotCore& core) { return core.note.empty() ? "" : " stroke-dasharray=\"6 3\""; }
+
 // Smallest and largest finite value of a tree's mean and cores; none when
 // it has no value at all.
 struct Range {
@@ -146,6 +149,12 @@ class Painter {
   void panel(const PlotTree& t, const PlotPanel& p);
   void width_ticks(const PlotPanel& p);
   void legend(const PlotTree& t, const PlotPanel& p);
+  bool any_note() const {
+    for (const PlotTree& t : d_.trees)
+      for (const PlotCore& c : t.cores)
+        if (!c.note.empty()) return true;
+    return false;
+  }
   void line(std::int32_t first_year, std::span<const float> values, const PlotPanel& p);
 
   const PlotData& d_;
@@ -189,7 +198,8 @@ void Painter::header() {
   out_ << "<g font-size=\"11\" fill=\"" << kTextColour << "\"><text x=\"" << kLeft
        << "\" y=\"40\">Thin coloured lines: the cores, labelled with their series IDs. Thick black line: the tree "
           "mean, labelled with the tree ID.</text><text x=\""
-       << kLeft << "\" y=\"54\">Ring width in mm. A break in a line is a year without a value.</text></g>";
+       << kLeft << "\" y=\"54\">Ring width in mm. A break in a line is a year without a value."
+       << (any_note() ? " Dashed: a core the check flagged (its flag after its ID)." : "") << "</text></g>";
   out_.line_end();
   year_labels(kFirstPanelTop - 8);
 }
@@ -233,7 +243,7 @@ void Painter::panel(const PlotTree& t, const PlotPanel& p) {
   out_ << "<g fill=\"none\" stroke-width=\"1\" stroke-linejoin=\"round\">";
   out_.line_end();
   for (std::size_t c = 0; c < t.cores.size(); ++c) {
-    out_ << "<path stroke=\"" << kCoreColours[c % std::size(kCoreColours)] << "\" d=\"";
+    out_ << "<path stroke=\"" << kCoreColours[c % std::size(kCoreColours)] << '"' << dashes(t.cores[c]) << " d=\"";
     line(t.cores[c].first_year, t.cores[c].values, p);
     out_ << "\"/>";
     out_.line_end();
@@ -300,10 +310,10 @@ void Painter::legend(const PlotTree& t, const PlotPanel& p) {
   out_.line_end();
   for (std::size_t c = 0; c < t.cores.size(); ++c) {
     y += kLegendLine;
-    out_ << "<path stroke=\"" << kCoreColours[c % std::size(kCoreColours)] << "\" stroke-width=\"2\" d=\"M" << x << ','
-         << y - 4 << "h16\"/>";
+    out_ << "<path stroke=\"" << kCoreColours[c % std::size(kCoreColours)] << '"' << dashes(t.cores[c])
+         << " stroke-width=\"2\" d=\"M" << x << ',' << y - 4 << "h16\"/>";
     out_ << "<text x=\"" << x + 20 << "\" y=\"" << y << "\">";
-    out_.escaped(t.cores[c].id);
+    out_.escaped(t.cores[c].note.empty() ? t.cores[c].id : t.cores[c].id + " " + t.cores[c].note);
     out_ << "</text>";
     out_.line_end();
   }

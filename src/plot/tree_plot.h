@@ -31,6 +31,9 @@ struct PlotCore {
   std::string id;
   std::int32_t first_year = 0;
   std::vector<float> values;
+  // The check's word on a flagged core ("shifted +10"): its line is drawn
+  // dashed and the legend gives the note after its ID. Empty: not flagged.
+  std::string note = {};
 };
 
 // One tree: its ID, its mean in millimetres (value j for year first_year +

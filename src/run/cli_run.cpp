@@ -15,6 +15,7 @@
 #include "formats/registry.h"
 #include "records/file_unit.h"
 #include "records/outcome.h"
+#include "run/check_report.h"
 #include "run/cli_report.h"
 #include "run/command_line.h"
 #include "run/listing.h"
@@ -61,6 +62,9 @@ class CliDoor final : public Door {
   void bad_key(const Job& job, const Road& road, const BadKey& bad) override;
   void stopped(const Job& job, const Road& road, const Error& error) override;
 
+  // Whether --check-strict failed the last file (its outputs not written).
+  bool strict_failed() const { return strict_failed_; }
+
  private:
   // The error line of a failed file, then what may help: the format hint
   // (for a format that was given) and the list file's hint.
@@ -77,12 +81,16 @@ class CliDoor final : public Door {
   std::vector<Field<8>> cores_;         // a dry run's core IDs, as read
   std::vector<std::int32_t> core_trees_;  // and the tree of each
   std::vector<PlotCore> plot_cores_;    // a picture's cores, as read
+  std::optional<CheckReport> check_;    // the check of the cores, when asked for
+  bool strict_failed_ = false;
 };
 
 bool CliDoor::admit(const Job& job) {
   reporter_.emplace(con_, job.name, cl_.verbose);
   cores_.clear();
   plot_cores_.clear();
+  check_.reset();
+  strict_failed_ = false;
   if (job.tree_auto || positions_valid(job)) return true;
   fail(job,
        "invalid tree-number positions " + positions_text(job.key_first, job.key_last) +
@@ -160,7 +168,8 @@ void CliDoor::stopped(const Job& job, const Road& road, const Error& f) {
 // their span uncovered (often a core under the wrong tree number). From the
 // IDs, first years and counts only, before the averaging. Then the copies of
 // the cores a dry run or a picture needs, before the averaging rewrites
-// their rows.
+// their rows. The check of the cores, when asked for, is made here too,
+// from the cores as read, each flagged core with a line of its own.
 void CliDoor::grouped(const Job& job, const Road& road, SeriesTable& table, const TreePartition& trees) {
   const auto rows = static_cast<std::size_t>(table.rows);
   const std::span<const Field<8>> ids = table.ids().first(rows);
@@ -170,27 +179,48 @@ void CliDoor::grouped(const Job& job, const Road& road, SeriesTable& table, cons
   }
   for (const std::string& text : gap_warnings(trees, table.first_years().first(rows), table.counts().first(rows)))
     con_.warn(job.name + ": warning: " + text);
+  if (cl_.check) {
+    check_ = check_table(table, trees);
+    if (check_->not_made) con_.warn(job.name + ": warning: not checked: " + *check_->not_made);
+    for (const std::string& text : check_warnings(*check_)) con_.warn(job.name + ": " + text);
+  }
   if (cl_.dry_run) {
     cores_.assign(ids.begin(), ids.end());
     core_trees_ = trees.tree;
   }
-  if (wants_cores(job) && !cl_.dry_run) plot_cores_ = keep_cores(table);
+  if (wants_cores(job) && !cl_.dry_run) {
+    plot_cores_ = keep_cores(table);
+    if (check_)
+      for (std::size_t c = 0; c < check_->cores.size() && c < plot_cores_.size(); ++c)
+        plot_cores_[c].note = check_note(check_->cores[c].check);
+  }
 }
 
 void CliDoor::averaged(const Job& job, const Road& road, SeriesTable& table) {
   const std::vector<Series> trees = tree_series(table, table.rows);
+  if (cl_.check_strict && check_ && misdated(*check_) > 0) {
+    const std::int32_t n = misdated(*check_);
+    fail(job, std::to_string(n) + (n == 1 ? " core is" : " cores are") +
+                  " flagged shifted or pair and --check-strict fails the file: nothing written");
+    strict_failed_ = true;
+    return;
+  }
   if (!cl_.dry_run) write_outputs(job, road, trees);
   // A tree of empty cores is not written.
   const auto written = std::count_if(trees.begin(), trees.end(), [](const Series& s) { return s.count > 0; });
   if (!cl_.quiet) put_text(con_, summary(job, road, static_cast<std::size_t>(written)));
   if (cl_.dry_run && !cl_.quiet) show_trees(table);
+  // A dry run shows the check's rows of the flagged cores instead of writing the report.
+  if (cl_.dry_run && !cl_.quiet && check_ &&
+      std::any_of(check_->cores.begin(), check_->cores.end(), [](const CheckedCore& c) { return c.check.flag != Flag::ok; }))
+    write_check_csv(con_, *check_, true);
 }
 
 // Every output the job names: each refused before any is opened when it
 // cannot be written for these trees, then each written to a temporary file,
 // and all put in place once every one is complete.
 void CliDoor::write_outputs(const Job& job, const Road& road, std::span<const Series> trees) {
-  const TreeFile file{job.name, *road.rule, trees, plot_cores_};
+  const TreeFile file{job.name, *road.rule, trees, plot_cores_, check_ ? &*check_ : nullptr};
   std::vector<const Output*> wanted;
   for (const Output& o : outputs())
     if (!(job.*o.path).empty()) wanted.push_back(&o);
@@ -224,6 +254,7 @@ std::string CliDoor::summary(const Job& job, const Road& road, std::size_t trees
   if (!job.format) line += ", " + std::string(format_name(road.format)) + " (auto)";
   line += " -> " + std::to_string(trees) + (trees == 1 ? " tree" : " trees");
   if (job.tree_auto) line += ", tree " + positions_text(road.key_first, road.key_last) + " (auto)";
+  if (check_) line += ", " + check_counts(*check_);
   if (cl_.dry_run) return line + " (dry run: nothing written)\n";
   const char* before = " -> ";
   for (const Output& o : outputs()) {
@@ -256,7 +287,7 @@ int run_jobs(Console& con, const CommandLine& cl) {
   auto run = std::make_unique<RunStorage>();
   CliDoor door(con, cl, *run);
   bool failed = false;
-  for (const Job& job : jobs) failed = !run_job(job, *run, door) || failed;
+  for (const Job& job : jobs) failed = !run_job(job, *run, door) || door.strict_failed() || failed;
   con.flush();
   return failed ? kExitFailure : kExitClean;
 }

@@ -183,6 +183,8 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   app.add_flag("--plot", cl.plot);
   app.add_flag("--fh", cl.fh);
   app.add_flag("--chronologies", cl.read.chronologies);
+  app.add_flag("--check", cl.check);
+  app.add_flag("--check-strict", cl.check_strict);
   app.add_flag("-n,--dry-run", cl.dry_run);
   app.add_flag("-q,--quiet", cl.quiet);
   app.add_flag("-v,--verbose", cl.verbose);
@@ -200,6 +202,7 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
     return {Parsed::usage_error, e.what()};
   }
   cl.tree_given = tree_opt->count() > 0;
+  cl.check = cl.check || cl.check_strict;
   cl.format_given = format_opt->count() > 0;
   const std::optional<std::string> given_unit = unit_opt->count() > 0 ? std::optional(unit) : std::nullopt;
   if (std::optional<std::string> error = check_combination(cl, tree, format, given_unit))
@@ -289,6 +292,7 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
     if (cl.csv) j.csv_output = cli_output_name(f, cl.output_dir, "_AVE.csv");
     if (cl.plot) j.plot_output = cli_output_name(f, cl.output_dir, "_AVE.svg");
     if (cl.fh) j.fh_output = cli_output_name(f, cl.output_dir, "_AVE.fh");
+    if (cl.check) j.check_output = cli_output_name(f, cl.output_dir, "_check.csv");
     j.format = cl.format;
     j.read = cl.read;
     j.tree_auto = cl.tree_auto;
@@ -323,6 +327,7 @@ ListJobs jobs_from_list(const CommandLine& cl) {
       if (cl.plot) j.plot_output = cli_output_name(j.name, cl.output_dir, "_AVE.svg");
       if (cl.fh) j.fh_output = cli_output_name(j.name, cl.output_dir, "_AVE.fh");
       j.read = cl.read;
+      if (cl.check) j.check_output = cli_output_name(j.name, cl.output_dir, "_check.csv");
       if (code == 0 && j.key_first == 0 && j.key_last == 0) cut.emplace_back(jobs.size(), list.line());
       jobs.push_back(std::move(j));
     }
@@ -338,7 +343,7 @@ std::optional<std::string> output_clash(const std::vector<Job>& jobs) {
   std::map<std::string, const Job*> inputs, outputs;
   for (const Job& j : jobs) inputs.emplace(canonical_name(j.name), &j);
   for (const Job& j : jobs) {
-    for (const std::string* out : {&j.output, &j.csv_output, &j.fh_output, &j.plot_output}) {
+    for (const std::string* out : {&j.output, &j.csv_output, &j.fh_output, &j.plot_output, &j.check_output}) {
       if (out->empty()) continue;
       const std::string key = canonical_name(*out);
       if (const auto in = inputs.find(key); in != inputs.end())

@@ -39,6 +39,8 @@ struct CommandLine {
   bool csv = false;
   bool plot = false;
   bool fh = false;            // --fh: NAME_AVE.fh too
+  bool check = false;         // --check, or --check-strict
+  bool check_strict = false;  // --check-strict: a misdated core fails the file
   bool dry_run = false;
   bool quiet = false;
   bool verbose = false;

@@ -27,6 +27,7 @@ struct Job {
   std::string csv_output;   // the tree series as CSV; empty: none
   std::string plot_output;  // the picture; empty: none
   std::string fh_output;    // the tree series as Heidelberg; empty: none
+  std::string check_output;  // the check of the cores, NAME_check.csv; empty: none
   // A line for the user after the job failed (a list-file entry whose name
   // was cut at an unquoted '/'); empty: none.
   std::string list_hint;

@@ -49,9 +49,18 @@ class TreePicture final : public TreeWriter {
   }
 };
 
+// The check of the cores, a row per core.
+class CheckTable final : public TreeWriter {
+ public:
+  void write(RecordSink& sink, const TreeFile& file) const override {
+    if (file.check) write_check_csv(sink, *file.check, false);
+  }
+};
+
 const TucsonTrees kTucson;
 const CsvTrees kCsv;
 const TreePicture kPicture;
+const CheckTable kCheck;
 
 // One line per output.
 const Output kOutputs[] = {
@@ -60,6 +69,7 @@ const Output kOutputs[] = {
     // Before the picture, which takes the cores.
     {&Job::fh_output, kFhUnit, true, heidelberg_trees()},
     {&Job::plot_output, kPlotUnit, true, kPicture},
+    {&Job::check_output, kCheckUnit, false, kCheck},
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "formats/series.h"
 #include "plot/tree_plot.h"
 #include "records/record_io.h"
+#include "run/check_report.h"
 #include "run/job.h"
 #include "run/series_table.h"
 
@@ -27,6 +28,8 @@ struct TreeFile {
   // The cores as read, kept before the averaging when an output needs_cores
   // (else empty); the output that draws them takes them.
   std::vector<PlotCore>& cores;
+  // The check of the cores, when the job asks for it (else null).
+  const CheckReport* check = nullptr;
 };
 
 class TreeWriter {

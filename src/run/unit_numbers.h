@@ -9,5 +9,6 @@ inline constexpr int kOutputUnit = 13;  // the tree series, NAME_AVE.raw
 inline constexpr int kCsvUnit = 14;     // the command line's NAME_AVE.csv
 inline constexpr int kPlotUnit = 15;    // the command line's NAME_AVE.svg
 inline constexpr int kFhUnit = 16;      // the command line's NAME_AVE.fh
+inline constexpr int kCheckUnit = 17;   // the command line's NAME_check.csv
 
 }  // namespace ringave
