@@ -8,6 +8,7 @@
 #include <map>
 #include <system_error>
 
+#include "averaging/key_rules.h"
 #include "records/file_unit.h"
 #include "records/items.h"
 #include "records/list_directed.h"
@@ -67,12 +68,16 @@ std::optional<std::string> check_combination(CommandLine& cl, const std::string&
   if (!cl.list.empty() && cl.tree_given) return "-t does not go with -l: the list file gives each entry's positions";
   if (!cl.list.empty() && cl.format_given) return "-f does not go with -l: the list file gives each entry's format";
   if (!cl.files.empty() && !cl.tree_given) return "-t START-STOP (or -t auto) is required with FILE arguments";
-  if (cl.tree_given && !parse_tree_positions(tree, cl))
-    return all_digits(tree) ? bare_number_error(tree)
-                            : "-t '" + tree + "': give START-STOP with 1 <= START <= STOP <= 8, or auto";
+  if (cl.tree_given && !names_key_rule(tree) && !parse_tree_positions(tree, cl)) {
+    if (all_digits(tree)) return bare_number_error(tree);
+    if (tree.find(':') != std::string::npos) return "-t '" + tree + "': no such tree-key rule; give " + key_rule_names();
+    return "-t '" + tree + "': give START-STOP with 1 <= START <= STOP <= 8, or auto";
+  }
   if (cl.format_given && !parse_format(format, cl))
     return "-f '" + format + "': give tucson, compact or auto";
   if (cl.quiet && cl.verbose) return "-q and -v do not go together";
+  if (cl.no_tucson && !cl.csv && !cl.plot && !cl.dry_run)
+    return "--no-tucson leaves nothing to write: add --csv or --plot";
   for (const std::string& f : cl.files)
     if (f == "-") return "'-' is no file: ringave never reads standard input (a file named - is ./-)";
   if (cl.list == "-") return "-l '-': ringave never reads standard input (a file named - is ./-)";
@@ -156,6 +161,7 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   CLI::Option* format_opt = app.add_option("-f,--format", format);
   app.add_option("-l,--list", cl.list);
   app.add_option("-o,--output-dir", cl.output_dir);
+  app.add_flag("--no-tucson", cl.no_tucson);
   app.add_flag("--csv", cl.csv);
   app.add_flag("--plot", cl.plot);
   app.add_flag("-n,--dry-run", cl.dry_run);
@@ -175,6 +181,11 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   cl.format_given = format_opt->count() > 0;
   if (std::optional<std::string> error = check_combination(cl, tree, format))
     return {Parsed::usage_error, std::move(*error)};
+  if (cl.tree_given && names_key_rule(tree)) {
+    MadeRule made = make_key_rule(tree);
+    if (!made.rule) return {made.usage ? Parsed::usage_error : Parsed::failure, std::move(made.error)};
+    cl.tree_rule = std::move(made.rule);
+  }
   return {Parsed::run, ""};
 }
 
@@ -245,13 +256,14 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
   for (const std::string& f : cl.files) {
     Job j;
     j.name = f;
-    j.output = cli_output_name(f, cl.output_dir, "_AVE.raw");
+    if (!cl.no_tucson) j.output = cli_output_name(f, cl.output_dir, "_AVE.raw");
     if (cl.csv) j.csv_output = cli_output_name(f, cl.output_dir, "_AVE.csv");
     if (cl.plot) j.plot_output = cli_output_name(f, cl.output_dir, "_AVE.svg");
     j.format = cl.format;
     j.tree_auto = cl.tree_auto;
     j.key_first = cl.key_first;
     j.key_last = cl.key_last;
+    j.tree_rule = cl.tree_rule;
     jobs.push_back(std::move(j));
   }
   return jobs;
@@ -276,7 +288,7 @@ ListJobs jobs_from_list(const CommandLine& cl) {
         break;  // an entry cut short by the end of the file is dropped
       j.name = name.substr(0, name.find_last_not_of(' ') + 1);
       j.format = format_of_code(code);
-      j.output = cli_output_name(j.name, cl.output_dir, "_AVE.raw");
+      if (!cl.no_tucson) j.output = cli_output_name(j.name, cl.output_dir, "_AVE.raw");
       if (cl.csv) j.csv_output = cli_output_name(j.name, cl.output_dir, "_AVE.csv");
       if (cl.plot) j.plot_output = cli_output_name(j.name, cl.output_dir, "_AVE.svg");
       if (code == 0 && j.key_first == 0 && j.key_last == 0) cut.emplace_back(jobs.size(), list.line());

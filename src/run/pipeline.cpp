@@ -39,6 +39,27 @@ bool open_input(const Job& job, FileUnit& in, Road& road) {
   return true;
 }
 
+// The rule of a job that left it open (-t auto): fixed positions when they
+// fit every ID (none is longer than the 8-character ID field, and the IDs'
+// own split convinces). Sets the road's choice, or returns why they do not
+// fit.
+std::optional<std::string> choose_rule(const SeriesRows& rows, Road& road) {
+  std::optional<std::string> why;
+  for (std::size_t r = 0; r < rows.size() && !why; ++r)
+    if (rows.whole_id(r).size() > Field<8>::size())
+      why = "series ID '" + std::string(rows.whole_id(r)) + "' is longer than 8 characters";
+  if (!why) {
+    const TreeChoice choice = choose_tree_positions(rows.ids);
+    if (choice.chosen()) {
+      road.key_first = choice.key_first;
+      road.key_last = choice.key_last;
+      return std::nullopt;
+    }
+    why = choice.why;
+  }
+  return why;
+}
+
 // The road from the open input to the door's outputs.
 bool travel(const Job& job, RunStorage& run, Door& door, Road& road, FileUnit& in) {
   if (!open_input(job, in, road)) {
@@ -60,23 +81,23 @@ bool travel(const Job& job, RunStorage& run, Door& door, Road& road, FileUnit& i
     door.failed(job, road, Failure::no_series, "");
     return false;
   }
+  const SeriesRows rows = table.series_rows();
   road.key_first = job.key_first;
   road.key_last = job.key_last;
-  if (job.tree_auto) {
-    const TreeChoice choice = choose_tree_positions(table.ids().first(static_cast<std::size_t>(table.rows)));
-    if (!choice.chosen()) {
-      door.failed(job, road, Failure::no_positions, choice.why);
+  if (job.tree_auto && !job.tree_rule) {
+    const std::optional<std::string> why = choose_rule(rows, road);
+    if (why) {
+      door.failed(job, road, Failure::no_positions, *why);
       return false;
     }
-    road.key_first = choice.key_first;
-    road.key_last = choice.key_last;
   }
-  const FixedPositions rule(road.key_first, road.key_last, door.sites());
-  road.rule = &rule;
-  const TreePartition trees = partition_trees(rule, table.ids().first(static_cast<std::size_t>(table.rows)));
+  const FixedPositions positions(road.key_first, road.key_last, door.sites());
+  road.rule = job.tree_rule ? job.tree_rule.get() : &positions;
+  const KeyRule& rule = *road.rule;
+  const TreePartition trees = partition_trees(rule, rows);
   if (trees.unreadable) {
     const auto row = static_cast<std::size_t>(trees.unreadable->row);
-    door.bad_key(job, road, {*trees.unreadable, std::string(table.ids()[row].trimmed())});
+    door.bad_key(job, road, {*trees.unreadable, std::string(rows.whole_id(row))});
     return false;
   }
   door.grouped(job, road, table, trees);
@@ -109,6 +130,9 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
     // for; a series beyond the table's rows goes to the series buffer and
     // ends the run below.
     s.values = row < kSeriesLimit ? table.row_values(row) : std::span<float>(run.series_values);
+    // A format without long IDs or fields leaves them empty (capacity kept).
+    s.name.clear();
+    s.fields.clear();
     const SeriesRead got = reader->next(s);
     if (got != SeriesRead::series) {
       s.values = run.series_values;
@@ -136,6 +160,9 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
 
     const auto i = static_cast<std::size_t>(row);
     table.ids()[i] = s.id;
+    // Copied into the row's own capacity: no allocation for empty ones.
+    table.names()[i] = s.name;
+    table.fields()[i] = s.fields;
     table.first_years()[i] = s.first_year;
     table.last_years()[i] = last_year_of(s.first_year, s.count);
     table.counts()[i] = s.count;

@@ -41,9 +41,9 @@ struct Road {
   const FileUnit* input = nullptr;  // the input while it is open: its line count
 };
 
-// A series ID whose tree key the road's rule cannot read: the rule's
-// account (row from 0, what the key's place holds, the failed read) and the
-// ID.
+// A series whose tree key the road's rule cannot read: the rule's account
+// (row from 0, what the key's place holds, the failed read or the plain
+// words) and the series' whole ID.
 struct BadKey {
   UnreadableKey key;
   std::string id;
@@ -54,7 +54,7 @@ enum class Failure {
   gave_up,       // a reader gave the file up after a file error its reporter let pass
   no_format,     // the job left the format open and the file is neither format
   no_series,     // the file holds no series
-  no_positions,  // the job left the positions open and none fit the IDs convincingly
+  no_positions,  // the job left the rule open and neither positions nor tags fit the IDs convincingly
   no_trees,      // no tree of the file holds a value
 };
 

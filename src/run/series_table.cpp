@@ -1,5 +1,7 @@
 #include "run/series_table.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <new>
 
@@ -32,12 +34,27 @@ void advise_huge_pages(void* block, std::size_t bytes) {
 // blank. The values are all-zero bytes from calloc, which is 0.0f.
 SeriesTable::SeriesTable()
     : ids_(std::make_unique<Field<8>[]>(kSeriesLimit)),
+      names_(std::make_unique<std::string[]>(kSeriesLimit)),
+      fields_(std::make_unique<std::vector<SeriesField>[]>(kSeriesLimit)),
       first_years_(std::make_unique<std::int32_t[]>(kSeriesLimit)),
       last_years_(std::make_unique<std::int32_t[]>(kSeriesLimit)),
       counts_(std::make_unique<std::int32_t[]>(kSeriesLimit)),
       values_(static_cast<float*>(std::calloc(static_cast<std::size_t>(kSeriesLimit) * kLengthLimit, sizeof(float)))) {
   if (!values_) throw std::bad_alloc();
   advise_huge_pages(values_.get(), static_cast<std::size_t>(kSeriesLimit) * kLengthLimit * sizeof(float));
+}
+
+std::optional<std::string_view> SeriesTable::FieldView::value(std::size_t row, std::string_view key) const {
+  const auto same = [](std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+  };
+  if (row >= static_cast<std::size_t>(kSeriesLimit)) return std::nullopt;
+  const std::vector<SeriesField>& fields = table_.fields_[row];
+  for (auto f = fields.rbegin(); f != fields.rend(); ++f)
+    if (same(f->key, key)) return std::string_view(f->value);
+  return std::nullopt;
 }
 
 }  // namespace ringave

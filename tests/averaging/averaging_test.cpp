@@ -39,7 +39,7 @@ TEST(FixedPositionsTest, TreesOfSeries) {
     const std::vector<Field<8>> ids(c.ids.begin(), c.ids.end());
     const TreePartition p = partition_trees(FixedPositions(c.first, c.last, c.sites), ids);
     std::string got;
-    for (const std::int32_t k : p.tree) got.append(p.tree_ids[std::size_t(k)].trimmed()).append(" ");
+    for (const std::int32_t k : p.tree) got.append(p.tree_ids[std::size_t(k)]).append(" ");
     if (const auto& bad = p.unreadable) got = std::to_string(bad->row + 1) + " \"" + bad->held + "\" " + bad->message;
     EXPECT_EQ(got, c.got) << c.ids[0];
   }
@@ -71,7 +71,7 @@ struct Table {
   std::vector<std::int32_t> keys = std::vector<std::int32_t>(ids.size()), distinct = keys, tree_first = keys,
                             tree_last = keys, last_rows = keys;
   std::vector<IdRow> id_rows = std::vector<IdRow>(ids.size());
-  std::vector<Field<8>> tree_ids = ids;
+  std::vector<std::string> tree_ids = std::vector<std::string>(ids.size());
   std::vector<float> sums = std::vector<float>(3001), year_counts = sums;
   testing::Recorder said;
   Table(std::int32_t len, std::size_t n) : length(len), values(n * len), ids(n), first(n), last(n), count(n) {}
