@@ -1,7 +1,10 @@
 #include "averaging/key_rules.h"
 
 #include <utility>
+#include <variant>
 
+#include "averaging/map_rule.h"
+#include "averaging/pattern_rule.h"
 #include "averaging/text_rules.h"
 
 namespace ringave {
@@ -19,10 +22,31 @@ MadeRule plain_rule(std::string_view) {
   return {std::make_shared<const Rule>()};
 }
 
+MadeRule column_rule(std::string_view name) { return {std::make_shared<const ColumnRule>(std::string(name))}; }
+
+// A map file that cannot be read fails the run (exit status 1), naming it.
+MadeRule map_rule(std::string_view file) {
+  auto read = read_tree_map(std::string(file));
+  if (auto* error = std::get_if<std::string>(&read)) return {nullptr, std::move(*error)};
+  return {std::get<0>(std::move(read))};
+}
+
+// A pattern that does not compile is a usage error.
+MadeRule pattern_rule(std::string_view regex) {
+  auto made = PatternRule::make(regex);
+  if (auto* error = std::get_if<std::string>(&made))
+    return {nullptr, "-t pattern:" + std::string(regex) + ": " + *error, true};
+  return {std::get<0>(std::move(made))};
+}
 
 // One line per rule, in the order messages name them.
 const RuleEntry kRules[] = {
+    {"tag", "", plain_rule<TagRule>},
     {"id", "", plain_rule<IdRule>},
+    {"header", "", plain_rule<HeaderRule>},
+    {"column", "NAME", column_rule},
+    {"map", "FILE", map_rule},
+    {"pattern", "REGEX", pattern_rule},
 };
 
 // The entry `text` names and the argument after its colon.

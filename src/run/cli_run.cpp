@@ -232,7 +232,8 @@ std::string CliDoor::summary(const Job& job, const Road& road, std::size_t trees
   std::string line = job.name + ": " + std::to_string(road.series) + " series";
   if (!job.format) line += ", " + std::string(format_name(road.format)) + " (auto)";
   line += " -> " + std::to_string(trees) + (trees == 1 ? " tree" : " trees");
-  if (job.tree_auto) line += ", tree " + positions_text(road.key_first, road.key_last) + " (auto)";
+  if (job.tree_auto)
+    line += ", tree " + (road.tag_chosen ? std::string("tag") : positions_text(road.key_first, road.key_last)) + " (auto)";
   if (cl_.dry_run) return line + " (dry run: nothing written)\n";
   const char* before = " -> ";
   for (const Output& o : outputs()) {
@@ -278,7 +279,7 @@ int run_command_line(int argc, const char* const* argv, Console& con) {
     const ParseResult parsed = parse_command_line(argc, argv, cl);
     if (parsed.what == Parsed::usage_error) return usage_error(con, parsed.error);
     if (parsed.what == Parsed::failure) {
-      con.warn("ringave: " + parsed.error);
+      con.warn(parsed.error);
       con.flush();
       return kExitFailure;
     }

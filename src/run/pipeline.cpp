@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "averaging/auto_tree.h"
+#include "averaging/text_rules.h"
 #include "formats/registry.h"
 #include "formats/sniff.h"
 #include "records/file_unit.h"
@@ -41,8 +42,9 @@ bool open_input(const Job& job, FileUnit& in, Road& road) {
 
 // The rule of a job that left it open (-t auto): fixed positions when they
 // fit every ID (none is longer than the 8-character ID field, and the IDs'
-// own split convinces). Sets the road's choice, or returns why they do not
-// fit.
+// own split convinces), else the tag + core letters scheme when every ID
+// has its form and the tag numbers vary in length. Sets the road's choice,
+// or returns why neither fits.
 std::optional<std::string> choose_rule(const SeriesRows& rows, Road& road) {
   std::optional<std::string> why;
   for (std::size_t r = 0; r < rows.size() && !why; ++r)
@@ -57,7 +59,9 @@ std::optional<std::string> choose_rule(const SeriesRows& rows, Road& road) {
     }
     why = choice.why;
   }
-  return why;
+  if (!tags_vary_in_length(rows)) return why;
+  road.tag_chosen = true;
+  return std::nullopt;
 }
 
 // The road from the open input to the door's outputs.
@@ -92,7 +96,8 @@ bool travel(const Job& job, RunStorage& run, Door& door, Road& road, FileUnit& i
     }
   }
   const FixedPositions positions(road.key_first, road.key_last, door.sites());
-  road.rule = job.tree_rule ? job.tree_rule.get() : &positions;
+  const TagRule tags;
+  road.rule = job.tree_rule ? job.tree_rule.get() : road.tag_chosen ? static_cast<const KeyRule*>(&tags) : &positions;
   const KeyRule& rule = *road.rule;
   const TreePartition trees = partition_trees(rule, rows);
   if (trees.unreadable) {

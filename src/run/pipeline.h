@@ -35,6 +35,7 @@ struct Road {
   Format format = Format::tucson;  // given by the job, or told from the file
   std::int32_t key_first = 0;      // given by the job, or chosen from the IDs
   std::int32_t key_last = 0;
+  bool tag_chosen = false;         // the job left the rule open and the IDs' tags were chosen
   const KeyRule* rule = nullptr;   // the file's tree-key rule, once known
   std::int32_t series = 0;    // series read from the file
   std::int32_t trees = 0;     // tree rows of the table after the averaging
