@@ -90,7 +90,7 @@ std::vector<Series> tree_series(SeriesTable& table, std::int32_t rows) {
   std::vector<Series> trees(static_cast<std::size_t>(std::clamp(rows, 0, kSeriesLimit)));
   for (std::size_t i = 0; i < trees.size(); ++i) {
     trees[i].id = table.ids()[i];
-    trees[i].name = table.names()[i];
+    if (!table.names().empty()) trees[i].name = table.names()[i];
     trees[i].first_year = table.first_years()[i];
     trees[i].count = table.counts()[i];
     trees[i].values = table.row_values(static_cast<std::int32_t>(i));

@@ -105,6 +105,10 @@ bool travel(const Job& job, RunStorage& run, Door& door, Road& road, FileUnit& i
     door.bad_key(job, road, {*trees.unreadable, std::string(rows.whole_id(row))});
     return false;
   }
+  // A tree ID longer than the ID field keeps all of it among the names.
+  if (std::any_of(trees.tree_ids.begin(), trees.tree_ids.end(),
+                  [](const std::string& id) { return id.size() > Field<8>::size(); }))
+    table.keep_names();
   door.grouped(job, road, table, trees);
 
   road.stage = Road::Stage::averaging;
@@ -165,9 +169,13 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
 
     const auto i = static_cast<std::size_t>(row);
     table.ids()[i] = s.id;
-    // Copied into the row's own capacity: no allocation for empty ones.
-    table.names()[i] = s.name;
-    table.fields()[i] = s.fields;
+    // Copied into the row's own capacity; a file without either (Tucson,
+    // Compact) copies nothing until a file of the run has had them.
+    if (!s.name.empty() || !s.fields.empty()) table.keep_names();
+    if (!table.names().empty()) {
+      table.names()[i] = s.name;
+      table.fields()[i] = s.fields;
+    }
     table.first_years()[i] = s.first_year;
     table.last_years()[i] = last_year_of(s.first_year, s.count);
     table.counts()[i] = s.count;

@@ -34,8 +34,6 @@ void advise_huge_pages(void* block, std::size_t bytes) {
 // blank. The values are all-zero bytes from calloc, which is 0.0f.
 SeriesTable::SeriesTable()
     : ids_(std::make_unique<Field<8>[]>(kSeriesLimit)),
-      names_(std::make_unique<std::string[]>(kSeriesLimit)),
-      fields_(std::make_unique<std::vector<SeriesField>[]>(kSeriesLimit)),
       first_years_(std::make_unique<std::int32_t[]>(kSeriesLimit)),
       last_years_(std::make_unique<std::int32_t[]>(kSeriesLimit)),
       counts_(std::make_unique<std::int32_t[]>(kSeriesLimit)),
@@ -44,13 +42,18 @@ SeriesTable::SeriesTable()
   advise_huge_pages(values_.get(), static_cast<std::size_t>(kSeriesLimit) * kLengthLimit * sizeof(float));
 }
 
+void SeriesTable::keep_names() {
+  if (!names_) names_ = std::make_unique<std::string[]>(kSeriesLimit);
+  if (!fields_) fields_ = std::make_unique<std::vector<SeriesField>[]>(kSeriesLimit);
+}
+
 std::optional<std::string_view> SeriesTable::FieldView::value(std::size_t row, std::string_view key) const {
   const auto same = [](std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
              return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
   };
-  if (row >= static_cast<std::size_t>(kSeriesLimit)) return std::nullopt;
+  if (!table_.fields_ || row >= static_cast<std::size_t>(kSeriesLimit)) return std::nullopt;
   const std::vector<SeriesField>& fields = table_.fields_[row];
   for (auto f = fields.rbegin(); f != fields.rend(); ++f)
     if (same(f->key, key)) return std::string_view(f->value);

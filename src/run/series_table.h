@@ -40,10 +40,15 @@ class SeriesTable {
 
   // Columns, index r for row r.
   std::span<Field<8>> ids() { return {ids_.get(), kSeriesLimit}; }
-  // Empty for a series whose ID field holds all of its ID (every Tucson and
-  // Compact series): kept without allocating for such files.
-  std::span<std::string> names() { return {names_.get(), kSeriesLimit}; }
-  std::span<std::vector<SeriesField>> fields() { return {fields_.get(), kSeriesLimit}; }
+  // The whole IDs and what the file says of each series: empty spans until
+  // keep_names() (a run of Tucson and Compact files never makes them), then
+  // kSeriesLimit entries, a name empty where the ID field holds all of it.
+  std::span<std::string> names() { return {names_.get(), names_ ? std::size_t{kSeriesLimit} : 0}; }
+  std::span<std::vector<SeriesField>> fields() {
+    return {fields_.get(), fields_ ? std::size_t{kSeriesLimit} : 0};
+  }
+  // Makes the names and fields (every name empty, no fields), once.
+  void keep_names();
   std::span<std::int32_t> first_years() { return {first_years_.get(), kSeriesLimit}; }
   std::span<std::int32_t> last_years() { return {last_years_.get(), kSeriesLimit}; }
   std::span<std::int32_t> counts() { return {counts_.get(), kSeriesLimit}; }
