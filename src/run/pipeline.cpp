@@ -162,10 +162,10 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
       stop(ErrorCode::series_values,
            "Series " + std::string(s.id.trimmed()) + " in file " + name + " holds more than " + most_values +
                " values (Max: record length)",  // pinned console text
-           "series " + std::string(s.id.trimmed()) + " (series " + std::to_string(row + 1) +
-               " of the file) has more than " + most_values + " values: ringave reads at most " + most_values +
-               " values per series",
-           {0, std::string(s.id.trimmed()), row + 1});
+           "series " + (s.name.empty() ? std::string(s.id.trimmed()) : s.name) + " (series " +
+               std::to_string(row + 1) + " of the file) has more than " + most_values +
+               " values: ringave reads at most " + most_values + " values per series",
+           {0, s.name.empty() ? std::string(s.id.trimmed()) : s.name, row + 1});
 
     const auto i = static_cast<std::size_t>(row);
     table.ids()[i] = s.id;
