@@ -80,8 +80,9 @@ std::int32_t FixedPositions::number(const Field<8>& id) const {
   return key;
 }
 
-std::optional<UnreadableKey> FixedPositions::keys(std::span<const Field<8>> ids, std::span<std::int32_t> keys,
+std::optional<UnreadableKey> FixedPositions::keys(const SeriesRows& rows, std::span<std::int32_t> keys,
                                                   std::span<std::int32_t> scratch) const {
+  const std::span<const Field<8>> ids = rows.ids;
   for (std::size_t r = 0; r < ids.size(); ++r) {
     try {
       keys[r] = number(ids[r]);
@@ -95,7 +96,11 @@ std::optional<UnreadableKey> FixedPositions::keys(std::span<const Field<8>> ids,
   return std::nullopt;
 }
 
-Field<8> FixedPositions::tree_id(std::span<const Field<8>> ids, std::int32_t first_row, std::int32_t key) const {
+std::string FixedPositions::tree_id(const SeriesRows& rows, std::int32_t first_row, std::int32_t key) const {
+  return std::string(tree_field(rows.ids, first_row, key).trimmed());
+}
+
+Field<8> FixedPositions::tree_field(std::span<const Field<8>> ids, std::int32_t first_row, std::int32_t key) const {
   const Field<8>& core = ids[static_cast<std::size_t>(first_row)];
   Field<8> id = site_code(sites_ == TreeSites::own ? core : ids[0]);
   // A row key stands for the tree's first core, whose number is read again.
@@ -104,8 +109,9 @@ Field<8> FixedPositions::tree_id(std::span<const Field<8>> ids, std::int32_t fir
   return id;
 }
 
-void FixedPositions::warn(std::span<const Field<8>> ids, std::int32_t row, Reporter& reporter) const {
+void FixedPositions::warn(const SeriesRows& rows, std::int32_t row, Reporter& reporter) const {
   if (sites_ != TreeSites::first_series) return;
+  const std::span<const Field<8>> ids = rows.ids;
   const Field<8>& id = ids[static_cast<std::size_t>(row)];
   const Field<8> site = site_code(id), first_site = site_code(ids[0]);
   if (site == first_site) return;

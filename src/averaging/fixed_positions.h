@@ -42,18 +42,21 @@ class FixedPositions final : public KeyRule {
   // starting with a comma or a slash); "Illegal character in numeric input"
   // for anything but a sign and digits, and for a negative number, whose
   // zero-padded tree ID would not read back as a number.
-  std::optional<UnreadableKey> keys(std::span<const Field<8>> ids, std::span<std::int32_t> keys,
+  // Only the 8-character ID fields are read.
+  std::optional<UnreadableKey> keys(const SeriesRows& rows, std::span<std::int32_t> keys,
                                     std::span<std::int32_t> scratch) const override;
 
-  Field<8> tree_id(std::span<const Field<8>> ids, std::int32_t first_row, std::int32_t key) const override;
+  // The tree ID field without its trailing blanks.
+  std::string tree_id(const SeriesRows& rows, std::int32_t first_row, std::int32_t key) const override;
 
   // With first_series: a series whose site code differs from row 0's,
   // naming both codes.
-  void warn(std::span<const Field<8>> ids, std::int32_t row, Reporter& reporter) const override;
+  void warn(const SeriesRows& rows, std::int32_t row, Reporter& reporter) const override;
 
  private:
   Field<8> site_code(const Field<8>& id) const;
   std::int32_t number(const Field<8>& id) const;
+  Field<8> tree_field(std::span<const Field<8>> ids, std::int32_t first_row, std::int32_t key) const;
 
   std::int32_t key_first_;
   std::int32_t key_last_;

@@ -30,27 +30,28 @@ std::int32_t group_by_tree(std::span<std::int32_t> keys, std::int32_t n, std::sp
   return count;
 }
 
-std::int32_t find_trees(const KeyRule& rule, std::span<const Field<8>> ids, std::span<std::int32_t> tree,
-                        std::span<std::int32_t> distinct, std::span<Field<8>> tree_ids) {
-  if (std::optional<UnreadableKey> bad = rule.keys(ids, tree, distinct)) throw std::move(*bad);
-  const std::int32_t trees = group_by_tree(tree, static_cast<std::int32_t>(ids.size()), distinct);
+std::int32_t find_trees(const KeyRule& rule, const SeriesRows& rows, std::span<std::int32_t> tree,
+                        std::span<std::int32_t> distinct, std::span<std::string> tree_ids) {
+  if (std::optional<UnreadableKey> bad = rule.keys(rows, tree, distinct)) throw std::move(*bad);
+  const std::size_t n = rows.size();
+  const std::int32_t trees = group_by_tree(tree, static_cast<std::int32_t>(n), distinct);
   // Trees are numbered in order of first appearance: row r is the first of
   // its tree when its tree is the next one.
   std::int32_t named = 0;
-  for (std::size_t r = 0; r < ids.size() && named < trees; ++r)
+  for (std::size_t r = 0; r < n && named < trees; ++r)
     if (tree[r] == named) {
       const auto k = static_cast<std::size_t>(named++);
-      tree_ids[k] = rule.tree_id(ids, static_cast<std::int32_t>(r), distinct[k]);
+      tree_ids[k] = rule.tree_id(rows, static_cast<std::int32_t>(r), distinct[k]);
     }
   return trees;
 }
 
-TreePartition partition_trees(const KeyRule& rule, std::span<const Field<8>> ids) {
+TreePartition partition_trees(const KeyRule& rule, const SeriesRows& rows) {
   TreePartition p;
-  std::vector<std::int32_t> tree(ids.size()), distinct(ids.size());
-  std::vector<Field<8>> tree_ids(ids.size());
+  std::vector<std::int32_t> tree(rows.size()), distinct(rows.size());
+  std::vector<std::string> tree_ids(rows.size());
   try {
-    tree_ids.resize(static_cast<std::size_t>(find_trees(rule, ids, tree, distinct, tree_ids)));
+    tree_ids.resize(static_cast<std::size_t>(find_trees(rule, rows, tree, distinct, tree_ids)));
   } catch (UnreadableKey& bad) {
     p.unreadable = std::move(bad);
     return p;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "averaging/key_rule.h"
@@ -20,14 +21,15 @@ namespace ringave {
 // `keys` or `distinct` holds.
 std::int32_t group_by_tree(std::span<std::int32_t> keys, std::int32_t n, std::span<std::int32_t> distinct);
 
-// The trees of the series IDs `ids` by `rule`: sets tree[r] to the tree of
+// The trees of the series `rows` by `rule`: sets tree[r] to the tree of
 // row r, numbered from 0 in order of first appearance, distinct[k] to the
 // key of tree k and tree_ids[k] to its tree ID, and returns the number of
-// trees. Each span holds at least ids.size() entries. Throws the
+// trees. Each span holds at least rows.size() entries. Throws the
 // UnreadableKey of the first row whose key the rule cannot read. Holds no
-// storage of its own: the averaging's way to its trees.
-std::int32_t find_trees(const KeyRule& rule, std::span<const Field<8>> ids, std::span<std::int32_t> tree,
-                        std::span<std::int32_t> distinct, std::span<Field<8>> tree_ids);
+// storage of its own but the tree IDs' text: the averaging's way to its
+// trees.
+std::int32_t find_trees(const KeyRule& rule, const SeriesRows& rows, std::span<std::int32_t> tree,
+                        std::span<std::int32_t> distinct, std::span<std::string> tree_ids);
 
 // The same in storage of its own, for the front doors and the picture: the
 // tree of each row (tree[r]), numbered as treemean numbers the trees, and
@@ -35,10 +37,14 @@ std::int32_t find_trees(const KeyRule& rule, std::span<const Field<8>> ids, std:
 // only `unreadable` is set.
 struct TreePartition {
   std::vector<std::int32_t> tree;
-  std::vector<Field<8>> tree_ids;
+  std::vector<std::string> tree_ids;
   std::optional<UnreadableKey> unreadable;
 };
 
-TreePartition partition_trees(const KeyRule& rule, std::span<const Field<8>> ids);
+TreePartition partition_trees(const KeyRule& rule, const SeriesRows& rows);
+// The same for series that have only their 8-character IDs.
+inline TreePartition partition_trees(const KeyRule& rule, std::span<const Field<8>> ids) {
+  return partition_trees(rule, SeriesRows{ids});
+}
 
 }  // namespace ringave

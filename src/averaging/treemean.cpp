@@ -51,9 +51,9 @@ void tree_spans(const CoreTable& t, AveragingWork& w, std::int32_t trees, std::i
     const std::int64_t last = static_cast<std::int64_t>(t.first_years[r]) + t.counts[r] - 1;
     if (last > kMax)
       stop(ErrorCode::year_range, "sbr treemean:  a series ends after the year 2147483647",
-           "series " + std::string(t.ids[r].trimmed()) + " (series " + std::to_string(m + 1) +
+           "series " + std::string(t.series_rows().whole_id(r)) + " (series " + std::to_string(m + 1) +
                " of the file) ends after the year 2147483647: correct its first year",
-           {0, std::string(t.ids[r].trimmed()), m + 1});
+           {0, std::string(t.series_rows().whole_id(r)), m + 1});
     const auto k = static_cast<std::size_t>(w.keys[r]);
     w.tree_first[k] = std::min(w.tree_first[k], t.first_years[r]);
     w.tree_last[k] = std::max(w.tree_last[k], static_cast<std::int32_t>(last));
@@ -63,7 +63,7 @@ void tree_spans(const CoreTable& t, AveragingWork& w, std::int32_t trees, std::i
     const std::int64_t first = w.tree_first[i];
     const std::int64_t last = w.tree_last[i];
     if (last < first || last - first + 1 <= year_limit) continue;
-    const std::string tree = std::string(w.tree_ids[i].trimmed()), most = std::to_string(year_limit);
+    const std::string tree = w.tree_ids[i], most = std::to_string(year_limit);
     stop(ErrorCode::tree_years,
          "File " + std::string(t.name) + ": tree " + tree + " spans the years " + std::to_string(first) + " to " +
              std::to_string(last) + ", more than " + most + " years (Max: record length)",  // pinned console text
@@ -182,8 +182,7 @@ std::int32_t treemean(CoreTable& table, AveragingWork& work, const KeyRule& rule
 
   // The keys and tree IDs first, from the IDs as read: the table is not
   // changed before every key is known.
-  const std::int32_t trees = find_trees(rule, table.ids.first(static_cast<std::size_t>(table.rows)), work.keys,
-                                        work.distinct, work.tree_ids);
+  const std::int32_t trees = find_trees(rule, table.series_rows(), work.keys, work.distinct, work.tree_ids);
   check_series_ids(table, work.id_rows, rule, reporter);
   tree_spans(table, work, trees, year_limit);
 
@@ -201,9 +200,14 @@ std::int32_t treemean(CoreTable& table, AveragingWork& work, const KeyRule& rule
     while (work.keys[static_cast<std::size_t>(first_row)] != k) ++first_row;
     sum_tree(table, work, k, first_row, work.last_rows[i]);
     const bool has_values = store_mean(table, work, i);
-    table.ids[i] = work.tree_ids[i];
+    const std::string& tree_id = work.tree_ids[i];
+    table.ids[i] = Field<8>(tree_id);
+    if (!table.names.empty()) {
+      if (tree_id.size() > Field<8>::size()) table.names[i] = tree_id;
+      else table.names[i].clear();
+    }
     if (!has_values) {
-      const std::string text = "tree " + std::string(table.ids[i].trimmed()) +
+      const std::string text = "tree " + tree_id +
                                ": every year of its cores is a missing value; the tree is not written";
       reporter.warning({text, text + "\n"});
     }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "averaging/key_rule.h"
@@ -22,7 +23,9 @@ namespace ringave {
 // values are a row-major matrix of `row_length` slots per row; a row holds
 // its series' values from slot 0 on (slot j is year first_year + j). A slot
 // that holds not a number stands for a missing value. `name` is the file's
-// name as messages give it.
+// name as messages give it. `names` (empty, or one per row) holds each
+// row's whole ID where `ids` does not hold all of it, and `fields` what the
+// file says of each series besides its values, for the key rule.
 struct CoreTable {
   std::span<Field<8>> ids;
   std::span<std::int32_t> first_years;
@@ -32,6 +35,14 @@ struct CoreTable {
   std::size_t row_length = 0;
   std::int32_t rows = 0;  // rows in use
   std::string_view name = {};
+  std::span<std::string> names = {};
+  const SeriesFields* fields = nullptr;
+
+  // Rows 0 .. rows-1 as a key rule reads them.
+  SeriesRows series_rows() const {
+    const auto n = static_cast<std::size_t>(rows > 0 ? rows : 0);
+    return {ids.first(n), names.empty() ? names : names.first(n), fields};
+  }
 };
 
 // Work arrays of the averaging, reused for every file. `keys`, `distinct`,
@@ -49,14 +60,15 @@ struct AveragingWork {
   std::span<std::int32_t> tree_last;
   std::span<std::int32_t> last_rows;  // the last row of each tree's cores
   std::span<IdRow> id_rows;
-  std::span<Field<8>> tree_ids;  // each tree's ID, named before the table changes
+  std::span<std::string> tree_ids;  // each tree's ID, named before the table changes
 };
 
 // Averages rows 0 .. table.rows-1 by tree, the trees and their IDs given by
 // `rule` (key_rule.h), and returns the number of trees; rows from there on
 // keep what they held.
 //
-// Tree k's row gets the tree ID, the first year and value count of the span
+// Tree k's row gets the tree ID (its first 8 characters in `ids`, the whole
+// ID in `names` when it is longer and the table has names), the first year and value count of the span
 // its cores cover (a missing value covers its year), its last year, and per
 // year of the span the single-precision mean of the cores' values there,
 // summed in table order; a year that no core covers with a number gets not

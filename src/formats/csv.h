@@ -20,8 +20,8 @@ namespace ringave {
 std::int64_t csv_years(std::span<const Series> trees);
 
 // Writes the header and the rows for the series of `trees` with values (a
-// series with count 0 has no column). IDs are written without trailing
-// blanks, in quotation marks when they hold a comma or a quotation mark. A
+// series with count 0 has no column). IDs are written whole (the name
+// where a series has one), without trailing blanks, in quotation marks when they hold a comma or a quotation mark. A
 // value too large for a Tucson field (written there as asterisks) is an
 // empty cell too. Fatal reports: failures of `sink`.
 void write_tree_csv(RecordSink& sink, std::span<const Series> trees);

@@ -12,7 +12,7 @@ namespace ringave {
 namespace {
 
 void append_id(std::string& row, std::string_view id) {
-  if (id.find_first_of(",\"") == std::string_view::npos) {
+  if (id.find_first_of(",\"\r\n") == std::string_view::npos) {
     row.append(id);
     return;
   }
@@ -63,7 +63,7 @@ void write_tree_csv(RecordSink& sink, std::span<const Series> trees) {
   std::int64_t earliest = 0, latest = -1;
   for (const Series* s : columns) {
     row.push_back(',');
-    append_id(row, s->id.trimmed());
+    append_id(row, s->name.empty() ? s->id.trimmed() : std::string_view(s->name));
     earliest = s == columns.front() ? s->first_year : std::min<std::int64_t>(earliest, s->first_year);
     latest = s == columns.front() ? last_year(*s) : std::max(latest, last_year(*s));
   }

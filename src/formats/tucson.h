@@ -97,4 +97,10 @@ bool looks_like_tucson(RecordSource& unit);
 // s.values holds. Fatal reports: failures of `sink`.
 void write_tucson_series(RecordSink& sink, const Series& s, const Field<6>& tag);
 
+// The columns the ID of s gets on the narrowest of the data lines
+// write_tucson_series writes for it (the stop marker's included): 8, or 7
+// or 6 on lines of years before -999 ("(a7,i5,10i6)", "(a6,i6,10i6)").
+// 8 for a count below 1. Pure.
+int tucson_id_columns(const Series& s);
+
 }  // namespace ringave

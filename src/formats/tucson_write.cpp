@@ -364,6 +364,17 @@ std::int32_t thousandths(float value) {
 
 void thousandths(const float* values, int n, std::int32_t* out) { convert(values, n, out); }
 
+int tucson_id_columns(const Series& s) {
+  if (s.count < 1) return 8;
+  // Lines start at the first year, then at each decade; only lines of years
+  // before -999 give the ID fewer columns.
+  const std::int64_t first = s.first_year, stop_year = first + s.count;
+  int columns = id_columns_for(first);
+  for (std::int64_t year = first + decade_fields(first); year <= stop_year && year < -999; year += 10)
+    columns = std::min(columns, id_columns_for(year));
+  return columns;
+}
+
 void write_tucson_series(RecordSink& sink, const Series& s, const Field<6>& tag) {
   if (s.count < 1) return;
   SeriesLines lines(s, tag);

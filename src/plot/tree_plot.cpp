@@ -181,8 +181,7 @@ void Painter::header() {
   // The title names the file, its series and trees and where the tree
   // number stands, so the picture can be told apart from its siblings.
   std::string title = ": " + std::to_string(series) + " series, " + std::to_string(d_.trees.size()) +
-                      (d_.trees.size() == 1 ? " tree" : " trees") + ", tree number at " + d_.key_place +
-                      " of the series ID";
+                      (d_.trees.size() == 1 ? " tree" : " trees") + ", " + d_.grouping;
   out_ << "<title>";
   out_.escaped(d_.input_name);
   out_.escaped(title);

@@ -46,11 +46,11 @@ struct PlotTree {
 };
 
 // Everything one picture shows: the input file's name (as the user gave it),
-// where the tree number stands in the series IDs ("positions 4-5"), and the
-// trees in output order.
+// how its cores were grouped into trees ("tree number at positions 4-5 of
+// the series ID", "trees by column tag"), and the trees in output order.
 struct PlotData {
   std::string input_name;
-  std::string key_place;
+  std::string grouping;
   std::vector<PlotTree> trees;
 };
 

@@ -78,8 +78,8 @@ class CliDoor final : public Door {
   const CommandLine& cl_;
   RunStorage& run_;
   std::optional<LineReporter> reporter_;
-  std::vector<Field<8>> cores_;         // a dry run's core IDs, as read
-  std::vector<std::int32_t> core_trees_;  // and the tree of each
+  std::vector<std::string> cores_;      // a dry run's whole core IDs, as read
+  std::vector<std::int32_t> core_trees_;  // the tree of each core (a dry run, a picture)
   std::vector<PlotCore> plot_cores_;    // a picture's cores, as read
   std::optional<CheckReport> check_;    // the check of the cores, when asked for
   bool strict_failed_ = false;
@@ -88,10 +88,11 @@ class CliDoor final : public Door {
 bool CliDoor::admit(const Job& job) {
   reporter_.emplace(con_, job.name, cl_.verbose);
   cores_.clear();
+  core_trees_.clear();
   plot_cores_.clear();
   check_.reset();
   strict_failed_ = false;
-  if (job.tree_auto || positions_valid(job)) return true;
+  if (job.tree_auto || job.tree_rule || positions_valid(job)) return true;
   fail(job,
        "invalid tree-number positions " + positions_text(job.key_first, job.key_last) +
            " (they must satisfy 1 <= start <= stop <= 8)");
@@ -138,6 +139,9 @@ void CliDoor::failed(const Job& job, const Road&, Failure failure, const std::st
 // Every series ID must hold a tree number at the positions; the first that
 // does not fails the file, named with what stands there.
 void CliDoor::bad_key(const Job& job, const Road& road, const BadKey& bad) {
+  if (!bad.key.plain.empty())
+    return fail(job, "series '" + bad.id + "' (series " + std::to_string(bad.key.row + 1) + " of the file) " +
+                         bad.key.plain);
   fail(job,
        "series '" + bad.id + "' (series " + std::to_string(bad.key.row + 1) + " of the file) holds '" + bad.key.held +
            "' at " + road.rule->place() + ", not a tree number");
@@ -173,7 +177,7 @@ void CliDoor::stopped(const Job& job, const Road& road, const Error& f) {
 void CliDoor::grouped(const Job& job, const Road& road, SeriesTable& table, const TreePartition& trees) {
   const auto rows = static_cast<std::size_t>(table.rows);
   const std::span<const Field<8>> ids = table.ids().first(rows);
-  if (!job.tree_auto) {
+  if (!job.tree_auto && !job.tree_rule) {
     const std::string text = positions_warning(ids, trees, road.key_first, road.key_last, cl_.list.empty());
     if (!text.empty()) con_.warn(job.name + ": warning: " + text);
   }
@@ -185,9 +189,11 @@ void CliDoor::grouped(const Job& job, const Road& road, SeriesTable& table, cons
     for (const std::string& text : check_warnings(*check_)) con_.warn(job.name + ": " + text);
   }
   if (cl_.dry_run) {
-    cores_.assign(ids.begin(), ids.end());
-    core_trees_ = trees.tree;
+    const SeriesRows series = table.series_rows();
+    cores_.resize(rows);
+    for (std::size_t r = 0; r < rows; ++r) cores_[r] = series.whole_id(r);
   }
+  if (cl_.dry_run || wants_cores(job)) core_trees_ = trees.tree;
   if (wants_cores(job) && !cl_.dry_run) {
     plot_cores_ = keep_cores(table);
     if (check_)
@@ -220,7 +226,7 @@ void CliDoor::averaged(const Job& job, const Road& road, SeriesTable& table) {
 // cannot be written for these trees, then each written to a temporary file,
 // and all put in place once every one is complete.
 void CliDoor::write_outputs(const Job& job, const Road& road, std::span<const Series> trees) {
-  const TreeFile file{job.name, *road.rule, trees, plot_cores_, check_ ? &*check_ : nullptr};
+  const TreeFile file{job.name, *road.rule, trees, plot_cores_, core_trees_, check_ ? &*check_ : nullptr};
   std::vector<const Output*> wanted;
   for (const Output& o : outputs())
     if (!(job.*o.path).empty()) wanted.push_back(&o);
@@ -240,11 +246,13 @@ void CliDoor::show_trees(SeriesTable& table) {
   for (std::int32_t t = 0; t < table.rows; ++t) {
     const auto i = static_cast<std::size_t>(t);
     if (table.counts()[i] < 1) continue;
-    const Field<8>& tree = table.ids()[i];
+    // The tree ID in a field of 8 columns, or wider for a longer one.
+    std::string tree(table.series_rows().whole_id(i));
+    tree.resize(std::max<std::size_t>(tree.size(), Field<8>::size()), ' ');
     std::string line =
-        "  " + tree.str() + right(table.first_years()[i], 6) + " " + right(table.last_years()[i], 6) + " ";
+        "  " + tree + right(table.first_years()[i], 6) + " " + right(table.last_years()[i], 6) + " ";
     for (std::size_t c = 0; c < cores_.size(); ++c)
-      if (core_trees_[c] == t) line.append(" ").append(cores_[c].trimmed());
+      if (core_trees_[c] == t) line.append(" ").append(cores_[c]);
     con_.put(line, true);
   }
 }
@@ -253,7 +261,8 @@ std::string CliDoor::summary(const Job& job, const Road& road, std::size_t trees
   std::string line = job.name + ": " + std::to_string(road.series) + " series";
   if (!job.format) line += ", " + std::string(format_name(road.format)) + " (auto)";
   line += " -> " + std::to_string(trees) + (trees == 1 ? " tree" : " trees");
-  if (job.tree_auto) line += ", tree " + positions_text(road.key_first, road.key_last) + " (auto)";
+  if (job.tree_auto)
+    line += ", tree " + (road.tag_chosen ? std::string("tag") : positions_text(road.key_first, road.key_last)) + " (auto)";
   if (check_) line += ", " + check_counts(*check_);
   if (cl_.dry_run) return line + " (dry run: nothing written)\n";
   const char* before = " -> ";
@@ -299,6 +308,11 @@ int run_command_line(int argc, const char* const* argv, Console& con) {
     CommandLine cl;
     const ParseResult parsed = parse_command_line(argc, argv, cl);
     if (parsed.what == Parsed::usage_error) return usage_error(con, parsed.error);
+    if (parsed.what == Parsed::failure) {
+      con.warn(parsed.error);
+      con.flush();
+      return kExitFailure;
+    }
     if (parsed.what != Parsed::run) {
       put_text(con, parsed.what == Parsed::help ? help_text() : version_text());
       con.flush();

@@ -8,6 +8,7 @@
 #include <map>
 #include <system_error>
 
+#include "averaging/key_rules.h"
 #include "formats/registry.h"
 #include "records/file_unit.h"
 #include "records/items.h"
@@ -88,14 +89,18 @@ std::optional<std::string> check_combination(CommandLine& cl, const std::string&
   if (!cl.list.empty() && cl.tree_given) return "-t does not go with -l: the list file gives each entry's positions";
   if (!cl.list.empty() && cl.format_given) return "-f does not go with -l: the list file gives each entry's format";
   if (!cl.files.empty() && !cl.tree_given) return "-t START-STOP (or -t auto) is required with FILE arguments";
-  if (cl.tree_given && !parse_tree_positions(tree, cl))
-    return all_digits(tree) ? bare_number_error(tree)
-                            : "-t '" + tree + "': give START-STOP with 1 <= START <= STOP <= 8, or auto";
+  if (cl.tree_given && !names_key_rule(tree) && !parse_tree_positions(tree, cl)) {
+    if (all_digits(tree)) return bare_number_error(tree);
+    if (tree.find(':') != std::string::npos) return "-t '" + tree + "': no such tree-key rule; give " + key_rule_names();
+    return "-t '" + tree + "': give START-STOP with 1 <= START <= STOP <= 8, or auto";
+  }
   if (cl.format_given && !parse_format(format, cl))
     return "-f '" + format + "': give " + format_names(true) + ", or auto";
   if (cl.quiet && cl.verbose) return "-q and -v do not go together";
   if (std::optional<std::string> error = table_options_with_list(cl, unit.has_value())) return error;
   if (unit && !parse_csv_unit(*unit, cl)) return "--csv-unit '" + *unit + "': give mm, 0.01mm or 0.001mm";
+  if (cl.no_tucson && !cl.csv && !cl.plot && !cl.fh && !cl.check && !cl.dry_run)
+    return "--no-tucson leaves nothing to write: add --csv, --fh or --plot";
   for (const std::string& f : cl.files)
     if (f == "-") return "'-' is no file: ringave never reads standard input (a file named - is ./-)";
   if (cl.list == "-") return "-l '-': ringave never reads standard input (a file named - is ./-)";
@@ -179,6 +184,7 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   CLI::Option* format_opt = app.add_option("-f,--format", format);
   app.add_option("-l,--list", cl.list);
   app.add_option("-o,--output-dir", cl.output_dir);
+  app.add_flag("--no-tucson", cl.no_tucson);
   app.add_flag("--csv", cl.csv);
   app.add_flag("--plot", cl.plot);
   app.add_flag("--fh", cl.fh);
@@ -207,12 +213,18 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   const std::optional<std::string> given_unit = unit_opt->count() > 0 ? std::optional(unit) : std::nullopt;
   if (std::optional<std::string> error = check_combination(cl, tree, format, given_unit))
     return {Parsed::usage_error, std::move(*error)};
+  if (cl.tree_given && names_key_rule(tree)) {
+    MadeRule made = make_key_rule(tree);
+    if (!made.rule) return {made.usage ? Parsed::usage_error : Parsed::failure, std::move(made.error)};
+    cl.tree_rule = std::move(made.rule);
+  }
   return {Parsed::run, ""};
 }
 
 std::string help_text() {
   return "Usage: ringave [OPTIONS] -t START-STOP FILE...\n"
          "       ringave [OPTIONS] -l LISTFILE\n"
+         "       ringave [OPTIONS] -t RULE FILE...\n"
          "       ringave -h | --help\n"
          "       ringave -V | --version\n"
          "       ringave            (no arguments: the question-and-answer dialogue)\n"
@@ -222,7 +234,8 @@ std::string help_text() {
          "thousandths of a mm).\n"
          "Cores are grouped by the tree number at fixed positions of their 8-character\n"
          "series IDs; a tree is its site code (the characters before the number)\n"
-         "together with its number.\n"
+         "together with its number. Other rules (-t RULE) take the tree from the whole\n"
+         "ID, a map file or a regular expression; their tree IDs may be of any length.\n"
          "\n"
          "Options:\n"
          "  -t, --tree START-STOP  positions of the tree number in the series IDs, for\n"
@@ -230,7 +243,23 @@ std::string help_text() {
          "                         -t 5-5; start 1: no site code), or 'auto' to choose\n"
          "                         them per file from its IDs. Required with FILE\n"
          "                         arguments. A warning names positions that group the\n"
-         "                         cores otherwise than the IDs suggest.\n"
+         "                         cores otherwise than the IDs suggest. Where no\n"
+         "                         positions fit and the IDs are tags whose numbers vary\n"
+         "                         in length, auto takes -t tag ('tree tag (auto)').\n"
+         "  -t, --tree RULE        a tree-key rule instead of positions, for every FILE:\n"
+         "        tag              tag number and core letters: 3337A, 070622B, 142220;\n"
+         "                         the tree is any site letters and the number without\n"
+         "                         leading zeros (030525A and 30525B: tree 30525)\n"
+         "        id               every series its own tree, under its whole ID\n"
+         "        column:NAME      the series' column NAME of a table (any case):\n"
+         "                         -t column:tag\n"
+         "        header           the header's TreeNo or TreeNumber, after its SiteCode\n"
+         "        map:FILE         a CSV file with a header row series,tree[,site]: the\n"
+         "                         tree of every series by its whole ID\n"
+         "        pattern:REGEX    a regular expression (PCRE2) matching the whole ID,\n"
+         "                         with a group named tree and optionally one named site:\n"
+         "                         -t 'pattern:(?<site>[A-Z]+)-(?<tree>\\d+)-\\d+-[a-z]'\n"
+         "                         A series the rule finds no tree for fails its file.\n"
          "  -f, --format FORMAT    tucson, compact, heidelberg, csv or auto (the default,\n"
          "                         in any case): auto decides per file from its content\n"
          "      --id-column NAME   the column of series IDs of a CSV table of one series\n"
@@ -243,6 +272,8 @@ std::string help_text() {
          "                         name containing '/' quoted: 'data/a.rwl' 1 4 5;\n"
          "                         not with FILE arguments, -t or -f\n"
          "  -o, --output-dir DIR   write the outputs into DIR (default: beside each input)\n"
+         "      --no-tucson        write no NAME_AVE.raw (with --csv or --plot): for tree\n"
+         "                         IDs longer than the Tucson ID field (8 characters)\n"
          "      --csv              also write NAME_AVE.csv: year and one column per tree,\n"
          "                         in mm; an empty cell where a tree has no value\n"
          "      --plot             also write NAME_AVE.svg: a picture of every tree, its\n"
@@ -267,14 +298,16 @@ std::string help_text() {
          "file goes to standard output; warnings and errors go to standard error, one\n"
          "line each beginning with the file's name (also with -q). A tree whose cores\n"
          "leave years of its span uncovered gets a warning naming the first such years.\n"
+         "A tree ID the Tucson ID field cannot hold fails its file (nothing written).\n"
          "\n"
          "Exit status: 0 every file written; 1 one or more files failed (the others are\n"
-         "still written); 2 usage error.\n"
+         "still written), or the map file of -t map: cannot be read; 2 usage error.\n"
          "\n"
          "Examples:\n"
          "  ringave -t 4-5 nm046.rwl\n"
          "  ringave -t auto --csv -o trees/ *.rwl *.cmp\n"
          "  ringave -n -t 6-7 anos1_p001.rwl\n"
+         "  ringave -t map:trees.csv --no-tucson --csv DOEL1.fh\n"
          "  ringave -l sites.lst\n";
 }
 
@@ -292,7 +325,7 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
   for (const std::string& f : cl.files) {
     Job j;
     j.name = f;
-    j.output = cli_output_name(f, cl.output_dir, "_AVE.raw");
+    if (!cl.no_tucson) j.output = cli_output_name(f, cl.output_dir, "_AVE.raw");
     if (cl.csv) j.csv_output = cli_output_name(f, cl.output_dir, "_AVE.csv");
     if (cl.plot) j.plot_output = cli_output_name(f, cl.output_dir, "_AVE.svg");
     if (cl.fh) j.fh_output = cli_output_name(f, cl.output_dir, "_AVE.fh");
@@ -302,6 +335,7 @@ std::vector<Job> jobs_from_files(const CommandLine& cl) {
     j.tree_auto = cl.tree_auto;
     j.key_first = cl.key_first;
     j.key_last = cl.key_last;
+    j.tree_rule = cl.tree_rule;
     jobs.push_back(std::move(j));
   }
   return jobs;
@@ -326,7 +360,7 @@ ListJobs jobs_from_list(const CommandLine& cl) {
         break;  // an entry cut short by the end of the file is dropped
       j.name = name.substr(0, name.find_last_not_of(' ') + 1);
       j.format = format_of_code(code);
-      j.output = cli_output_name(j.name, cl.output_dir, "_AVE.raw");
+      if (!cl.no_tucson) j.output = cli_output_name(j.name, cl.output_dir, "_AVE.raw");
       if (cl.csv) j.csv_output = cli_output_name(j.name, cl.output_dir, "_AVE.csv");
       if (cl.plot) j.plot_output = cli_output_name(j.name, cl.output_dir, "_AVE.svg");
       if (cl.fh) j.fh_output = cli_output_name(j.name, cl.output_dir, "_AVE.fh");

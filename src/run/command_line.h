@@ -14,11 +14,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "averaging/key_rule.h"
 #include "formats/format.h"
 #include "run/job.h"
 
@@ -32,10 +34,12 @@ struct CommandLine {
   bool tree_auto = false;  // -t auto
   std::int32_t key_first = 0;
   std::int32_t key_last = 0;
+  std::shared_ptr<const KeyRule> tree_rule;  // -t naming a rule (tag, id, column:NAME, ...)
   bool format_given = false;
   std::optional<Format> format;  // none: -f auto, the default
   ReadOptions read;              // --id-column, --csv-unit
   std::string output_dir;  // -o DIR; empty: beside each input
+  bool no_tucson = false;  // --no-tucson: no _AVE.raw
   bool csv = false;
   bool plot = false;
   bool fh = false;            // --fh: NAME_AVE.fh too
@@ -46,18 +50,21 @@ struct CommandLine {
   bool verbose = false;
 };
 
-enum class Parsed { run, help, version, usage_error };
+// failure: a file an option names cannot be read (exit status 1).
+enum class Parsed { run, help, version, usage_error, failure };
 
 struct ParseResult {
   Parsed what = Parsed::run;
-  std::string error;  // for usage_error: what is wrong, one line
+  std::string error;  // for usage_error and failure: what is wrong, one line
 };
 
 // Parses the arguments (argv[0] is the program) into `cl` and checks that
 // they go together: FILEs or -l but not both, -t with FILEs and not with -l,
 // -f not with -l, not -q with -v, no FILE "-", an existing folder for -o,
-// --id-column and --csv-unit not with -l, --csv-unit mm, 0.01mm or 0.001mm.
-// -f's value is taken in any case.
+// --id-column and --csv-unit not with -l, --csv-unit mm, 0.01mm or 0.001mm;
+// some output to write (--no-tucson with --csv, --fh, --plot or --check).
+// -f's value is taken in any case. A rule -t names is made (its map file
+// read, its pattern compiled) once every other check has passed.
 ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& cl);
 
 // Reads -t's value: "auto" or "START-STOP" with 1 <= START <= STOP <= 8.

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "averaging/key_rule.h"
 #include "formats/format.h"
 #include "formats/series_reader.h"
 
@@ -23,7 +25,11 @@ struct Job {
   bool tree_auto = false;
   std::int32_t key_first = 0;
   std::int32_t key_last = 0;
-  std::string output;       // the tree series in the Tucson format
+  // A rule the command line's -t names (tag, id, column:NAME, map:FILE,
+  // pattern:REGEX, header), the same for every file; none: positions, given
+  // or chosen (the dialogue and list files always).
+  std::shared_ptr<const KeyRule> tree_rule;
+  std::string output;       // the tree series in the Tucson format; empty: none (--no-tucson)
   std::string csv_output;   // the tree series as CSV; empty: none
   std::string plot_output;  // the picture; empty: none
   std::string fh_output;    // the tree series as Heidelberg; empty: none

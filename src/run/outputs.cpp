@@ -20,8 +20,22 @@ namespace {
 // empty, so it is refused past this span.
 constexpr std::int64_t kCsvYearLimit = 100000;
 
+// A tree ID is written whole or not at all: a tree whose ID the Tucson ID
+// field cannot hold fails the file before any of its outputs is opened.
 class TucsonTrees final : public TreeWriter {
  public:
+  void check(const TreeFile& file) const override {
+    for (const Series& tree : file.trees) {
+      const std::string_view id = tree.name.empty() ? tree.id.trimmed() : std::string_view(tree.name);
+      const int columns = tucson_id_columns(tree);
+      if (tree.count < 1 || id.size() <= static_cast<std::size_t>(columns)) continue;
+      stop(ErrorCode::stop, " ",
+           "tree '" + std::string(id) + "' has an ID of " + std::to_string(id.size()) +
+               " characters, more than the " + std::to_string(columns) + " a Tucson ID field holds" +
+               (columns < 8 ? " beside years before -999" : "") +
+               "; write its file with --no-tucson --csv (or --fh)");
+    }
+  }
   void write(RecordSink& sink, const TreeFile& file) const override {
     const Field<6> tag("AVE   ");
     for (const Series& tree : file.trees) write_tucson_series(sink, tree, tag);
@@ -43,7 +57,8 @@ class CsvTrees final : public TreeWriter {
 class TreePicture final : public TreeWriter {
  public:
   void write(RecordSink& sink, const TreeFile& file) const override {
-    PlotData picture = plot_data(std::string(file.input), file.rule, std::move(file.cores), file.trees);
+    PlotData picture =
+        plot_data(std::string(file.input), file.rule, std::move(file.cores), file.core_trees, file.trees);
     std::erase_if(picture.trees, [](const PlotTree& t) { return t.mean.empty(); });
     write_tree_plot(sink, picture);
   }
@@ -87,6 +102,7 @@ std::vector<Series> tree_series(SeriesTable& table, std::int32_t rows) {
   std::vector<Series> trees(static_cast<std::size_t>(std::clamp(rows, 0, kSeriesLimit)));
   for (std::size_t i = 0; i < trees.size(); ++i) {
     trees[i].id = table.ids()[i];
+    if (!table.names().empty()) trees[i].name = table.names()[i];
     trees[i].first_year = table.first_years()[i];
     trees[i].count = table.counts()[i];
     trees[i].values = table.row_values(static_cast<std::int32_t>(i));

@@ -28,6 +28,8 @@ struct TreeFile {
   // The cores as read, kept before the averaging when an output needs_cores
   // (else empty); the output that draws them takes them.
   std::vector<PlotCore>& cores;
+  // The tree of each of `cores` (as the trees are numbered), when they are kept.
+  std::span<const std::int32_t> core_trees = {};
   // The check of the cores, when the job asks for it (else null).
   const CheckReport* check = nullptr;
 };

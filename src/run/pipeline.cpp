@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "averaging/auto_tree.h"
+#include "averaging/text_rules.h"
 #include "formats/registry.h"
 #include "formats/sniff.h"
 #include "records/file_unit.h"
@@ -39,6 +40,30 @@ bool open_input(const Job& job, FileUnit& in, Road& road) {
   return true;
 }
 
+// The rule of a job that left it open (-t auto): fixed positions when they
+// fit every ID (none is longer than the 8-character ID field, and the IDs'
+// own split convinces), else the tag + core letters scheme when every ID
+// has its form and the tag numbers vary in length. Sets the road's choice,
+// or returns why neither fits.
+std::optional<std::string> choose_rule(const SeriesRows& rows, Road& road) {
+  std::optional<std::string> why;
+  for (std::size_t r = 0; r < rows.size() && !why; ++r)
+    if (rows.whole_id(r).size() > Field<8>::size())
+      why = "series ID '" + std::string(rows.whole_id(r)) + "' is longer than 8 characters";
+  if (!why) {
+    const TreeChoice choice = choose_tree_positions(rows.ids);
+    if (choice.chosen()) {
+      road.key_first = choice.key_first;
+      road.key_last = choice.key_last;
+      return std::nullopt;
+    }
+    why = choice.why;
+  }
+  if (!tags_vary_in_length(rows)) return why;
+  road.tag_chosen = true;
+  return std::nullopt;
+}
+
 // The road from the open input to the door's outputs.
 bool travel(const Job& job, RunStorage& run, Door& door, Road& road, FileUnit& in) {
   if (!open_input(job, in, road)) {
@@ -60,25 +85,30 @@ bool travel(const Job& job, RunStorage& run, Door& door, Road& road, FileUnit& i
     door.failed(job, road, Failure::no_series, "");
     return false;
   }
+  const SeriesRows rows = table.series_rows();
   road.key_first = job.key_first;
   road.key_last = job.key_last;
-  if (job.tree_auto) {
-    const TreeChoice choice = choose_tree_positions(table.ids().first(static_cast<std::size_t>(table.rows)));
-    if (!choice.chosen()) {
-      door.failed(job, road, Failure::no_positions, choice.why);
+  if (job.tree_auto && !job.tree_rule) {
+    const std::optional<std::string> why = choose_rule(rows, road);
+    if (why) {
+      door.failed(job, road, Failure::no_positions, *why);
       return false;
     }
-    road.key_first = choice.key_first;
-    road.key_last = choice.key_last;
   }
-  const FixedPositions rule(road.key_first, road.key_last, door.sites());
-  road.rule = &rule;
-  const TreePartition trees = partition_trees(rule, table.ids().first(static_cast<std::size_t>(table.rows)));
+  const FixedPositions positions(road.key_first, road.key_last, door.sites());
+  const TagRule tags;
+  road.rule = job.tree_rule ? job.tree_rule.get() : road.tag_chosen ? static_cast<const KeyRule*>(&tags) : &positions;
+  const KeyRule& rule = *road.rule;
+  const TreePartition trees = partition_trees(rule, rows);
   if (trees.unreadable) {
     const auto row = static_cast<std::size_t>(trees.unreadable->row);
-    door.bad_key(job, road, {*trees.unreadable, std::string(table.ids()[row].trimmed())});
+    door.bad_key(job, road, {*trees.unreadable, std::string(rows.whole_id(row))});
     return false;
   }
+  // A tree ID longer than the ID field keeps all of it among the names.
+  if (std::any_of(trees.tree_ids.begin(), trees.tree_ids.end(),
+                  [](const std::string& id) { return id.size() > Field<8>::size(); }))
+    table.keep_names();
   door.grouped(job, road, table, trees);
 
   road.stage = Road::Stage::averaging;
@@ -111,6 +141,9 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
     // for; a series beyond the table's rows goes to the series buffer and
     // ends the run below.
     s.values = row < kSeriesLimit ? table.row_values(row) : std::span<float>(run.series_values);
+    // A format without long IDs or fields leaves them empty (capacity kept).
+    s.name.clear();
+    s.fields.clear();
     const SeriesRead got = reader->next(s);
     if (got != SeriesRead::series) {
       s.values = run.series_values;
@@ -131,13 +164,20 @@ bool read_series(RecordSink* listing, RunStorage& run, const std::string& name, 
       stop(ErrorCode::series_values,
            "Series " + std::string(s.id.trimmed()) + " in file " + name + " holds more than " + most_values +
                " values (Max: record length)",  // pinned console text
-           "series " + std::string(s.id.trimmed()) + " (series " + std::to_string(row + 1) +
-               " of the file) has more than " + most_values + " values: ringave reads at most " + most_values +
-               " values per series",
-           {0, std::string(s.id.trimmed()), row + 1});
+           "series " + (s.name.empty() ? std::string(s.id.trimmed()) : s.name) + " (series " +
+               std::to_string(row + 1) + " of the file) has more than " + most_values +
+               " values: ringave reads at most " + most_values + " values per series",
+           {0, s.name.empty() ? std::string(s.id.trimmed()) : s.name, row + 1});
 
     const auto i = static_cast<std::size_t>(row);
     table.ids()[i] = s.id;
+    // Copied into the row's own capacity; a file without either (Tucson,
+    // Compact) copies nothing until a file of the run has had them.
+    if (!s.name.empty() || !s.fields.empty()) table.keep_names();
+    if (!table.names().empty()) {
+      table.names()[i] = s.name;
+      table.fields()[i] = s.fields;
+    }
     table.first_years()[i] = s.first_year;
     table.last_years()[i] = last_year_of(s.first_year, s.count);
     table.counts()[i] = s.count;

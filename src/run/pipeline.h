@@ -35,15 +35,16 @@ struct Road {
   Format format = Format::tucson;  // given by the job, or told from the file
   std::int32_t key_first = 0;      // given by the job, or chosen from the IDs
   std::int32_t key_last = 0;
+  bool tag_chosen = false;         // the job left the rule open and the IDs' tags were chosen
   const KeyRule* rule = nullptr;   // the file's tree-key rule, once known
   std::int32_t series = 0;    // series read from the file
   std::int32_t trees = 0;     // tree rows of the table after the averaging
   const FileUnit* input = nullptr;  // the input while it is open: its line count
 };
 
-// A series ID whose tree key the road's rule cannot read: the rule's
-// account (row from 0, what the key's place holds, the failed read) and the
-// ID.
+// A series whose tree key the road's rule cannot read: the rule's account
+// (row from 0, what the key's place holds, the failed read or the plain
+// words) and the series' whole ID.
 struct BadKey {
   UnreadableKey key;
   std::string id;
@@ -54,7 +55,7 @@ enum class Failure {
   gave_up,       // a reader gave the file up after a file error its reporter let pass
   no_format,     // the job left the format open and the file is neither format
   no_series,     // the file holds no series
-  no_positions,  // the job left the positions open and none fit the IDs convincingly
+  no_positions,  // the job left the rule open and neither positions nor tags fit the IDs convincingly
   no_trees,      // no tree of the file holds a value
 };
 

@@ -18,16 +18,17 @@
 namespace ringave {
 
 // Copies rows 1 .. table.rows of the series table (the cores as read, before
-// the averaging), their IDs without trailing blanks. Linear in the values.
+// the averaging), with their whole IDs. Linear in the values.
 std::vector<PlotCore> keep_cores(SeriesTable& table);
 
 // The picture's data once treemean has turned `cores` into the tree series
 // `trees` by `rule` (the tree rows of the table, in order): tree k with every
-// core of the k-th tree (partition_trees, which numbers the trees as the
-// averaging does). The mean is the tree's values, where the averaging leaves
-// not a number for a year without a value. A key the rule cannot read, which
-// the averaging has already refused, leaves every tree without cores.
+// core c whose core_trees[c] is k (the trees as partition_trees numbers
+// them, as the averaging does). The mean is the tree's values, where the
+// averaging leaves not a number for a year without a value. A core without
+// a tree in core_trees is left out. Tree IDs are whole (Series::name where
+// it is set).
 PlotData plot_data(std::string input_name, const KeyRule& rule, std::vector<PlotCore> cores,
-                   std::span<const Series> trees);
+                   std::span<const std::int32_t> core_trees, std::span<const Series> trees);
 
 }  // namespace ringave

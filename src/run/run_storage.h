@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "averaging/treemean.h"
 #include "formats/series.h"
@@ -40,7 +41,7 @@ struct RunStorage {
   std::array<std::int32_t, kSeriesLimit> tree_last{};
   std::array<std::int32_t, kSeriesLimit> last_rows{};
   std::array<IdRow, kSeriesLimit> id_rows{};
-  std::array<Field<8>, kSeriesLimit> tree_ids{};
+  std::array<std::string, kSeriesLimit> tree_ids{};
   FileList files;
 
   AveragingWork work() {

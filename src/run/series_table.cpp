@@ -1,5 +1,7 @@
 #include "run/series_table.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <new>
 
@@ -38,6 +40,24 @@ SeriesTable::SeriesTable()
       values_(static_cast<float*>(std::calloc(static_cast<std::size_t>(kSeriesLimit) * kLengthLimit, sizeof(float)))) {
   if (!values_) throw std::bad_alloc();
   advise_huge_pages(values_.get(), static_cast<std::size_t>(kSeriesLimit) * kLengthLimit * sizeof(float));
+}
+
+void SeriesTable::keep_names() {
+  if (!names_) names_ = std::make_unique<std::string[]>(kSeriesLimit);
+  if (!fields_) fields_ = std::make_unique<std::vector<SeriesField>[]>(kSeriesLimit);
+}
+
+std::optional<std::string_view> SeriesTable::FieldView::value(std::size_t row, std::string_view key) const {
+  const auto same = [](std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+  };
+  if (!table_.fields_ || row >= static_cast<std::size_t>(kSeriesLimit)) return std::nullopt;
+  const std::vector<SeriesField>& fields = table_.fields_[row];
+  for (auto f = fields.rbegin(); f != fields.rend(); ++f)
+    if (same(f->key, key)) return std::string_view(f->value);
+  return std::nullopt;
 }
 
 }  // namespace ringave

@@ -37,7 +37,7 @@ std::string positions_warning(std::span<const Field<8>> ids, const TreePartition
   const std::size_t given = cores.size();
   const std::string name = as_option ? "-t " : "positions ";
   return name + positions_text(key_first, key_last) + (as_option ? " gives " : " give ") + counted(given, "tree") +
-         (given == 1 ? " (" : " (largest: ") + std::string(trees.tree_ids[largest].trimmed()) + ", " +
+         (given == 1 ? " (" : " (largest: ") + trees.tree_ids[largest] + ", " +
          counted(cores[largest], "core") + "); the IDs suggest " + name +
          positions_text(choice.key_first, choice.key_last) + " (" + counted(suggested.tree_ids.size(), "tree") + ")";
 }
@@ -65,7 +65,7 @@ std::vector<std::string> gap_warnings(const TreePartition& trees, std::span<cons
     const std::int64_t last = first + counts[r] - 1;
     const bool new_tree = i == 0 || tree[static_cast<std::size_t>(order[i - 1])] != tree[r];
     if (!new_tree && first > covered + 1) {
-      warnings.push_back("tree " + std::string(trees.tree_ids[static_cast<std::size_t>(tree[r])].trimmed()) +
+      warnings.push_back("tree " + trees.tree_ids[static_cast<std::size_t>(tree[r])] +
                          " has no value in " + std::to_string(covered + 1) + "-" + std::to_string(first - 1) +
                          " (its cores do not cover those years)");
       // One line per tree: its later cores are passed over.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "averaging/fixed_positions.h"
+#include "averaging/text_rules.h"
 #include "averaging/tree_keys.h"
 #include "averaging/treemean.h"
 #include "formats/format_test_util.h"
@@ -39,7 +40,7 @@ TEST(FixedPositionsTest, TreesOfSeries) {
     const std::vector<Field<8>> ids(c.ids.begin(), c.ids.end());
     const TreePartition p = partition_trees(FixedPositions(c.first, c.last, c.sites), ids);
     std::string got;
-    for (const std::int32_t k : p.tree) got.append(p.tree_ids[std::size_t(k)].trimmed()).append(" ");
+    for (const std::int32_t k : p.tree) got.append(p.tree_ids[std::size_t(k)]).append(" ");
     if (const auto& bad = p.unreadable) got = std::to_string(bad->row + 1) + " \"" + bad->held + "\" " + bad->message;
     EXPECT_EQ(got, c.got) << c.ids[0];
   }
@@ -71,7 +72,7 @@ struct Table {
   std::vector<std::int32_t> keys = std::vector<std::int32_t>(ids.size()), distinct = keys, tree_first = keys,
                             tree_last = keys, last_rows = keys;
   std::vector<IdRow> id_rows = std::vector<IdRow>(ids.size());
-  std::vector<Field<8>> tree_ids = ids;
+  std::vector<std::string> tree_ids = std::vector<std::string>(ids.size()), names;  // names: none, or one a row
   std::vector<float> sums = std::vector<float>(3001), year_counts = sums;
   testing::Recorder said;
   Table(std::int32_t len, std::size_t n) : length(len), values(n * len), ids(n), first(n), last(n), count(n) {}
@@ -82,9 +83,12 @@ struct Table {
     std::copy(v.begin(), v.end(), values.begin() + r * length);
   }
   void average(std::int32_t key_first, std::int32_t key_last, TreeSites sites = TreeSites::first_series) {
-    CoreTable t{ids, first, last, count, values, std::size_t(length), rows, "f.rwl"};
+    average(FixedPositions(key_first, key_last, sites));
+  }
+  void average(const KeyRule& rule) {
+    CoreTable t{ids, first, last, count, values, std::size_t(length), rows, "f.rwl", names};
     AveragingWork w{keys, distinct, sums, year_counts, tree_first, tree_last, last_rows, id_rows, tree_ids};
-    rows = treemean(t, w, FixedPositions(key_first, key_last, sites), said);
+    rows = treemean(t, w, rule, said);
     EXPECT_EQ(std::count(sums.begin(), sums.end(), 0.0f) + std::count(year_counts.begin(), year_counts.end(), 0.0f), 6002);
   }
   // Row r's values, a missing one (not a number) as -1.
@@ -211,6 +215,20 @@ TEST(TreemeanTest, OtherSitesAndRepeatedIds) {
     for (std::int32_t k = 0; k < t.rows; ++k) means.push_back(t.values[std::size_t(k) * 4]);
     EXPECT_EQ(std::tuple(means, t.said.said), std::tuple(c.means, c.said));
   }
+}
+
+// Whole IDs: two series whose first 8 characters agree are two IDs, one that
+// occurs twice is named whole, and a tree ID longer than 8 characters keeps
+// its first 8 in the ID field and all of it among the names.
+TEST(TreemeanTest, WholeIdsAndLongTreeIds) {
+  Table t(4, 3);
+  t.names = {"ABCDEFGH-1", "ABCDEFGH-2", "ABCDEFGH-1"};
+  for (const std::string& id : t.names) t.add(id.c_str(), 1900, {float(t.rows + 1)});
+  t.average(IdRule());
+  EXPECT_EQ(std::tuple(t.rows, t.ids[0].str(), t.names[0], t.names[1], t.values[0], t.values[4]),
+            std::tuple(2, std::string("ABCDEFGH"), std::string("ABCDEFGH-1"), std::string("ABCDEFGH-2"), 2.0f, 2.0f));
+  EXPECT_EQ(t.said.said,
+            "warning: series 3 ABCDEFGH-1: the ID occurs twice, as series 1 and 3; both are averaged as cores\n");
 }
 
 }  // namespace

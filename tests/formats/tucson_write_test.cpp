@@ -59,6 +59,22 @@ TEST(TucsonWrite, LinesByteForByte) {
   EXPECT_EQ(write_series(1900, {}), "");
 }
 
+// The narrowest ID field of a series' lines: 8 from the year -999 on; 7 on
+// lines of years -9999 to -1001, 6 beyond them and on the line of -1000; the
+// stop marker's line counts.
+TEST(TucsonWrite, IdColumnsOfASeries) {
+  const struct { std::int32_t first, count; int columns; } cases[] = {
+      {1990, 30, 8}, {-999, 5, 8}, {-1012, 2, 7}, {-1012, 3, 7}, {-1005, 4, 7}, {-1005, 5, 6},
+      {-10005, 2, 6}, {-1500, 3001, 6}, {1990, 0, 8},
+  };
+  std::vector<float> values(3001, 1.0f);
+  for (const auto& c : cases) {
+    Series s;
+    s.first_year = c.first, s.count = c.count, s.values = values;
+    EXPECT_EQ(tucson_id_columns(s), c.columns) << c.first << " " << c.count;
+  }
+}
+
 TEST(TucsonWrite, RoundTripThroughTheReader) {
   std::vector<float> values;
   for (int i = 0; i < 40; ++i) values.push_back(0.0137f * static_cast<float>((i * 7919) % 600) - 0.5f);

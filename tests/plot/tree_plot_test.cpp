@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "averaging/tree_keys.h"
 #include "plot/plot_test_util.h"
 #include "plot/svg_text.h"
 #include "records/memory_unit.h"
@@ -107,7 +108,9 @@ TEST(PlotCoresTest, TreesGetTheirCoresAndGapsStayGaps) {
   AveragingWork work = run->work();
   FailingReporter quiet;
   const FixedPositions rule(4, 5, TreeSites::first_series);
-  const PlotData d = plot_data("f.rwl", rule, std::move(cores), tree_series(t, treemean(table, work, rule, quiet)));
+  const TreePartition trees = partition_trees(rule, t.series_rows());
+  const PlotData d =
+      plot_data("f.rwl", rule, std::move(cores), trees.tree, tree_series(t, treemean(table, work, rule, quiet)));
 
   ASSERT_EQ(d.trees.size(), 2u);
   const PlotTree &two = d.trees[0], &one = d.trees[1];

@@ -49,13 +49,13 @@ expect() {
 # Tools found on the PATH count as installed whatever dpkg says, so only the
 # libraries and data packages are looked up in these databases.
 database none
-database all libcli11-dev libgtest-dev fonts-dejavu-core libbenchmark-dev \
+database all libcli11-dev libpcre2-dev pkgconf libgtest-dev fonts-dejavu-core libbenchmark-dev \
   cmake g++ make dpkg-dev libxml2-utils librsvg2-bin valgrind
 
-expect "$(missing none)" "libcli11-dev " "build, empty database"
-expect "$(missing none build)" "libcli11-dev " "build named"
+expect "$(missing none)" "libcli11-dev libpcre2-dev " "build, empty database"
+expect "$(missing none build)" "libcli11-dev libpcre2-dev " "build named"
 case "$(missing none build test)" in
-  "libcli11-dev libgtest-dev "*"fonts-dejavu-core ") ;;
+  "libcli11-dev libpcre2-dev libgtest-dev "*"fonts-dejavu-core ") ;;
   *) fail "build and test, empty database: got '$(missing none build test)'" ;;
 esac
 expect "$(missing none bench | grep -c libbenchmark-dev)" 1 "bench"
@@ -85,6 +85,6 @@ if [ "$status" = 2 ]; then
   echo "skipped the refusal: no way to run as a user who may not install"
 else
   expect "$status" 1 "a user who may not install: exit status"
-  echo "$out" | grep -qx '  sudo apt-get install -y libcli11-dev' || fail "no install command in: $out"
+  echo "$out" | grep -qx '  sudo apt-get install -y libcli11-dev libpcre2-dev' || fail "no install command in: $out"
 fi
 echo "install-deps: all checks passed"
