@@ -98,8 +98,9 @@ CheckReport check_table(SeriesTable& table, const TreePartition& trees) {
   report.cores.resize(result.cores.size());
   for (std::size_t c = 0; c < result.cores.size(); ++c) {
     CheckedCore& core = report.cores[c];
-    core.series = std::string(table.ids()[c].trimmed());
-    core.tree = std::string(trees.tree_ids[static_cast<std::size_t>(trees.tree[c])].trimmed());
+    const std::span<std::string> names = table.names();
+    core.series = c < names.size() && !names[c].empty() ? names[c] : std::string(table.ids()[c].trimmed());
+    core.tree = trees.tree_ids[static_cast<std::size_t>(trees.tree[c])];
     core.first = table.first_years()[c];
     core.last = table.last_years()[c];
     core.check = std::move(result.cores[c]);
