@@ -221,23 +221,26 @@ ParseResult parse_command_line(int argc, const char* const* argv, CommandLine& c
   return {Parsed::run, ""};
 }
 
-std::string help_text() {
-  return "Usage: ringave [OPTIONS] -t START-STOP FILE...\n"
+// The help, in three pieces: usage and what the program does, the
+// options, and the notes after them.
+constexpr const char* kHelpUsage =
+    "Usage: ringave [OPTIONS] -t START-STOP FILE...\n"
          "       ringave [OPTIONS] -l LISTFILE\n"
          "       ringave [OPTIONS] -t RULE FILE...\n"
          "       ringave -h | --help\n"
          "       ringave -V | --version\n"
          "       ringave            (no arguments: the question-and-answer dialogue)\n"
          "\n"
-         "Averages the cores of each tree in ring-width files (Tucson, Compact or\n"
-         "Heidelberg) and writes one series per tree to NAME_AVE.raw (Tucson,\n"
-         "thousandths of a mm).\n"
+         "Averages the cores of each tree in ring-width files (Tucson, Compact,\n"
+         "Heidelberg or CSV tables) and writes one series per tree to NAME_AVE.raw\n"
+         "(Tucson, thousandths of a mm).\n"
          "Cores are grouped by the tree number at fixed positions of their 8-character\n"
          "series IDs; a tree is its site code (the characters before the number)\n"
          "together with its number. Other rules (-t RULE) take the tree from the whole\n"
          "ID, a map file or a regular expression; their tree IDs may be of any length.\n"
-         "\n"
-         "Options:\n"
+         "\n";
+constexpr const char* kHelpOptions =
+    "Options:\n"
          "  -t, --tree START-STOP  positions of the tree number in the series IDs, for\n"
          "                         every FILE: 1 <= START <= STOP <= 8 (one position:\n"
          "                         -t 5-5; start 1: no site code), or 'auto' to choose\n"
@@ -272,8 +275,9 @@ std::string help_text() {
          "                         name containing '/' quoted: 'data/a.rwl' 1 4 5;\n"
          "                         not with FILE arguments, -t or -f\n"
          "  -o, --output-dir DIR   write the outputs into DIR (default: beside each input)\n"
-         "      --no-tucson        write no NAME_AVE.raw (with --csv or --plot): for tree\n"
-         "                         IDs longer than the Tucson ID field (8 characters)\n"
+         "      --no-tucson        write no NAME_AVE.raw (with --csv, --fh or --plot):\n"
+         "                         for tree IDs longer than the Tucson ID field (8\n"
+         "                         characters)\n"
          "      --csv              also write NAME_AVE.csv: year and one column per tree,\n"
          "                         in mm; an empty cell where a tree has no value\n"
          "      --plot             also write NAME_AVE.svg: a picture of every tree, its\n"
@@ -287,14 +291,16 @@ std::string help_text() {
          "                         before the averaging; write NAME_check.csv and warn\n"
          "                         of each flagged core (with -n: print the flagged rows)\n"
          "      --check-strict     --check, and a core flagged shifted or pair fails\n"
-         "                         the file (nothing of it written)\n"         "  -n, --dry-run          show each tree with its first and last year and its\n"
+         "                         the file (nothing of it written)\n"
+         "  -n, --dry-run          show each tree with its first and last year and its\n"
          "                         cores; write nothing\n"
          "  -q, --quiet            print nothing on standard output\n"
          "  -v, --verbose          also list every series as it is read\n"
          "  -h, --help             show this help and exit\n"
          "  -V, --version          show the version and exit\n"
-         "\n"
-         "NAME is the input's file name without its last extension. One summary line per\n"
+         "\n";
+constexpr const char* kHelpNotes =
+    "NAME is the input's file name without its last extension. One summary line per\n"
          "file goes to standard output; warnings and errors go to standard error, one\n"
          "line each beginning with the file's name (also with -q). A tree whose cores\n"
          "leave years of its span uncovered gets a warning naming the first such years.\n"
@@ -309,7 +315,8 @@ std::string help_text() {
          "  ringave -n -t 6-7 anos1_p001.rwl\n"
          "  ringave -t map:trees.csv --no-tucson --csv DOEL1.fh\n"
          "  ringave -l sites.lst\n";
-}
+
+std::string help_text() { return std::string(kHelpUsage) + kHelpOptions + kHelpNotes; }
 
 std::string version_text() { return std::string("ringave ") + RINGAVE_VERSION + "\n"; }
 
