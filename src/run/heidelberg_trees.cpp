@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "averaging/tree_keys.h"
 #include "formats/heidelberg.h"
 #include "formats/tucson_line.h"
 #include "records/error.h"
@@ -41,12 +40,9 @@ class HeidelbergTrees final : public TreeWriter {
   }
 
   void write(RecordSink& sink, const TreeFile& file) const override {
-    std::vector<Field<8>> ids;
-    for (const PlotCore& c : file.cores) ids.emplace_back(c.id);
-    const TreePartition tree_of = partition_trees(file.rule, ids);
     std::vector<std::vector<const PlotCore*>> cores(file.trees.size());
-    for (std::size_t c = 0; c < tree_of.tree.size() && c < file.cores.size(); ++c) {
-      const auto k = static_cast<std::size_t>(tree_of.tree[c]);
+    for (std::size_t c = 0; c < file.core_trees.size() && c < file.cores.size(); ++c) {
+      const auto k = static_cast<std::size_t>(file.core_trees[c]);
       if (k < cores.size()) cores[k].push_back(&file.cores[c]);
     }
     std::vector<std::int32_t> counts;
