@@ -247,7 +247,7 @@ struct SeriesLines {
     // the line feed.
     end_of_full[0] = ' ';
     std::memcpy(end_of_full.data() + 1, tag.data(), 6);
-    end_of_full[7] = '\n';
+    end_of_full.back() = '\n';
   }
 
   const Series& s;
@@ -294,7 +294,7 @@ struct SeriesLines {
       __builtin_prefetch(values + 512);  // the series comes from memory: ask 2 KB ahead
       put_id_and_year(rec, s.id, line_year);
       put_ten(rec, t);
-      std::memcpy(rec + 73, end_of_full.data(), 8);
+      std::memcpy(rec + 73, end_of_full.data(), end_of_full.size());
       rec += kLineBytes;
       line_year += 10;
     }

@@ -3,6 +3,7 @@
 #include "records/file_unit.h"
 
 #include <dlfcn.h>
+#include <errno.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -29,6 +30,17 @@ extern "C" int fsync(int fd) {
   if (::fstat(fd, &st) == 0) ++(S_ISDIR(st.st_mode) ? g_folder_syncs : g_file_syncs);
   static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
   return real(fd);
+}
+
+// The next close() fails with EIO, after closing its descriptor all the same.
+bool g_fail_next_close = false;
+extern "C" int close(int fd) {
+  static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "close"));
+  const int rc = real(fd);
+  if (!g_fail_next_close || rc != 0) return rc;
+  g_fail_next_close = false;
+  errno = EIO;
+  return -1;
 }
 
 namespace ringave {
@@ -312,6 +324,20 @@ TEST(FileUnitWrite, CommittedOutputAndItsFolderReachTheDisk) {
   EXPECT_EQ(std::pair(g_file_syncs - files, g_folder_syncs - folders), std::pair(1, 0));
   sync_output_folders();
   EXPECT_EQ(std::pair(g_file_syncs - files, g_folder_syncs - folders), std::pair(1, 1));
+}
+
+// An output whose close fails after its bytes were flushed is not
+// committed: the target keeps what it had, and no temporary file is left.
+TEST(FileUnitWrite, FailedCloseKeepsTheTarget) {
+  TempDir dir;
+  write_bytes(dir / "t.raw", "good old output\n");
+  FileUnit unit(13);
+  unit.open_write(dir / "t.raw");
+  unit.put("new output", true);
+  g_fail_next_close = true;
+  EXPECT_EQ(fatal_of([&] { unit.close(); }), "CLOSE/13: Cannot close file '" + dir / "t.raw" + "': Input/output error");
+  EXPECT_EQ(slurp(dir / "t.raw"), "good old output\n");
+  EXPECT_EQ(dir.entries(), std::set<std::string>{"t.raw"});
 }
 
 // A big output (its blocks reserved ahead as it grows) is committed whole,
