@@ -67,7 +67,7 @@ bool fast_shape(const Layout& data_layout, Shape& shape) {
     const Element& e = elements[i];
     const auto w = static_cast<std::size_t>(e.w);  // at least 1 for X and F
     if (e.op == Op::X) {
-      column = column + w < kFar ? column + w : kFar;
+      column = std::min(column + w, kFar);
       continue;
     }
     if (e.op != Op::F) return false;
@@ -76,7 +76,7 @@ bool fast_shape(const Layout& data_layout, Shape& shape) {
     for (std::int32_t r = 0; r < rep; ++r) {
       const bool packed = w >= 1 && w <= 8 && column + w >= 8;
       shape.fields[shape.count++] = FieldSpot{column, w, e.d, packed, before_mask(w)};
-      column = column + w < kFar ? column + w : kFar;
+      column = std::min(column + w, kFar);
       shape.full = column;
     }
   }

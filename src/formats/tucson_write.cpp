@@ -220,9 +220,10 @@ inline void convert(const float* values, int n, std::int32_t* out) {
   int k = 0;
 #if defined(__SSE2__)
   while (k + 4 <= n && four_thousandths(values + k, out + k)) k += 4;
-  // The last one to three values with the three or so before them, which
-  // are converted a second time to the same numbers.
-  if (k < n && k + 4 > n && n >= 4 && four_thousandths(values + n - 4, out + n - 4)) k = n;
+  // The last one to three values (none after a line of 4 or 8, which the
+  // loop took whole) with those before them, converted a second time to
+  // the same numbers.
+  if (k + 4 > n && n >= 4 && four_thousandths(values + n - 4, out + n - 4)) k = n;
 #endif
   for (; k < n; ++k) out[k] = thousandths(values[k]);
 }
