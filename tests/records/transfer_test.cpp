@@ -67,6 +67,7 @@ TEST(TransferReadField, CharactersAndPositions) {
   const struct { const char* layout; const char* record; const char* want; } cases[] = {
       {"(a8)", "12345678", "5678"}, {"(a8)", "123456", "56  "},  {"(a2)", "abc", "ab  "},     {"(a)", "ab", "ab  "},
       {"(t3,a)", "abcdef", "cdef"}, {"(3x,2x,a)", "ab", "    "}, {"(t4,t2,a)", "abcdef", "bcde"},
+      {"($,t2,a,$)", "abcdef", "bcde"},  // $ only shapes output
       {"(i4)", "1234", "!"},        {"(f4.0)", "1234", "!"},
   };
   for (const auto& c : cases) {
