@@ -342,12 +342,12 @@ TEST(FileUnitWrite, FailedCloseKeepsTheTarget) {
 
 // A big output (its blocks reserved ahead as it grows) is committed whole,
 // with no more disk blocks than its bytes need: the reserve past its end is
-// given back.
+// given back; the unit's next output starts afresh.
 TEST(FileUnitWrite, BigOutputKeepsNoReserveBeyondItsEnd) {
   TempDir dir;
   const std::string line(80, '7');
+  FileUnit unit(13);  // one unit for both, as a run reuses its output units from file to file
   for (const std::size_t lines : {std::size_t{70000}, std::size_t{55000}}) {  // about 5.7 and 4.5 MB
-    FileUnit unit(13);
     unit.open_write(dir / "big.raw");
     for (std::size_t i = 0; i < lines; ++i) unit.put(line, true);
     unit.close();
