@@ -16,20 +16,23 @@ namespace {
 
 constexpr std::size_t kPage = 4096;
 constexpr std::size_t kTile = 8;
-static_assert(YearColumns::kChunkRows * sizeof(float) == kPage, "a column's part of a chunk is one page");
 
 // Columns whose pages go back to the system together.
-constexpr std::size_t kReleaseColumns = 64;
+constexpr std::size_t kReleaseColumns = 128;
+// The values a chunk holds at least.
+constexpr std::size_t kChunkValues = 65536;
 
-// Gives `n` pages of a chunk back to the system (their contents are not
-// read again); nothing where the page size differs or the call is not there.
-void release_pages(float* first, std::size_t n) {
+// Gives the pages of a chunk within bytes [from, to) back to the system
+// (their contents are not read again); nothing where the page size differs
+// or the call is not there.
+void release_pages(float* chunk, std::size_t from, std::size_t to) {
 #if defined(__linux__) && defined(MADV_DONTNEED)
   static const bool fits = sysconf(_SC_PAGESIZE) == static_cast<long>(kPage);
-  if (fits) madvise(first, n * kPage, MADV_DONTNEED);
+  if (fits && to > from) madvise(reinterpret_cast<char*>(chunk) + from, to - from, MADV_DONTNEED);
 #else
-  (void)first;
-  (void)n;
+  (void)chunk;
+  (void)from;
+  (void)to;
 #endif
 }
 
@@ -37,7 +40,10 @@ void release_pages(float* first, std::size_t n) {
 
 void YearColumns::PageFree::operator()(float* p) const { ::operator delete(p, std::align_val_t{kPage}); }
 
-YearColumns::YearColumns(std::size_t columns) : columns_(columns), block_(kBlockRows * columns) {}
+YearColumns::YearColumns(std::size_t columns)
+    : columns_(columns),
+      chunk_rows_(std::max<std::size_t>(1, (kChunkValues / columns + kBlockRows - 1) / kBlockRows) * kBlockRows),
+      block_(kBlockRows * columns) {}
 
 YearColumns::~YearColumns() = default;
 
@@ -51,12 +57,12 @@ void YearColumns::commit(std::int64_t line) {
 // of the block are one run of adjacent floats there.
 void YearColumns::flush() {
   if (in_block_ == 0) return;
-  const std::size_t offset = flushed_ % kChunkRows;
+  const std::size_t offset = flushed_ % chunk_rows_;
   if (offset == 0) {
-    const std::size_t bytes = kChunkRows * columns_ * sizeof(float);
+    const std::size_t bytes = chunk_rows_ * columns_ * sizeof(float);
     chunks_.emplace_back(static_cast<float*>(::operator new(bytes, std::align_val_t{kPage})));
   }
-  // A block never straddles two chunks: kChunkRows is a multiple of kBlockRows.
+  // A block never straddles two chunks: chunk_rows_ is a multiple of kBlockRows.
   float* const chunk = chunks_.back().get() + offset;
   const float* const block = block_.data();
   const std::size_t n = in_block_, width = columns_;
@@ -64,9 +70,9 @@ void YearColumns::flush() {
   if (n == kBlockRows)  // tiles of kTile columns, so that the compiler unrolls them
     for (; k + kTile <= width; k += kTile)
       for (std::size_t i = 0; i < kBlockRows; ++i)
-        for (std::size_t j = 0; j < kTile; ++j) chunk[(k + j) * kChunkRows + i] = block[i * width + k + j];
+        for (std::size_t j = 0; j < kTile; ++j) chunk[(k + j) * chunk_rows_ + i] = block[i * width + k + j];
   for (; k < width; ++k) {
-    float* const out = chunk + k * kChunkRows;
+    float* const out = chunk + k * chunk_rows_;
     for (std::size_t i = 0; i < n; ++i) out[i] = block[i * width + k];
   }
   flushed_ += n;
@@ -103,15 +109,17 @@ void YearColumns::take(std::size_t k, float* out) {
   std::size_t r = first_[k];
   const std::size_t end = r + count_[k];
   while (r < end) {
-    const std::size_t c = r / kChunkRows, i = r % kChunkRows, n = std::min(kChunkRows - i, end - r);
-    std::memcpy(out, chunks_[c].get() + k * kChunkRows + i, n * sizeof(float));
+    const std::size_t c = r / chunk_rows_, i = r % chunk_rows_, n = std::min(chunk_rows_ - i, end - r);
+    std::memcpy(out, chunks_[c].get() + k * chunk_rows_ + i, n * sizeof(float));
     out += n;
     r += n;
   }
-  // The pages of the columns taken so far go back a run of them at a time.
+  // The whole pages of the columns taken so far go back, a run of columns
+  // at a time.
   if ((k + 1) % kReleaseColumns == 0 || k + 1 == columns_) {
-    const std::size_t from = k + 1 - ((k + 1) % kReleaseColumns == 0 ? kReleaseColumns : (k + 1) % kReleaseColumns);
-    for (Chunk& chunk : chunks_) release_pages(chunk.get() + from * kChunkRows, k + 1 - from);
+    const std::size_t to = (k + 1) * chunk_rows_ * sizeof(float) / kPage * kPage;
+    for (Chunk& chunk : chunks_) release_pages(chunk.get(), released_, to);
+    released_ = std::max(released_, to);
   }
 }
 

@@ -1,10 +1,10 @@
 // The values of a year-per-row CSV table on their way from rows to series:
 // each row's cells are parsed into a small row-major block of rows that
-// stays in cache, and each full block is turned into column order, so that
-// a column's values lie together in chunks of kChunkRows rows (a column's
-// part of a chunk is one 4 KiB page). A column handed on gives its pages
-// back at once, so the table and the series made from it do not both stay
-// resident.
+// stays in cache, and each full block is turned into column order in a
+// chunk of rows (about 256 KiB; the block itself for a wide table), where
+// a column's rows of the chunk lie together. The columns handed on give
+// their pages back a run of columns at a time, so the table and the series
+// made from it do not both stay resident.
 #pragma once
 
 #include <cstddef>
@@ -17,8 +17,7 @@ namespace ringave {
 
 class YearColumns {
  public:
-  static constexpr std::size_t kChunkRows = 1024;
-  static constexpr std::size_t kBlockRows = 16;
+  static constexpr std::size_t kBlockRows = 32;
 
   explicit YearColumns(std::size_t columns);
   ~YearColumns();
@@ -61,14 +60,16 @@ class YearColumns {
   void flush();
   bool has_value(std::size_t k, std::size_t r) const;
   float at(std::size_t k, std::size_t r) const {
-    return chunks_[r / kChunkRows][k * kChunkRows + r % kChunkRows];
+    return chunks_[r / chunk_rows_][k * chunk_rows_ + r % chunk_rows_];
   }
 
   std::size_t columns_;
+  std::size_t chunk_rows_;  // a multiple of kBlockRows
   std::vector<float> block_;  // kBlockRows rows, row-major
   std::size_t in_block_ = 0, rows_ = 0, flushed_ = 0;
   std::vector<Chunk> chunks_;
   std::vector<std::int64_t> lines_;  // of each row
+  std::size_t released_ = 0;         // bytes of each chunk given back
   std::vector<std::size_t> first_, count_;
 };
 
