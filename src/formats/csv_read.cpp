@@ -169,9 +169,10 @@ struct CsvReader::State {
     if (at > row.size()) return Values::read;
     const char* p = row.data() + at;
     const char* const end = row.data() + row.size();
+    CellShape shape;
     for (std::size_t k = 0;; ++k) {
       float v = 0;
-      if (!quick_value(p, end, separator, decimal, decimals, v)) {
+      if (!quick_value(p, end, separator, decimal, decimals, v, &shape)) {
         const void* stop = std::memchr(p, separator, static_cast<std::size_t>(end - p));
         const char* const cell_end = stop ? static_cast<const char*>(stop) : end;
         const std::string_view cell = trim(std::string_view(p, static_cast<std::size_t>(cell_end - p)));

@@ -82,9 +82,10 @@ void expect_quick_as_general(const std::string& row, char separator, char decima
   std::vector<float> out(row.size() + 1);
   const char* p = row.data();
   const char* const end = p + row.size();
+  CellShape shape;
   for (std::size_t k = 0;; ++k) {
     const char* cell = p;
-    if (!quick_value(p, end, separator, decimal, unit, out[k])) {
+    if (!quick_value(p, end, separator, decimal, unit, out[k], &shape)) {
       p = std::find(p, end, separator);
       out[k] = table_value(std::string_view(cell, static_cast<std::size_t>(p - cell)), decimal, unit).value_or(-1);
     }
