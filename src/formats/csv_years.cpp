@@ -5,6 +5,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 #if defined(__linux__)
 #include <sys/mman.h>
 #include <unistd.h>
@@ -15,7 +19,6 @@ namespace ringave {
 namespace {
 
 constexpr std::size_t kPage = 4096;
-constexpr std::size_t kTile = 8;
 
 // Columns whose pages go back to the system together.
 constexpr std::size_t kReleaseColumns = 128;
@@ -34,6 +37,30 @@ void release_pages(float* chunk, std::size_t from, std::size_t to) {
   (void)from;
   (void)to;
 #endif
+}
+
+// A full block's columns [0, returned) into `chunk` (column k at
+// k x stride), by tiles of 4 rows and 4 columns.
+std::size_t transpose_tiles(const float* block, std::size_t width, float* chunk, std::size_t stride) {
+  std::size_t k = 0;
+  for (; k + 4 <= width; k += 4)
+    for (std::size_t i = 0; i < YearColumns::kBlockRows; i += 4) {
+      const float* const in = block + i * width + k;
+      float* const out = chunk + k * stride + i;
+#if defined(__SSE2__)
+      __m128 r0 = _mm_loadu_ps(in), r1 = _mm_loadu_ps(in + width), r2 = _mm_loadu_ps(in + 2 * width),
+             r3 = _mm_loadu_ps(in + 3 * width);
+      _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+      _mm_storeu_ps(out, r0);
+      _mm_storeu_ps(out + stride, r1);
+      _mm_storeu_ps(out + 2 * stride, r2);
+      _mm_storeu_ps(out + 3 * stride, r3);
+#else
+      for (std::size_t a = 0; a < 4; ++a)
+        for (std::size_t b = 0; b < 4; ++b) out[b * stride + a] = in[a * width + b];
+#endif
+    }
+  return k;
 }
 
 }  // namespace
@@ -67,10 +94,7 @@ void YearColumns::flush() {
   const float* const block = block_.data();
   const std::size_t n = in_block_, width = columns_;
   std::size_t k = 0;
-  if (n == kBlockRows)  // tiles of kTile columns, so that the compiler unrolls them
-    for (; k + kTile <= width; k += kTile)
-      for (std::size_t i = 0; i < kBlockRows; ++i)
-        for (std::size_t j = 0; j < kTile; ++j) chunk[(k + j) * chunk_rows_ + i] = block[i * width + k + j];
+  if (n == kBlockRows) k = transpose_tiles(block, width, chunk, chunk_rows_);
   for (; k < width; ++k) {
     float* const out = chunk + k * chunk_rows_;
     for (std::size_t i = 0; i < n; ++i) out[i] = block[i * width + k];
@@ -110,7 +134,11 @@ void YearColumns::take(std::size_t k, float* out) {
   const std::size_t end = r + count_[k];
   while (r < end) {
     const std::size_t c = r / chunk_rows_, i = r % chunk_rows_, n = std::min(chunk_rows_ - i, end - r);
-    std::memcpy(out, chunks_[c].get() + k * chunk_rows_ + i, n * sizeof(float));
+    const float* const from = chunks_[c].get() + k * chunk_rows_ + i;
+    if (n == kBlockRows)
+      std::memcpy(out, from, kBlockRows * sizeof(float));  // a wide table's whole chunk, copied inline
+    else
+      std::memcpy(out, from, n * sizeof(float));
     out += n;
     r += n;
   }
