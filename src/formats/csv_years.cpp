@@ -5,10 +5,6 @@
 #include <cstring>
 #include <new>
 
-#if defined(__SSE2__)
-#include <xmmintrin.h>
-#endif
-
 #if defined(__linux__)
 #include <sys/mman.h>
 #include <unistd.h>
@@ -37,30 +33,6 @@ void release_pages(float* chunk, std::size_t from, std::size_t to) {
   (void)from;
   (void)to;
 #endif
-}
-
-// A full block's columns [0, returned) into `chunk` (column k at
-// k x stride), by tiles of 4 rows and 4 columns.
-std::size_t transpose_tiles(const float* block, std::size_t width, float* chunk, std::size_t stride) {
-  std::size_t k = 0;
-  for (; k + 4 <= width; k += 4)
-    for (std::size_t i = 0; i < YearColumns::kBlockRows; i += 4) {
-      const float* const in = block + i * width + k;
-      float* const out = chunk + k * stride + i;
-#if defined(__SSE2__)
-      __m128 r0 = _mm_loadu_ps(in), r1 = _mm_loadu_ps(in + width), r2 = _mm_loadu_ps(in + 2 * width),
-             r3 = _mm_loadu_ps(in + 3 * width);
-      _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-      _mm_storeu_ps(out, r0);
-      _mm_storeu_ps(out + stride, r1);
-      _mm_storeu_ps(out + 2 * stride, r2);
-      _mm_storeu_ps(out + 3 * stride, r3);
-#else
-      for (std::size_t a = 0; a < 4; ++a)
-        for (std::size_t b = 0; b < 4; ++b) out[b * stride + a] = in[a * width + b];
-#endif
-    }
-  return k;
 }
 
 }  // namespace
@@ -93,9 +65,7 @@ void YearColumns::flush() {
   float* const chunk = chunks_.back().get() + offset;
   const float* const block = block_.data();
   const std::size_t n = in_block_, width = columns_;
-  std::size_t k = 0;
-  if (n == kBlockRows) k = transpose_tiles(block, width, chunk, chunk_rows_);
-  for (; k < width; ++k) {
+  for (std::size_t k = 0; k < width; ++k) {
     float* const out = chunk + k * chunk_rows_;
     for (std::size_t i = 0; i < n; ++i) out[i] = block[i * width + k];
   }
