@@ -34,13 +34,15 @@ struct Quiet final : Reporter {
 };
 }  // namespace
 
-// quick_value against table_value from each of the first bytes of `text`.
+// quick_value against table_value from each of the first bytes of `text`,
+// with the shape of the cell read before.
 void compare_quick(std::string_view text, char separator, char decimal, int unit) {
   const char* const end = text.data() + text.size();
+  CellShape shape;
   for (std::size_t at = 0; at < text.size() && at < 4096; ++at) {
     const char* p = text.data() + at;
     float quick = 0;
-    if (!quick_value(p, end, separator, decimal, unit, quick)) continue;
+    if (!quick_value(p, end, separator, decimal, unit, quick, &shape)) continue;
     if (p != end && *p != separator) std::abort();
     const std::optional<float> general = table_value(std::string_view(text.data() + at, p - (text.data() + at)), decimal, unit);
     if (!general) std::abort();

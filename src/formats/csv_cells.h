@@ -52,8 +52,9 @@ bool is_year_word(std::string_view cell);
 // with table_value.
 //
 // Cells of up to 7 digits followed by the separator within the next 8
-// bytes are read 8 bytes at once (quick_value8); the others, and every
-// cell on a big-endian machine, byte by byte.
+// bytes are read 8 bytes at once (quick_value8; with `shape`, first as the
+// shape of the cell read that way before, see CellShape); the others, and
+// every cell on a big-endian machine, byte by byte.
 inline float scaled(std::uint64_t n, int scale) {
   // Scale 3 is two roundings, as the Tucson reader's thousandths; a factor
   // of 1 changes nothing.
@@ -75,8 +76,33 @@ inline std::uint64_t eight_digits(std::uint64_t w) {
   return (((w & kMask) * kMul1) + (((w >> 16) & kMask) * kMul2)) >> 32;
 }
 
+// The shape of the last cell quick_value8 read (its digits, where its
+// decimal separator stands and where it ends), so that the next cell of
+// the same shape, as most cells of a row are, is read with one test of its
+// 8 bytes: the same digits, separator and end, and the same arithmetic.
+struct CellShape {
+  std::uint64_t care = 0;   // the high bit of each byte up to the end
+  std::uint64_t other = 1;  // of those, the bytes that are not digits (none matches before a cell is read)
+  std::uint64_t char_mask = 0, chars = 0;  // the decimal separator and the end's separator
+  std::uint64_t below = 0;                 // the bytes before the decimal separator (all without one)
+  std::uint64_t fill = 0;
+  int shift = 0, end = 0, scale = 0;
+
+  [[gnu::always_inline]] bool read(const char*& p, float& v) const {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    const std::uint64_t x = w ^ 0x3030303030303030ull;
+    const std::uint64_t o = ((x + 0x7676767676767676ull) | x) & care;
+    if (o != other || (w & char_mask) != chars) return false;
+    const std::uint64_t packed = (w & below) | ((w >> 8) & ~below);
+    v = scaled(eight_digits((packed << shift) | fill), scale);
+    p += end;
+    return true;
+  }
+};
+
 [[gnu::always_inline]] inline bool quick_value8(const char*& p, char separator, char decimal, int unit_decimals,
-                                               float& v) {
+                                               float& v, CellShape* shape = nullptr) {
   std::uint64_t w;
   std::memcpy(&w, p, sizeof w);
   const std::uint64_t x = w ^ 0x3030303030303030ull;
@@ -104,14 +130,32 @@ inline std::uint64_t eight_digits(std::uint64_t w) {
   const std::uint64_t below = (1ull << (8 * i0)) - 1;
   const std::uint64_t packed = decimals > 0 ? (w & below) | ((w >> 8) & ~below) : w;
   v = scaled(eight_digits((packed << (8 * (8 - digits))) | (0x3030303030303030ull >> (8 * digits))), scale);
+  if (shape != nullptr) {
+    const std::uint64_t upto = end == 7 ? ~0ull : (1ull << (8 * (end + 1))) - 1;
+    shape->care = upto & 0x8080808080808080ull;
+    shape->other = other & shape->care;
+    shape->char_mask = 0xFFull << (8 * end);
+    shape->chars = static_cast<std::uint64_t>(static_cast<unsigned char>(separator)) << (8 * end);
+    if (end != i0) {
+      shape->char_mask |= 0xFFull << (8 * i0);
+      shape->chars |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i0])) << (8 * i0);
+    }
+    shape->below = end != i0 ? below : ~0ull;
+    shape->fill = 0x3030303030303030ull >> (8 * digits);
+    shape->shift = 8 * (8 - digits);
+    shape->end = end;
+    shape->scale = scale;
+  }
   p += end;
   return true;
 }
 
 [[gnu::always_inline]] inline bool quick_value(const char*& p, const char* end, char separator, char decimal,
-                                              int unit_decimals, float& v) {
+                                              int unit_decimals, float& v, CellShape* shape = nullptr) {
   if constexpr (std::endian::native == std::endian::little)
-    if (end - p >= 8 && quick_value8(p, separator, decimal, unit_decimals, v)) return true;
+    if (end - p >= 8 && ((shape != nullptr && shape->read(p, v)) ||
+                         quick_value8(p, separator, decimal, unit_decimals, v, shape)))
+      return true;
   const char* q = p;
   std::uint64_t n = 0;
   int digits = 0, decimals = -1;

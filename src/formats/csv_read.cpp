@@ -11,6 +11,7 @@
 
 #include "formats/csv_cells.h"
 #include "formats/csv_table.h"
+#include "formats/csv_years.h"
 
 namespace ringave {
 
@@ -58,14 +59,6 @@ void set_id(Series& s, std::string_view id) {
   s.name = id.size() > 8 ? std::string(id) : std::string();
 }
 
-// A year-per-row table's column on its way to a series: the years from its
-// first value to its last.
-struct Column {
-  std::int32_t first_year = 0;
-  bool any = false;
-  std::vector<float> values;
-};
-
 }  // namespace
 
 struct CsvReader::State {
@@ -90,7 +83,8 @@ struct CsvReader::State {
   std::size_t bad_column = 0;
   std::string_view bad_cell;
   std::vector<float> row_values;  // series per row: a row's values, every year column
-  std::vector<Column> columns;    // year per row
+  std::unique_ptr<YearColumns> columns;  // year per row
+  std::size_t kept = 0;                  // its columns kept
   std::size_t delivered = 0;
   std::int32_t number = 0;
 
@@ -175,9 +169,10 @@ struct CsvReader::State {
     if (at > row.size()) return Values::read;
     const char* p = row.data() + at;
     const char* const end = row.data() + row.size();
+    CellShape shape;
     for (std::size_t k = 0;; ++k) {
       float v = 0;
-      if (!quick_value(p, end, separator, decimal, decimals, v)) {
+      if (!quick_value(p, end, separator, decimal, decimals, v, &shape)) {
         const void* stop = std::memchr(p, separator, static_cast<std::size_t>(end - p));
         const char* const cell_end = stop ? static_cast<const char*>(stop) : end;
         const std::string_view cell = trim(std::string_view(p, static_cast<std::size_t>(cell_end - p)));
@@ -204,24 +199,31 @@ struct CsvReader::State {
     return Values::bad_cell;
   }
 
-  SeriesRead open_quote() { return fail("a quotation mark opened here is not closed before the end of the file"); }
+  static std::string open_quote_words() {
+    return "a quotation mark opened here is not closed before the end of the file";
+  }
+  SeriesRead open_quote() { return fail(open_quote_words()); }
 
-  SeriesRead not_a_number() {
-    return fail(column_name(bad_column) + ": " + quoted(bad_cell) +
+  SeriesRead not_a_number() { return fail(not_a_number_words()); }
+  std::string not_a_number_words() const {
+    return column_name(bad_column) + ": " + quoted(bad_cell) +
                 " is not a number: give ring widths in millimetres (" +
                 (decimals > 0 ? std::string("whole numbers with --csv-unit, ") : std::string()) +
                 "a decimal point, or a decimal comma between semicolons or tabs), or an empty cell, NA or -999 "
-                "for no value");
+                "for no value";
   }
 
-  SeriesRead too_many_cells() {
-    return fail(std::to_string(row_cells) + " cells, more than the header's " + std::to_string(header.size()) +
-                " columns: quote a cell that holds the separator");
+  SeriesRead too_many_cells() { return fail(too_many_cells_words()); }
+  std::string too_many_cells_words() const {
+    return std::to_string(row_cells) + " cells, more than the header's " + std::to_string(header.size()) +
+           " columns: quote a cell that holds the separator";
   }
 
   SeriesRead start(Series& s);
   SeriesRead start_series_per_row();
   SeriesRead read_years(std::size_t capacity);
+  SeriesRead row_failure(std::size_t capacity, const std::string& words);
+  SeriesRead overlong(std::size_t capacity);
   SeriesRead next_series_row(Series& s);
   SeriesRead next_column(Series& s);
   void warn_negative(const Series& s);
@@ -343,61 +345,81 @@ SeriesRead CsvReader::State::next_series_row(Series& s) {
   return SeriesRead::series;
 }
 
+// A year-per-row table's rows into `columns`, one year each. A row that
+// fails is reported after any column that went past `capacity` years in
+// the rows before it, as a read row by row meets them. The rows are held
+// until the table ends, at most twice the values of a full series table:
+// a longer table (years no series of the table needs) is refused, not held.
+constexpr std::size_t kMostHeldValues = std::size_t{2} * 2002 * 3001;
+
 SeriesRead CsvReader::State::read_years(std::size_t capacity) {
-  std::size_t kept = header.size() - 1;
+  kept = header.size() - 1;
   if (options.max_series > 0) kept = std::min(kept, static_cast<std::size_t>(options.max_series) + 1);
-  columns.resize(kept);
-  row_values.resize(kept);
+  columns = std::make_unique<YearColumns>(kept);
   std::int64_t previous = 0;
   bool open = false;
   for (bool first_row = true; next_row(open); first_row = false) {
     const std::size_t at = lead(1);
     const std::optional<std::int32_t> year = year_cell(cells[0]);
-    if (!year) return fail("column 1: " + quoted(cells[0]) + " is not a year");
+    if (!year) return row_failure(capacity, "column 1: " + quoted(cells[0]) + " is not a year");
     if (*year < kFirstTableYear || *year > kLastTableYear)
-      return fail("the year " + std::to_string(*year) + " goes beyond the years ringave reads (" +
-                  std::to_string(kFirstTableYear) + " to " + std::to_string(kLastTableYear) + ")");
+      return row_failure(capacity, "the year " + std::to_string(*year) + " goes beyond the years ringave reads (" +
+                                       std::to_string(kFirstTableYear) + " to " + std::to_string(kLastTableYear) + ")");
     if (!first_row && *year != previous + 1)
-      return fail("the year " + std::to_string(*year) + " does not follow " + std::to_string(previous) +
-                  ": the rows must be consecutive years; insert the missing years' rows (empty cells)");
+      return row_failure(capacity, "the year " + std::to_string(*year) + " does not follow " +
+                                       std::to_string(previous) +
+                                       ": the rows must be consecutive years; insert the missing years' rows (empty "
+                                       "cells)");
+    if (first_row) first_year = *year;
     previous = *year;
-    if (for_values(1, at, row_values.data(), kept) == Values::bad_cell) return not_a_number();
-    if (row_cells > header.size()) return too_many_cells();
-    const std::size_t given = std::min(row_cells - 1, kept);
-    for (std::size_t k = 0; k < given; ++k) {
-      const float v = row_values[k];
-      if (std::isnan(v)) continue;
-      Column& col = columns[k];
-      if (!col.any) {
-        col.any = true;
-        col.first_year = *year;
-        col.values.reserve(std::min<std::size_t>(capacity, 4096));  // no copying as the series grows
-      }
-      const auto slot = static_cast<std::size_t>(*year - col.first_year);
-      if (slot >= capacity)
-        return fail(column_name(k + 1) + ": series " + header[k + 1] + " has values from " +
-                    std::to_string(col.first_year) + " to " + std::to_string(*year) + ", " +
-                    std::to_string(slot + 1) + " years: ringave reads at most " + std::to_string(capacity) +
-                    " values per series");
-      if (col.values.size() < slot) col.values.resize(slot, kNoValue);
-      col.values.push_back(v);
-    }
+    if ((columns->rows() + 1) * std::max<std::size_t>(kept, 1) > kMostHeldValues)
+      return row_failure(capacity, "the table goes on past " + std::to_string(columns->rows()) + " rows of years for its " +
+                                       std::to_string(kept) + " series: ringave holds at most " +
+                                       std::to_string(kMostHeldValues) + " values of a year-per-row table; split it by years");
+    float* const values = columns->row();
+    if (for_values(1, at, values, kept) == Values::bad_cell) return row_failure(capacity, not_a_number_words());
+    if (row_cells > header.size()) return row_failure(capacity, too_many_cells_words());
+    std::fill(values + std::min(row_cells - 1, kept), values + kept, kNoValue);
+    columns->commit(line);
   }
-  if (open) return open_quote();
-  first_year = static_cast<std::int32_t>(previous);  // a column without values starts at the last year
+  if (open) return row_failure(capacity, open_quote_words());
+  if (const SeriesRead got = overlong(capacity); got != SeriesRead::series) return got;
   return SeriesRead::series;
 }
 
+// Fails naming the first column of the rows kept so far that spans more
+// than `capacity` years, if any, else with `words` on the row read last.
+SeriesRead CsvReader::State::row_failure(std::size_t capacity, const std::string& words) {
+  if (const SeriesRead got = overlong(capacity); got != SeriesRead::series) return got;
+  return fail(words);
+}
+
+SeriesRead CsvReader::State::overlong(std::size_t capacity) {
+  const std::optional<YearColumns::Overlong> over = columns->finish(capacity);
+  if (!over) return SeriesRead::series;
+  const std::size_t k = over->column;
+  line = over->line;
+  return fail(column_name(k + 1) + ": series " + header[k + 1] + " has values from " +
+              std::to_string(first_year + static_cast<std::int64_t>(over->first_row)) + " to " +
+              std::to_string(first_year + static_cast<std::int64_t>(over->row)) + ", " +
+              std::to_string(over->row - over->first_row + 1) + " years: ringave reads at most " +
+              std::to_string(capacity) + " values per series");
+}
+
 SeriesRead CsvReader::State::next_column(Series& s) {
-  if (delivered >= columns.size()) return SeriesRead::end_of_file;
-  const Column& col = columns[delivered];
+  if (delivered >= kept) return SeriesRead::end_of_file;
+  const std::size_t k = delivered;
   const std::string& id = header[++delivered];
   if (number < INT32_MAX) ++number;
   set_id(s, id);
   s.fields.clear();
-  s.first_year = col.any ? col.first_year : first_year;
-  s.count = static_cast<std::int32_t>(col.values.size());
-  std::copy(col.values.begin(), col.values.end(), s.values.begin());
+  const std::size_t first = columns->first(k), count = columns->count(k);
+  // A column without values starts at the last year (0 in a table without rows).
+  const std::size_t rows = columns->rows();
+  const std::size_t start = count > 0 ? first : rows > 0 ? rows - 1 : 0;
+  s.first_year = first_year + static_cast<std::int32_t>(start);
+  s.count = static_cast<std::int32_t>(count);
+  columns->take(k, s.values.data());
   warn_negative(s);
   return SeriesRead::series;
 }

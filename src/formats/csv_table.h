@@ -68,11 +68,12 @@ bool looks_like_csv(RecordSource& unit);
 // millimetre: options.table_unit 0.01 or 0.001.
 //
 // A year-per-row table is read whole at the first next(), since it gives
-// its series column by column: each column keeps only the years from its
-// first value to its last (at most s.values.size() of them, or the series
-// fails), and columns past the first options.max_series + 1 are not kept
-// (the run refuses a file of more series anyway), so memory stays within
-// (max_series + 1) x s.values.size() values.
+// its series column by column: every row's values of the columns kept are
+// held (csv_years.h), columns past the first options.max_series + 1 not
+// (the run refuses a file of more series anyway), so memory holds
+// (max_series + 1) values per row; a column may span at most
+// s.values.size() years from its first value to its last (or the series
+// fails), and the memory of the columns delivered goes back as they go.
 //
 // The file fails (the reporter's file_error, then SeriesRead::file_error),
 // naming the line and the column: a header of neither layout; an

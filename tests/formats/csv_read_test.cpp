@@ -82,9 +82,10 @@ void expect_quick_as_general(const std::string& row, char separator, char decima
   std::vector<float> out(row.size() + 1);
   const char* p = row.data();
   const char* const end = p + row.size();
+  CellShape shape;
   for (std::size_t k = 0;; ++k) {
     const char* cell = p;
-    if (!quick_value(p, end, separator, decimal, unit, out[k])) {
+    if (!quick_value(p, end, separator, decimal, unit, out[k], &shape)) {
       p = std::find(p, end, separator);
       out[k] = table_value(std::string_view(cell, static_cast<std::size_t>(p - cell)), decimal, unit).value_or(-1);
     }
@@ -156,6 +157,48 @@ TEST(CsvRead, IdsNamesAndFields) {
   EXPECT_EQ(series_of("year,A\n1901,1\n1902,\n1903,\n1904,\n1905,\n1906,2\n"),
             (V{"line 7: column 2 (A): series A has values from 1901 to 1906, 6 years: ringave reads at most 5 values "
                "per series"}));
+}
+
+// A year-per-row table gives the same series as the same values one series
+// per row: wide and narrow tables, whole and partial blocks of rows, gaps.
+TEST(CsvRead, YearPerRowAsSeriesPerRow) {
+  struct Shape {
+    int series, years;
+  };
+  for (const Shape shape : {Shape{3, 5}, Shape{40, 100}, Shape{2100, 70}}) {
+    std::mt19937 random(static_cast<unsigned>(shape.series));
+    std::vector<std::string> cell(static_cast<std::size_t>(shape.series * shape.years));
+    for (std::string& c : cell)
+      if (random() % 4 != 0) c = std::to_string(random() % 3000) + "." + std::to_string(random() % 10);
+    std::string by_year = "year", by_series = "id";
+    for (int y = 0; y < shape.years; ++y) by_series += "," + std::to_string(1900 + y);
+    for (int k = 0; k < shape.series; ++k) by_year += ",S" + std::to_string(k);
+    for (int y = 0; y < shape.years; ++y) {
+      by_year += "\n" + std::to_string(1900 + y);
+      for (int k = 0; k < shape.series; ++k) by_year += "," + cell[static_cast<std::size_t>(y * shape.series + k)];
+    }
+    for (int k = 0; k < shape.series; ++k) {
+      by_series += "\nS" + std::to_string(k);
+      for (int y = 0; y < shape.years; ++y) by_series += "," + cell[static_cast<std::size_t>(y * shape.series + k)];
+    }
+    const auto read = [&](const std::string& text) {
+      MemoryUnit unit(text + "\n");
+      Quiet quiet;
+      std::vector<float> values(static_cast<std::size_t>(shape.years));
+      Series s;
+      s.values = values;
+      CsvReader reader(unit, quiet, ReadOptions{});
+      std::vector<std::string> out;
+      while (reader.next(s) == SeriesRead::series) {
+        std::string line = s.id.str() + " " + (s.count > 0 ? std::to_string(s.first_year) : "none") + ":";
+        for (int i = 0; i < s.count; ++i) line += " " + std::to_string(bits(values[static_cast<std::size_t>(i)]));
+        out.push_back(line);
+      }
+      EXPECT_EQ(quiet.error, "");
+      return out;
+    };
+    EXPECT_EQ(read(by_year), read(by_series)) << shape.series << " series";
+  }
 }
 
 }  // namespace
