@@ -347,11 +347,8 @@ SeriesRead CsvReader::State::next_series_row(Series& s) {
 
 // A year-per-row table's rows into `columns`, one year each. A row that
 // fails is reported after any column that went past `capacity` years in
-// the rows before it, as a read row by row meets them. The rows are held
-// until the table ends, at most twice the values of a full series table:
-// a longer table (years no series of the table needs) is refused, not held.
-constexpr std::size_t kMostHeldValues = std::size_t{2} * 2002 * 3001;
-
+// the rows before it, as a read row by row meets them (a table past
+// YearColumns::kMostHeld values fails).
 SeriesRead CsvReader::State::read_years(std::size_t capacity) {
   kept = header.size() - 1;
   if (options.max_series > 0) kept = std::min(kept, static_cast<std::size_t>(options.max_series) + 1);
@@ -372,10 +369,9 @@ SeriesRead CsvReader::State::read_years(std::size_t capacity) {
                                        "cells)");
     if (first_row) first_year = *year;
     previous = *year;
-    if ((columns->rows() + 1) * std::max<std::size_t>(kept, 1) > kMostHeldValues)
+    if ((columns->rows() + 1) * std::max<std::size_t>(kept, 1) > YearColumns::kMostHeld)
       return row_failure(capacity, "the table goes on past " + std::to_string(columns->rows()) + " rows of years for its " +
-                                       std::to_string(kept) + " series: ringave holds at most " +
-                                       std::to_string(kMostHeldValues) + " values of a year-per-row table; split it by years");
+                                       std::to_string(kept) + " series, more than ringave holds; split it by years");
     float* const values = columns->row();
     if (for_values(1, at, values, kept) == Values::bad_cell) return row_failure(capacity, not_a_number_words());
     if (row_cells > header.size()) return row_failure(capacity, too_many_cells_words());

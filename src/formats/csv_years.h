@@ -18,6 +18,9 @@ namespace ringave {
 class YearColumns {
  public:
   static constexpr std::size_t kBlockRows = 32;
+  // The most values held, twice those of a full series table: a longer
+  // table (years no series of it needs) is refused, not held.
+  static constexpr std::size_t kMostHeld = std::size_t{2} * 2002 * 3001;
 
   explicit YearColumns(std::size_t columns);
   ~YearColumns();
