@@ -63,7 +63,8 @@ TEST(RealField, ShortPathTakesThePlainFields) {
   const std::tuple<const char*, int, bool> cases[] = {
       {"12345678", 0, true},       {"167772150", 0, false},  {"000012345678", 0, true},   {"16777215", 0, true},
       {"16777216", 0, false},      {"-351", 3, true},        {"0.0000000001", 0, true},   {"0.00000000001", 0, false},
-      {"12345678901", 10, false},  {"1234", 10, true},       {"1234", 11, false},         {"1.5e-3", 0, false},       {".-1", 0, false},
+      {"12345678901", 10, false},  {"1234", 10, true},       {"1234", 11, false},         {"1.5e-3", 0, false},
+      {".-1", 0, false},           {"+-1", 0, false},
   };
   for (const auto& [field, d, taken] : cases) {
     float v = 0.0f;
