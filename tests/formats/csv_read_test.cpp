@@ -150,6 +150,8 @@ TEST(CsvRead, IdsNamesAndFields) {
   EXPECT_EQ(series_of("plot,Sample,1901,1902\nP1,\"FS-001-01-a\",1,\nP1,K1_091,,2\n"),
             (V{"FS-001-0|FS-001-01-a|1901|1|plot=P1,Sample=FS-001-01-a,", "K1_091  ||1902|1|plot=P1,Sample=K1_091,"}));
   EXPECT_EQ(series_of("a,b,1901\nx,\"two\nlines\",1\n", {false, "B"}), (V{"two\nline|two\nlines|1901|1|a=x,b=two\nlines,"}));
+  // A doubled quotation mark in a quoted cell is one.
+  EXPECT_EQ(series_of("a,b,1901\nx,\"Oak \"\"N\"\"\",1\n", {false, "b"}), (V{"Oak \"N\" ||1901|1|a=x,b=Oak \"N\","}));
   EXPECT_EQ(series_of("year,Eichenx\xc3\xa4t\n1901,1\n"), (V{"Eichenx |Eichenx\xc3\xa4t|1901|1|"}));  // no half character
   EXPECT_EQ(series_of("year,A,B,C\n1901,,1,\n1902,,NA,\n1903,,2,\n"),
             (V{"A       ||1903|0|", "B       ||1901|3|", "C       ||1903|0|"}));
