@@ -21,17 +21,15 @@
 #include "records/memory_unit.h"
 #include "records/reporter.h"
 
+#include "quiet_reporter.h"
+
 using namespace ringave;
 
 namespace {
 constexpr std::size_t kMaxCount = 300;  // a small capacity, so spans beyond it are reached
 constexpr int kMaxCalls = 2100;
 
-struct Quiet final : Reporter {
-  void note(const Finding&) override {}
-  void warning(const Finding&) override {}
-  void file_error(const Finding&) override {}
-};
+using Quiet = QuietReporter;
 }  // namespace
 
 // quick_value against table_value from each of the first bytes of `text`,

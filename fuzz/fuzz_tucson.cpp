@@ -27,6 +27,8 @@
 #include "records/outcome.h"
 #include "records/reporter.h"
 
+#include "quiet_reporter.h"
+
 using namespace ringave;
 
 namespace {
@@ -34,11 +36,7 @@ namespace {
 constexpr std::size_t kMaxCount = 3001;
 constexpr int kMaxCalls = 2100;  // more series than a file may hold
 
-struct Quiet final : Reporter {
-  void note(const Finding&) override {}
-  void warning(const Finding&) override {}
-  void file_error(const Finding&) override {}
-};
+using Quiet = QuietReporter;
 
 // A series with its own storage; copies keep their own values.
 struct Owned {
